@@ -1,0 +1,86 @@
+// One track event: an absolute tick, a kind code and a payload.
+//
+// The payload is one record presented as a CMidiShortEvent, CMidiMetaEvent or
+// CMidiSysExEvent according to the kind code. The event owns its payload's data; tracks
+// release it through resetEvent before destroying an event, and the destructor releases
+// whatever is still held, so an event taken out of a track (pullEvent) is simply deleted.
+#pragma once
+
+#include "MidiMetaEvent.h"
+#include "MidiShortEvent.h"
+#include "MidiSysExEvent.h"
+
+#include <cstdint>
+
+class CMidiEvent {
+public:
+    static constexpr std::uint32_t kEventTypeNone = 0;
+    static constexpr std::uint32_t kEventTypeShort = 1;
+    static constexpr std::uint32_t kEventTypeSysEx = 2;
+    static constexpr std::uint32_t kEventTypeMeta = 3;
+
+    CMidiEvent() : mPayload() {}
+    ~CMidiEvent() { payload().clearParam(); }
+
+    CMidiEvent(const CMidiEvent&) = delete;
+    CMidiEvent& operator=(const CMidiEvent&) = delete;
+
+    /// Short type index of a status byte's high nibble, 7 if it is no channel status.
+    static std::uint8_t GetShortEventType(std::uint8_t inStatus) {
+        return CMidiShortEvent::lookupType(inStatus);
+    }
+    /// Meta type index of a meta type byte, 15 if the table does not list it.
+    static std::uint8_t GetMetaEventType(std::uint8_t inTypeByte) {
+        return CMidiMetaEvent::lookupType(inTypeByte);
+    }
+
+    /// Stores the kind code.
+    void setType(std::uint8_t inType) { mEventType = inType; }
+
+    /// The payload in the form of the kind code, or null for another kind.
+    CMidiShortEvent* getShortData() { return mEventType == kEventTypeShort ? &mPayload.mShort : nullptr; }
+    CMidiMetaEvent* getMetaData() { return mEventType == kEventTypeMeta ? &mPayload.mMeta : nullptr; }
+    CMidiSysExEvent* getSysExData() { return mEventType == kEventTypeSysEx ? &mPayload.mSysEx : nullptr; }
+    const CMidiShortEvent* getShortData() const {
+        return mEventType == kEventTypeShort ? &mPayload.mShort : nullptr;
+    }
+    const CMidiMetaEvent* getMetaData() const {
+        return mEventType == kEventTypeMeta ? &mPayload.mMeta : nullptr;
+    }
+    const CMidiSysExEvent* getSysExData() const {
+        return mEventType == kEventTypeSysEx ? &mPayload.mSysEx : nullptr;
+    }
+
+    /// Sets the type index of a short or meta payload; no effect for other kinds.
+    void setDataType(std::uint8_t inType);
+    /// The payload's type index; 0 for kind 0.
+    std::uint8_t getDataType() const;
+    /// The payload's data size; 0 for kind 0.
+    std::uint32_t getDataSize() const { return mEventType == kEventTypeNone ? 0 : payload().getDataSize(); }
+    /// Replaces the data with a copy of inSize bytes; inParam must not be null.
+    void setDataParam(const std::uint8_t* inParam, std::uint32_t inSize) {
+        payload().setParam(inParam, inSize);
+    }
+    /// Copies getDataSize() bytes to outParam, which must not be null.
+    void getDataParam(std::uint8_t* outParam) const;
+    /// Releases the data; kind and tick stay. Not for kind 0.
+    void resetEvent();
+
+    /// The shared record, whatever the kind: lead byte and data.
+    CMidiPayload& payload() { return mPayload.mShort; }
+    const CMidiPayload& payload() const { return mPayload.mShort; }
+
+private:
+    // The three payload classes add no fields to CMidiPayload, so each member of this union
+    // is the same record.
+    union UPayload {
+        UPayload() : mShort() {}
+        CMidiShortEvent mShort;
+        CMidiMetaEvent mMeta;
+        CMidiSysExEvent mSysEx;
+    } mPayload;
+
+public:
+    std::uint32_t mEventType = kEventTypeNone;
+    std::uint32_t mTick = 0;
+};

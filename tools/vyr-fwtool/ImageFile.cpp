@@ -1,0 +1,27 @@
+#include "ImageFile.h"
+
+#include "FileIO.h"
+
+#include <vector>
+
+bool loadImageFile(const std::string& inPath, CSMF& ioSmf, std::string& outError) {
+    std::vector<std::uint8_t> bytes;
+    if (!readFileBytes(inPath, bytes, outError)) {
+        return false;
+    }
+    std::uint32_t consumed = 0;
+    // A vector's data() may be null when it is empty; the codec refuses that as "no data".
+    static const std::uint8_t kEmpty = 0;
+    const std::uint8_t* data = bytes.empty() ? &kEmpty : bytes.data();
+    if (ioSmf.setData(data, static_cast<std::uint32_t>(bytes.size()), consumed)) {
+        return true;
+    }
+    const SSMFReadFailure& failure = ioSmf.getReadFailure();
+    outError = "refused at byte " + std::to_string(failure.offset);
+    if (failure.track >= 0) {
+        outError += " (track " + std::to_string(failure.track) + ")";
+    }
+    outError += ": ";
+    outError += describeSMFReadFailure(failure.reason);
+    return false;
+}

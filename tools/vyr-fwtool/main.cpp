@@ -1,0 +1,81 @@
+// vyr-fwtool: inspects and rewrites firmware images (Standard MIDI Files).
+#include "Commands.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: vyr-fwtool COMMAND FILE...\n"
+    "\n"
+    "Inspects a VYR firmware image, a Standard MIDI File whose SysEx events are the firmware.\n"
+    "\n"
+    "commands:\n"
+    "  info FILE              format, tracks, division, and the events of each track\n"
+    "  dump FILE              every event the reader holds, one line each:\n"
+    "                           header format=F tracks=N division=D\n"
+    "                           TRACK TICK short SS DD DD\n"
+    "                           TRACK TICK meta TT DD ...\n"
+    "                           TRACK TICK sysex DD ...\n"
+    "  rewrite IN OUT [--sort]  read IN and write it again to OUT with the codec's writer;\n"
+    "                         --sort puts every track's events in time order first\n"
+    "\n"
+    "options:\n"
+    "  -h, --help             show this help\n"
+    "\n"
+    "exit status: 0 success, 1 a file refused or unreadable (the reason on stderr),\n"
+    "2 a usage error.\n";
+
+int usageError(const char* inMessage) {
+    std::fprintf(stderr, "vyr-fwtool: %s\n%s", inMessage, kUsage);
+    return kExitUsage;
+}
+
+} // namespace
+
+int reportFailure(const std::string& inPath, const std::string& inReason) {
+    std::fprintf(stderr, "vyr-fwtool: %s: %s\n", inPath.c_str(), inReason.c_str());
+    return kExitRefused;
+}
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    for (const std::string& arg : args) {
+        if (arg == "-h" || arg == "--help") {
+            std::fputs(kUsage, stdout);
+            return kExitOk;
+        }
+    }
+    if (args.empty()) {
+        return usageError("no command given");
+    }
+    const std::string command = args[0];
+    args.erase(args.begin());
+    if (command == "info" && args.size() == 1) {
+        return runInfo(args[0]);
+    }
+    if (command == "dump" && args.size() == 1) {
+        return runDump(args[0]);
+    }
+    if (command == "rewrite") {
+        bool sort = false;
+        std::vector<std::string> paths;
+        for (const std::string& arg : args) {
+            if (arg == "--sort") {
+                sort = true;
+            } else {
+                paths.push_back(arg);
+            }
+        }
+        if (paths.size() == 2) {
+            return runRewrite(paths[0], paths[1], sort);
+        }
+    }
+    if (command == "info" || command == "dump" || command == "rewrite") {
+        return usageError(("wrong arguments for '" + command + "'").c_str());
+    }
+    return usageError(("unknown command '" + command + "'").c_str());
+}
