@@ -15,8 +15,7 @@ void CMidiTrack::resetChunkData() {
 
 void CMidiTrack::resetChunkData(EventList& ioEvents) {
     for (CMidiEvent* event : ioEvents) {
-        event->resetEvent();
-        delete event;
+        delete event; // releases its data, also for an event that was never typed
     }
     ioEvents.clear();
 }

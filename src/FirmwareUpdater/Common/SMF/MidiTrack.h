@@ -81,7 +81,7 @@ public:
                                        SSMFReadFailure* outFailure = nullptr);
 
 private:
-    /// Releases and destroys every event of ioEvents, then empties it.
+    /// Destroys every event of ioEvents with its data, then empties it.
     static void resetChunkData(EventList& ioEvents);
 
     EventList mEvents;

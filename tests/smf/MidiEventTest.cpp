@@ -1,0 +1,127 @@
+#include "Common/SMF/MidiEvent.h"
+#include "SmfTestUtil.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using smftest::Bytes;
+
+TEST(EventTables, ShortTypeByStatusNibble) {
+    const std::pair<int, int> cases[] = {{0x93, 1}, {0xC5, 4}, {0xEF, 6}, {0x80, 0},
+                                         {0xF0, 7}, {0xF7, 7}, {0xFF, 7}, {0x45, 7}};
+    for (const auto& [status, type] : cases) {
+        EXPECT_EQ(CMidiEvent::GetShortEventType(static_cast<std::uint8_t>(status)), type) << status;
+    }
+    // Agrees with a walk of the table for every byte.
+    for (int b = 0; b < 256; ++b) {
+        int expected = CMidiShortEvent::kTypeMax;
+        for (int i = 0; i < CMidiShortEvent::kTypeMax; ++i) {
+            if (CMidiShortEvent::shortMsgInfo[i].status == (b & 0xF0)) {
+                expected = i;
+            }
+        }
+        EXPECT_EQ(CMidiEvent::GetShortEventType(static_cast<std::uint8_t>(b)), expected) << b;
+    }
+}
+
+TEST(EventTables, MetaTypeByByte) {
+    EXPECT_EQ(CMidiEvent::GetMetaEventType(0x51), 10);
+    EXPECT_EQ(CMidiEvent::GetMetaEventType(0x2F), 9);
+    EXPECT_EQ(CMidiEvent::GetMetaEventType(0x7F), 14);
+    EXPECT_EQ(CMidiEvent::GetMetaEventType(0x21), 15);
+}
+
+TEST(ShortEvent, ChannelAndTypeAreIndependentNibbles) {
+    std::unique_ptr<CMidiEvent> e(smftest::makeEvent(CMidiEvent::kEventTypeShort, 0, 0x93, {0x3C, 0x64}));
+    CMidiShortEvent* s = e->getShortData();
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(s->getChannel(), 3);
+    EXPECT_EQ(s->getType(), 1);
+    s->setChannel(10);
+    EXPECT_EQ(s->getLeadByte(), 0x9A);
+    e->setDataType(4);
+    EXPECT_EQ(s->getLeadByte(), 0xCA);
+    EXPECT_EQ(e->getMetaData(), nullptr);
+    EXPECT_EQ(e->getSysExData(), nullptr);
+}
+
+TEST(MetaEvent, UnlistedTypeKeepsItsByte) {
+    std::unique_ptr<CMidiEvent> e(smftest::makeEvent(CMidiEvent::kEventTypeMeta, 0, 0x09, {}));
+    EXPECT_EQ(e->getDataType(), 15);
+    EXPECT_EQ(e->getMetaData()->getLeadByte(), 0x09);
+}
+
+TEST(MetaEvent, ChordAndRehearsalMarkLookAtTheFirstThreeBytes) {
+    struct Case {
+        Bytes data;
+        bool chord;
+        bool rehearsal;
+    };
+    const Case cases[] = {{{0x43, 0x7B, 0x01, 0x05, 0x00}, true, false},
+                          {{0x43, 0x7B, 0x02}, false, true},
+                          {{0x43, 0x7B}, false, false},
+                          {{}, false, false}};
+    for (const Case& c : cases) {
+        std::unique_ptr<CMidiEvent> e(smftest::makeEvent(CMidiEvent::kEventTypeMeta, 0, 0x7F, c.data));
+        EXPECT_EQ(e->getMetaData()->isChordEventData(), c.chord) << smftest::describe(*e);
+        EXPECT_EQ(e->getMetaData()->isRehearsalMarkEventData(), c.rehearsal) << smftest::describe(*e);
+    }
+}
+
+TEST(SysExEvent, TypeFollowsTheFirstByte) {
+    std::unique_ptr<CMidiEvent> complete(
+        smftest::makeEvent(CMidiEvent::kEventTypeSysEx, 0, 0, {0xF0, 0x43, 0x10, 0xF7}));
+    std::unique_ptr<CMidiEvent> continued(
+        smftest::makeEvent(CMidiEvent::kEventTypeSysEx, 0, 0, {0x43, 0x10, 0xF7}));
+    std::unique_ptr<CMidiEvent> empty(smftest::makeEvent(CMidiEvent::kEventTypeSysEx, 0, 0, {}));
+    EXPECT_EQ(complete->getDataType(), 0);
+    EXPECT_EQ(continued->getDataType(), 1);
+    EXPECT_EQ(empty->getDataType(), 1);
+}
+
+TEST(Payload, SizeBytesOfTheLengthQuantity) {
+    const std::pair<std::uint32_t, std::uint32_t> cases[] = {
+        {0, 1}, {127, 1}, {128, 2}, {16383, 2}, {16384, 3}, {65535, 3}};
+    for (const auto& [size, bytes] : cases) {
+        std::unique_ptr<CMidiEvent> e(
+            smftest::makeEvent(CMidiEvent::kEventTypeSysEx, 0, 0, Bytes(size, 0x11)));
+        EXPECT_EQ(e->getDataSize(), size);
+        EXPECT_EQ(e->getSysExData()->getSizeBytes(), bytes) << size;
+    }
+}
+
+TEST(Payload, ResetReleasesDataAndKeepsKindAndTick) {
+    std::unique_ptr<CMidiEvent> e(smftest::makeEvent(CMidiEvent::kEventTypeMeta, 42, 0x01, {'a', 'b'}));
+    e->resetEvent();
+    EXPECT_EQ(e->payload().getParam(), nullptr);
+    EXPECT_EQ(e->getDataSize(), 0u);
+    EXPECT_EQ(e->mEventType, CMidiEvent::kEventTypeMeta);
+    EXPECT_EQ(e->mTick, 42u);
+    e->resetEvent();
+    EXPECT_EQ(e->getDataSize(), 0u);
+}
+
+TEST(Payload, DataIsACopyThatCanBeCopiedOut) {
+    Bytes source = {1, 2, 3};
+    CMidiEvent e;
+    EXPECT_EQ(e.getDataSize(), 0u) << "kind 0 has no data size";
+    e.setType(CMidiEvent::kEventTypeSysEx);
+    e.setDataParam(source.data(), 3);
+    source[0] = 9;
+    Bytes out(3);
+    e.getDataParam(out.data());
+    EXPECT_EQ(out, (Bytes{1, 2, 3}));
+    e.setDataParam(source.data(), 0);
+    EXPECT_EQ(e.getDataSize(), 0u);
+}
+
+TEST(EventDeathTest, CallerErrorsAreFatal) {
+    CMidiEvent none;
+    EXPECT_DEATH(none.resetEvent(), "kEventTypeNone != mEventType");
+    std::unique_ptr<CMidiEvent> e(smftest::makeEvent(CMidiEvent::kEventTypeShort, 0, 0x90, {1, 2}));
+    EXPECT_DEATH(e->getShortData()->setChannel(16), "inChannel < 0x10");
+    EXPECT_DEATH(e->setDataParam(nullptr, 1), "0 != inParam");
+}
+
+} // namespace

@@ -1,0 +1,219 @@
+#include "Common/SMF/SMF.h"
+#include "SmfTestUtil.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using smftest::be32;
+using smftest::Bytes;
+using smftest::chunk;
+using smftest::header;
+using smftest::operator+;
+using smftest::text;
+using Reason = ESMFReadFailure;
+
+const Bytes kEndOnly = {0x00, 0xFF, 0x2F, 0x00};
+
+// "MThd" 00 00 00 06 00 00 00 01 00 60 "MTrk" 00 00 00 04 00 FF 2F 00
+Bytes minimalFile(std::uint16_t inTracks = 1) {
+    return header(0, inTracks, 96) + chunk("MTrk", kEndOnly);
+}
+
+TEST(SMFRead, MinimalFile) {
+    const Bytes file = minimalFile();
+    ASSERT_EQ(file.size(), 26u);
+    CSMF smf;
+    std::uint32_t count = 0;
+    ASSERT_TRUE(smf.setData(file.data(), 26, count));
+    EXPECT_EQ(count, 26u);
+    EXPECT_EQ(smf.mHeader.mFormat, 0);
+    EXPECT_EQ(smf.mHeader.mNumTracks, 1);
+    EXPECT_EQ(smf.mHeader.mDivision, 96);
+    ASSERT_EQ(smf.mTracks.size(), 1u);
+    EXPECT_EQ(smf.mTracks[0]->GetEventCount(), 0u);
+}
+
+TEST(SMFRead, CountAddsToWhatTheCallerPassed) {
+    const Bytes file = minimalFile() + Bytes{1, 2, 3}; // trailing bytes are not counted
+    CSMF smf;
+    std::uint32_t count = 100;
+    ASSERT_TRUE(smf.setData(file.data(), static_cast<std::uint32_t>(file.size()), count));
+    EXPECT_EQ(count, 126u);
+}
+
+struct RefusedCase {
+    const char* name;
+    Bytes file;
+    Reason reason;
+    std::uint32_t offset;
+};
+
+void PrintTo(const RefusedCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class SMFRefused : public testing::TestWithParam<RefusedCase> {};
+
+TEST_P(SMFRefused, LeavesTheContainerEmpty) {
+    const RefusedCase& c = GetParam();
+    CSMF smf;
+    smf.addTrack(); // something to clear
+    std::uint32_t count = 0;
+    EXPECT_FALSE(smf.setData(c.file.data(), static_cast<std::uint32_t>(c.file.size()), count));
+    EXPECT_TRUE(smf.mTracks.empty());
+    EXPECT_EQ(smf.mHeader.mFormat, 0);
+    EXPECT_EQ(smf.mHeader.mNumTracks, 0);
+    EXPECT_EQ(smf.mHeader.mDivision, 0);
+    EXPECT_EQ(smf.mHeader.getChunkId(), 0u);
+    EXPECT_EQ(smf.getReadFailure().reason, c.reason);
+    EXPECT_EQ(smf.getReadFailure().offset, c.offset);
+}
+
+Bytes slice(const Bytes& inBytes, std::size_t inFrom, std::size_t inTo) {
+    return Bytes(inBytes.begin() + static_cast<std::ptrdiff_t>(inFrom),
+                 inBytes.begin() + static_cast<std::ptrdiff_t>(inTo));
+}
+
+Bytes withDivision(std::uint16_t inDivision) {
+    return header(0, 1, inDivision) + chunk("MTrk", kEndOnly);
+}
+
+const Bytes kNameWithTag = {0x00, 0xFF, 0x01, 0x08, 'M', 'T', 'r', 'k', 0, 0, 0, 0};
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, SMFRefused,
+    testing::Values(
+        RefusedCase{"FewerThan14Bytes", slice(minimalFile(), 0, 13), Reason::kFileTooShort, 13},
+        RefusedCase{"NotMThd", text("RIFF") + slice(minimalFile(), 4, 26), Reason::kNotMidiFile, 0},
+        RefusedCase{"HeaderLength8", chunk("MThd", {0, 0, 0, 1, 0, 96, 0, 0}) + chunk("MTrk", kEndOnly),
+                    Reason::kHeaderLength, 4},
+        RefusedCase{"Format2", header(2, 1, 96) + chunk("MTrk", kEndOnly), Reason::kUnsupportedFormat, 8},
+        RefusedCase{"Format3", header(3, 1, 96) + chunk("MTrk", kEndOnly), Reason::kUnsupportedFormat, 8},
+        RefusedCase{"NoTracksDeclared", header(0, 0, 96) + chunk("MTrk", kEndOnly), Reason::kNoTracks, 10},
+        RefusedCase{"MoreTracksThanTags", minimalFile(2), Reason::kTooFewTrackTags, 10},
+        RefusedCase{"TagInsideTextCountsButTheTrackIsMissing",
+                    header(0, 2, 96) + chunk("MTrk", kNameWithTag + kEndOnly), Reason::kChunkTooShort,
+                    38},
+        RefusedCase{"ValueAfterATagOfTheFileSize",
+                    header(0, 1, 96) +
+                        chunk("MTrk", Bytes{0x00, 0xFF, 0x01, 0x08, 'M', 'T', 'r', 'k'} + be32(42) + kEndOnly),
+                    Reason::kTrackTagLength, 30},
+        RefusedCase{"Division0", withDivision(0), Reason::kDivision, 12},
+        RefusedCase{"Division8000", withDivision(0x8000), Reason::kDivision, 12},
+        RefusedCase{"Division80FF", withDivision(0x80FF), Reason::kDivision, 12},
+        RefusedCase{"OtherChunkBeforeTheTrack",
+                    header(0, 1, 96) + chunk("XFIH", {1, 2}) + chunk("MTrk", kEndOnly), Reason::kChunkId, 14},
+        RefusedCase{"BadEventInSecondTrack",
+                    header(1, 2, 96) + chunk("MTrk", kEndOnly) + chunk("MTrk", {0x00, 0x3C, 0x40}),
+                    Reason::kNoRunningStatus, 35},
+        RefusedCase{"TrackLongerThanTheFile",
+                    header(0, 1, 96) + text("MTrk") + be32(5) + kEndOnly, Reason::kChunkLength, 18}),
+    [](const testing::TestParamInfo<RefusedCase>& param) { return std::string(param.param.name); });
+
+TEST(SMFRead, FailureNamesTheTrack) {
+    const Bytes file = header(1, 2, 96) + chunk("MTrk", kEndOnly) + chunk("MTrk", {0x00, 0x3C, 0x40});
+    CSMF smf;
+    std::uint32_t count = 0;
+    ASSERT_FALSE(smf.setData(file.data(), static_cast<std::uint32_t>(file.size()), count));
+    EXPECT_EQ(smf.getReadFailure().track, 1);
+}
+
+TEST(SMFRead, NullBufferIsRefused) {
+    CSMF smf;
+    std::uint32_t count = 0;
+    EXPECT_FALSE(smf.setData(nullptr, 100, count));
+    EXPECT_EQ(smf.getReadFailure().reason, Reason::kNullBuffer);
+}
+
+TEST(SMFRead, AcceptedDivisionsAndFormats) {
+    for (std::uint16_t division : {0x7FFF, 0xE250, 0x0001, 0xFF01}) {
+        const Bytes file = withDivision(division);
+        CSMF smf;
+        std::uint32_t count = 0;
+        EXPECT_TRUE(smf.setData(file.data(), static_cast<std::uint32_t>(file.size()), count)) << division;
+        EXPECT_EQ(smf.mHeader.mDivision, division);
+    }
+    const Bytes format1 = header(1, 2, 480) + chunk("MTrk", kEndOnly) + chunk("MTrk", kEndOnly);
+    CSMF smf;
+    std::uint32_t count = 0;
+    EXPECT_TRUE(smf.setData(format1.data(), static_cast<std::uint32_t>(format1.size()), count));
+    EXPECT_EQ(smf.mTracks.size(), 2u);
+}
+
+TEST(SMFRead, SecondReadReplacesTheFirst) {
+    const Bytes two = header(1, 2, 480) + chunk("MTrk", kEndOnly) + chunk("MTrk", {0x00, 0xC0, 0x01});
+    const Bytes one = minimalFile();
+    CSMF smf;
+    std::uint32_t count = 0;
+    ASSERT_TRUE(smf.setData(two.data(), static_cast<std::uint32_t>(two.size()), count));
+    count = 0;
+    ASSERT_TRUE(smf.setData(one.data(), static_cast<std::uint32_t>(one.size()), count));
+    EXPECT_EQ(smf.mTracks.size(), 1u);
+    EXPECT_EQ(smf.mHeader.mNumTracks, 1);
+    EXPECT_EQ(count, 26u);
+}
+
+TEST(SMFRead, TagInsideTextLetsTheCountPass) {
+    // Two tracks declared, one real tag and one inside the text: the tag count passes, and
+    // the second track is read from the chunk that really follows.
+    const Bytes file = header(1, 2, 96) + chunk("MTrk", kNameWithTag + kEndOnly) + chunk("MTrk", kEndOnly);
+    CSMF smf;
+    std::uint32_t count = 0;
+    EXPECT_TRUE(smf.setData(file.data(), static_cast<std::uint32_t>(file.size()), count));
+    EXPECT_EQ(smf.mTracks.size(), 2u);
+}
+
+Bytes nameEvent(const Bytes& name) {
+    return Bytes{0x00, 0xFF, 0x03, static_cast<std::uint8_t>(name.size())} + name;
+}
+
+TEST(SequenceName, FirstTrackWithANameWins) {
+    struct Case {
+        std::vector<Bytes> bodies;
+        std::string name;
+    };
+    const Case cases[] = {
+        {{kEndOnly, kEndOnly}, ""},
+        {{{0x00, 0xC0, 0x01}, nameEvent(text("Second"))}, "Second"},
+        {{nameEvent(text("First")), nameEvent(text("Second"))}, "First"},
+        {{nameEvent({'A', 'B', 0, 'C'})}, "AB"},
+        {{nameEvent({})}, ""},
+        {{Bytes{0x00, 0xFF, 0x01, 0x01, 'x'} + nameEvent(text("Late"))}, "Late"},
+    };
+    for (const Case& c : cases) {
+        const Bytes file = smftest::smfFile(1, 96, c.bodies);
+        CSMF smf;
+        std::uint32_t count = 0;
+        ASSERT_TRUE(smf.setData(file.data(), static_cast<std::uint32_t>(file.size()), count));
+        EXPECT_EQ(smf.getSequenceName(), c.name);
+    }
+}
+
+TEST(SequenceName, SetAddsANameEventAtTickZero) {
+    CSMF smf;
+    smf.addTrack();
+    const Bytes name = text("VYR");
+    smf.setSequenceName(1, name.data(), 3); // no such track: nothing happens
+    EXPECT_EQ(smf.mTracks[0]->GetEventCount(), 0u);
+    smf.setSequenceName(0, name.data(), 3);
+    ASSERT_EQ(smf.mTracks[0]->GetEventCount(), 1u);
+    EXPECT_EQ(smftest::describe(*smf.mTracks[0]->GetEvent(0)), "0 meta 03 56 59 52");
+    EXPECT_EQ(smf.getSequenceName(), "VYR");
+}
+
+TEST(SequenceName, OlderNameAtTickZeroStaysFirstAfterSorting) {
+    const Bytes file = smftest::smfFile(0, 96, {nameEvent(text("Old")) + Bytes{0x10, 0xC0, 0x01}});
+    CSMF smf;
+    std::uint32_t count = 0;
+    ASSERT_TRUE(smf.setData(file.data(), static_cast<std::uint32_t>(file.size()), count));
+    const Bytes name = text("New");
+    smf.setSequenceName(0, name.data(), 3);
+    smf.fix();
+    EXPECT_EQ(smftest::describe(*smf.mTracks[0]), (std::vector<std::string>{
+                                                       "0 meta 03 4F 6C 64", "0 meta 03 4E 65 77",
+                                                       "16 short C0 01"}));
+    EXPECT_EQ(smf.getSequenceName(), "Old");
+}
+
+} // namespace

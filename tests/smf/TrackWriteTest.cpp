@@ -1,0 +1,224 @@
+#include "Common/SMF/SMF.h"
+#include "SmfTestUtil.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using smftest::Bytes;
+using smftest::makeEvent;
+using smftest::operator+;
+using smftest::writtenBody;
+
+constexpr std::uint32_t kShort = CMidiEvent::kEventTypeShort;
+constexpr std::uint32_t kSysEx = CMidiEvent::kEventTypeSysEx;
+constexpr std::uint32_t kMeta = CMidiEvent::kEventTypeMeta;
+const Bytes kEnd = {0x00, 0xFF, 0x2F, 0x00};
+
+struct EventSpec {
+    std::uint32_t kind;
+    std::uint32_t tick;
+    std::uint8_t lead;
+    Bytes data;
+};
+
+struct WriteCase {
+    const char* name;
+    std::vector<EventSpec> events;
+    Bytes body; // without the end-of-track event
+};
+
+void PrintTo(const WriteCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class TrackWrite : public testing::TestWithParam<WriteCase> {};
+
+TEST_P(TrackWrite, GoldenBytesAndMatchingSize) {
+    const WriteCase& c = GetParam();
+    CMidiTrack track;
+    for (const EventSpec& e : c.events) {
+        track.AddEvent(makeEvent(e.kind, e.tick, e.lead, e.data));
+    }
+    const Bytes expected = c.body + kEnd;
+    EXPECT_EQ(writtenBody(track), expected);
+    EXPECT_EQ(track.getChunkDataSize(), expected.size());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lists, TrackWrite,
+    testing::Values(
+        WriteCase{"Empty", {}, {}},
+        WriteCase{"NoteOnAndOff",
+                  {{kShort, 0, 0x90, {0x3C, 0x64}}, {kShort, 96, 0x80, {0x3C, 0x00}}},
+                  {0x00, 0x90, 0x3C, 0x64, 0x60, 0x80, 0x3C, 0x00}},
+        WriteCase{"NoRunningStatus",
+                  {{kShort, 0, 0x90, {0x3C, 0x64}}, {kShort, 0, 0x90, {0x40, 0x64}}},
+                  {0x00, 0x90, 0x3C, 0x64, 0x00, 0x90, 0x40, 0x64}},
+        WriteCase{"Delta128", {{kShort, 128, 0xC0, {0x01}}}, {0x81, 0x00, 0xC0, 0x01}},
+        WriteCase{"Delta3FFF", {{kShort, 0x3FFF, 0xC0, {0x01}}}, {0xFF, 0x7F, 0xC0, 0x01}},
+        WriteCase{"LargestDelta", {{kShort, 0x0FFFFFFF, 0xC0, {0x01}}}, {0xFF, 0xFF, 0xFF, 0x7F, 0xC0, 0x01}},
+        WriteCase{"SetTempo", {{kMeta, 0, 0x51, {0x07, 0xA1, 0x20}}}, {0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20}},
+        WriteCase{"SysExF0Form", {{kSysEx, 0, 0, {0xF0, 0x43, 0x10, 0xF7}}}, {0x00, 0xF0, 0x03, 0x43, 0x10, 0xF7}},
+        WriteCase{"SysExF7FormIsWrittenAsF0", {{kSysEx, 0, 0, {0x43, 0x10}}}, {0x00, 0xF0, 0x02, 0x43, 0x10}},
+        WriteCase{"SysExWithoutData", {{kSysEx, 0, 0, {}}}, {0x00, 0xF0, 0x00}},
+        WriteCase{"SysExOfOnlyF0", {{kSysEx, 0, 0, {0xF0}}}, {0x00, 0xF0, 0x00}},
+        WriteCase{"ShortWithoutChannelStatus", {{kShort, 0, 0x45, {0x01, 0x02}}}, {0x00, 0x01, 0x02}},
+        WriteCase{"UnlistedMeta", {{kMeta, 5, 0x21, {0x00}}}, {0x05, 0xFF, 0x21, 0x01, 0x00}}),
+    [](const testing::TestParamInfo<WriteCase>& param) { return std::string(param.param.name); });
+
+TEST(TrackWriteLength, SysExOf128BytesHasAOneByteLength) {
+    Bytes data(128, 0x11);
+    data[0] = 0xF0;
+    CMidiTrack track;
+    track.AddEvent(makeEvent(kSysEx, 0, 0, data));
+    const Bytes body = writtenBody(track);
+    ASSERT_EQ(body.size(), 1u + 1 + 1 + 127 + 4);
+    EXPECT_EQ(body[2], 0x7F);
+    EXPECT_EQ(track.getChunkDataSize(), body.size());
+}
+
+TEST(TrackWriteLength, LengthsLongerThanTheReaderTakesAreStillWritten) {
+    CMidiTrack track;
+    track.AddEvent(makeEvent(kMeta, 0, 0x01, Bytes(70000, 'a')));
+    const Bytes body = writtenBody(track);
+    ASSERT_EQ(body.size(), track.getChunkDataSize());
+    EXPECT_EQ(Bytes(body.begin(), body.begin() + 6), (Bytes{0x00, 0xFF, 0x01, 0x84, 0xA2, 0x70}));
+}
+
+// Lists with no encoding are refused before a byte is written.
+TEST(TrackWriteRefused, UnencodableListsWriteNothing) {
+    struct Case {
+        const char* name;
+        std::vector<EventSpec> events;
+    };
+    const Case cases[] = {
+        {"TickGoesBack", {{kShort, 10, 0xC0, {1}}, {kShort, 5, 0xC0, {2}}}},
+        {"DeltaOf0x10000000", {{kShort, 0x10000000, 0xC0, {1}}}},
+        {"DeltaBeyondAfterAnEvent", {{kShort, 1, 0xC0, {1}}, {kShort, 0xFFFFFFFF, 0xC0, {2}}}},
+        {"KindZero", {{CMidiEvent::kEventTypeNone, 0, 0, {1, 2}}}},
+    };
+    for (const Case& c : cases) {
+        CMidiTrack track;
+        for (const EventSpec& e : c.events) {
+            track.AddEvent(makeEvent(e.kind, e.tick, e.lead, e.data));
+        }
+        EXPECT_FALSE(track.isWritable()) << c.name;
+        Bytes out(track.getChunkDataSize() + 8, 0xEE);
+        std::uint32_t written = 99;
+        EXPECT_FALSE(track.writeChunkBody(out.data(), written)) << c.name;
+        EXPECT_EQ(written, 0u) << c.name;
+        EXPECT_EQ(out, Bytes(out.size(), 0xEE)) << c.name;
+
+        CSMF smf;
+        smf.addTrack()->AddEvent(makeEvent(kShort, 0, 0xC0, {0}));
+        for (const EventSpec& e : c.events) {
+            smf.mTracks[0]->AddEvent(makeEvent(e.kind, e.tick, e.lead, e.data));
+        }
+        Bytes file(smf.GetFileSize(), 0xEE);
+        std::uint32_t count = 0;
+        EXPECT_FALSE(smf.getData(file.data(), count)) << c.name;
+        EXPECT_EQ(file, Bytes(file.size(), 0xEE)) << c.name << ": wrote part of a refused file";
+    }
+}
+
+TEST(TrackWriteRefused, SortingMakesABackwardListWritable) {
+    CMidiTrack track;
+    track.AddEvent(makeEvent(kShort, 10, 0xC0, {1}));
+    track.AddEvent(makeEvent(kShort, 5, 0xC0, {2}));
+    track.sortEvents();
+    EXPECT_EQ(writtenBody(track), (Bytes{0x05, 0xC0, 0x02, 0x05, 0xC0, 0x01} + kEnd));
+}
+
+std::vector<std::uint32_t> ticks(const CMidiTrack& t) {
+    std::vector<std::uint32_t> out;
+    for (std::uint32_t i = 0; i < t.GetEventCount(); ++i) {
+        out.push_back(t.GetEvent(i)->mTick);
+    }
+    return out;
+}
+
+TEST(Sort, StableByTick) {
+    CMidiTrack track;
+    track.AddEvent(makeEvent(kShort, 10, 0xC0, {1}));
+    track.AddEvent(makeEvent(kShort, 5, 0xC0, {2}));
+    track.AddEvent(makeEvent(kShort, 5, 0xC0, {3}));
+    track.sortEvents();
+    EXPECT_EQ(smftest::describe(track),
+              (std::vector<std::string>{"5 short C0 02", "5 short C0 03", "10 short C0 01"}));
+}
+
+TEST(Sort, RehearsalMarksLeadTheirTickAndChordsDoNot) {
+    CMidiTrack track;
+    track.AddEvent(makeEvent(kShort, 5, 0xC0, {1}));
+    track.AddEvent(makeEvent(kMeta, 5, 0x01, {'a'}));
+    track.AddEvent(makeEvent(kMeta, 5, 0x7F, {0x43, 0x7B, 0x01}));       // chord
+    track.AddEvent(makeEvent(kMeta, 5, 0x7F, {0x43, 0x7B, 0x02, 0x01}));  // rehearsal mark 1
+    track.AddEvent(makeEvent(kMeta, 4, 0x01, {'b'}));
+    track.AddEvent(makeEvent(kMeta, 5, 0x7F, {0x43, 0x7B, 0x02, 0x02}));  // rehearsal mark 2
+    track.AddEvent(makeEvent(kMeta, 5, 0x01, {0x43, 0x7B, 0x02}));        // not sequencer-specific
+    track.sortEvents();
+    EXPECT_EQ(smftest::describe(track),
+              (std::vector<std::string>{"4 meta 01 62", "5 meta 7F 43 7B 02 01", "5 meta 7F 43 7B 02 02",
+                                        "5 short C0 01", "5 meta 01 61", "5 meta 7F 43 7B 01",
+                                        "5 meta 01 43 7B 02"}));
+}
+
+TEST(Sort, CompareIsAStrictWeakOrder) {
+    std::unique_ptr<CMidiEvent> mark1(makeEvent(kMeta, 5, 0x7F, {0x43, 0x7B, 0x02}));
+    std::unique_ptr<CMidiEvent> mark2(makeEvent(kMeta, 5, 0x7F, {0x43, 0x7B, 0x02}));
+    std::unique_ptr<CMidiEvent> note(makeEvent(kShort, 5, 0x90, {1, 2}));
+    std::unique_ptr<CMidiEvent> later(makeEvent(kShort, 6, 0x90, {1, 2}));
+    EXPECT_FALSE(compareMidiEvent(mark1.get(), mark2.get()));
+    EXPECT_FALSE(compareMidiEvent(mark2.get(), mark1.get()));
+    EXPECT_TRUE(compareMidiEvent(mark1.get(), note.get()));
+    EXPECT_FALSE(compareMidiEvent(note.get(), mark1.get()));
+    EXPECT_TRUE(compareMidiEvent(mark1.get(), later.get()));
+    EXPECT_FALSE(compareMidiEvent(later.get(), mark1.get()));
+}
+
+TEST(Pull, RemovesAndHandsOverTheEvent) {
+    CMidiTrack track;
+    for (std::uint32_t t : {1u, 2u, 3u}) {
+        track.AddEvent(makeEvent(kShort, t, 0xC0, {1}));
+    }
+    std::unique_ptr<CMidiEvent> first(track.pullEvent(0));
+    EXPECT_EQ(first->mTick, 1u);
+    EXPECT_EQ(ticks(track), (std::vector<std::uint32_t>{2, 3}));
+}
+
+TEST(PullDeathTest, IndexBeyondTheListIsFatal) {
+    CMidiTrack track;
+    EXPECT_DEATH(track.pullEvent(0), "NULL != e");
+}
+
+TEST(FileWrite, EmptyContainerIsTheHeaderAlone) {
+    CSMF smf;
+    ASSERT_EQ(smf.GetFileSize(), 14u);
+    Bytes out(14);
+    std::uint32_t count = 0;
+    ASSERT_TRUE(smf.getData(out.data(), count));
+    EXPECT_EQ(count, 14u);
+    EXPECT_EQ(out, smftest::header(0, 0, 0));
+}
+
+TEST(FileWrite, TracksFollowTheHeaderBackToBack) {
+    CSMF smf;
+    smf.mHeader.mFormat = 1;
+    smf.mHeader.mDivision = 96;
+    smf.addTrack()->AddEvent(makeEvent(kMeta, 0, 0x51, {0x07, 0xA1, 0x20}));
+    smf.addTrack()->AddEvent(makeEvent(kSysEx, 10, 0, {0xF0, 0x7E, 0xF7}));
+    EXPECT_EQ(smf.mHeader.mNumTracks, 2);
+    Bytes out(smf.GetFileSize());
+    std::uint32_t count = 0;
+    ASSERT_TRUE(smf.getData(out.data(), count));
+    EXPECT_EQ(count, out.size());
+    const Bytes expected = smftest::smfFile(1, 96, {Bytes{0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20} + kEnd,
+                                                    Bytes{0x0A, 0xF0, 0x02, 0x7E, 0xF7} + kEnd});
+    EXPECT_EQ(out, expected);
+    Bytes tracksOnly(out.size() - 14);
+    EXPECT_EQ(smf.getTrackData(tracksOnly.data()), tracksOnly.size());
+    EXPECT_EQ(tracksOnly, Bytes(expected.begin() + 14, expected.end()));
+}
+
+} // namespace
