@@ -4,5 +4,5 @@ add_library(vyr_warnings INTERFACE)
 add_library(vyr::warnings ALIAS vyr_warnings)
 target_compile_options(vyr_warnings INTERFACE
     -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Woverloaded-virtual
-    -Wcast-align -Wnull-dereference -Wimplicit-fallthrough
+    -Wcast-align -Wimplicit-fallthrough
     $<$<BOOL:${VYR_WERROR}>:-Werror>)

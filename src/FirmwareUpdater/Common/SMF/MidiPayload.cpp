@@ -11,28 +11,29 @@ void CMidiPayload::setParam(const std::uint8_t* inParam, std::uint32_t inSize) {
     std::memcpy(replaceData(inSize), inParam, inSize);
 }
 
-void CMidiPayload::setParam(std::uint8_t inFirst, const std::uint8_t* inRest,
-                            std::uint32_t inSize) {
-    DTA_ASSERT(0 != inRest);
-    DTA_ASSERT(inSize < UINT32_MAX);
-    std::uint8_t* data = replaceData(inSize + 1);
-    data[0] = inFirst;
-    std::memcpy(data + 1, inRest, inSize);
-}
-
 std::uint8_t* CMidiPayload::replaceData(std::uint32_t inSize) {
     // Allocate before releasing, so an allocation failure leaves the old data in place.
     auto* data = new std::uint8_t[inSize];
-    delete[] mData;
+    clearParam();
     mData = data;
     mDataSize = inSize;
     return data;
 }
 
+void CMidiPayload::useStorageInEvent(std::uint8_t* inStorage, std::uint32_t inSize) {
+    DTA_ASSERT(nullptr == mData);
+    mData = inStorage;
+    mDataSize = inSize;
+    mDataInEvent = true;
+}
+
 void CMidiPayload::clearParam() {
-    delete[] mData;
+    if (!mDataInEvent) {
+        delete[] mData;
+    }
     mData = nullptr;
     mDataSize = 0;
+    mDataInEvent = false;
 }
 
 std::uint32_t CMidiPayload::getSizeBytes() const {

@@ -5,6 +5,7 @@
 #include "../DebugUtil.h"
 #include "SMFUtil.h"
 
+#include <cstring>
 #include <limits>
 #include <memory>
 
@@ -23,13 +24,21 @@ ESMFReadFailure variableValFailure(std::uint32_t inAvailable) {
     return inAvailable < 4 ? ESMFReadFailure::kVariableValCut : ESMFReadFailure::kVariableVal;
 }
 
-std::unique_ptr<CMidiEvent> newEvent(std::uint32_t inKind, std::uint32_t inTick,
-                                     std::uint8_t inLeadByte) {
-    auto event = std::make_unique<CMidiEvent>();
+// A new event holding a copy of inSize bytes from inData, after inPrefix when one is given.
+CMidiEvent* newEvent(std::uint32_t inKind, std::uint32_t inTick, std::uint8_t inLeadByte,
+                     const std::uint8_t* inData, std::uint32_t inSize,
+                     const std::uint8_t* inPrefix = nullptr) {
+    const std::uint32_t prefixSize = inPrefix != nullptr ? 1 : 0;
+    auto event = CMidiEvent::newWithData(prefixSize + inSize);
     event->setType(static_cast<std::uint8_t>(inKind));
     event->mTick = inTick;
     event->payload().setLeadByte(inLeadByte);
-    return event;
+    std::uint8_t* data = event->payload().getMutableParam();
+    if (inPrefix != nullptr) {
+        data[0] = *inPrefix;
+    }
+    std::memcpy(data + prefixSize, inData, inSize);
+    return event.release();
 }
 
 // Reads the length of a meta or SysEx event at inOffset and checks it against the bytes
@@ -58,15 +67,9 @@ std::uint32_t newSysExData(CMidiEvent** ppEvt, std::uint32_t inTick, const std::
     if (n == CMidiTrack::kReadFailure) {
         return n;
     }
-    auto event = newEvent(CMidiEvent::kEventTypeSysEx, inTick, 0);
-    const std::uint8_t* data = pBuff + 1 + n;
-    if (inKeepHeader) {
-        // The event holds the message as it is sent, 0xF0 first.
-        event->payload().setParam(pBuff[0], data, length);
-    } else {
-        event->payload().setParam(data, length);
-    }
-    *ppEvt = event.release();
+    // An event of the 0xF0 form holds the message as it is sent, 0xF0 first.
+    *ppEvt = newEvent(CMidiEvent::kEventTypeSysEx, inTick, 0, pBuff + 1 + n, length,
+                      inKeepHeader ? pBuff : nullptr);
     return 1 + n + length;
 }
 
@@ -76,6 +79,10 @@ bool CMidiTrack::readChunkBody(const std::uint8_t* inBuff, std::uint32_t inSize)
     std::uint32_t position = 0;
     std::uint32_t currentTick = 0;
     std::uint8_t runningStatus = 0;
+    // An event takes at least 2 bytes (a delta and one data byte under running status), so
+    // the list never grows while reading; pages of the reserve that stay unused are never
+    // touched.
+    mEvents.reserve(mEvents.size() + inSize / 2);
     while (position < inSize) {
         CMidiEvent* event = nullptr;
         SSMFReadFailure failure;
@@ -159,9 +166,7 @@ std::uint32_t CMidiTrack::NewShortEventData(CMidiEvent** ppEvt, std::uint32_t in
     if (dataBytes > inSize - statusBytes) {
         return fail(outFailure, ESMFReadFailure::kShortDataCut, inSize);
     }
-    auto event = newEvent(CMidiEvent::kEventTypeShort, inTick, status);
-    event->payload().setParam(pBuff + statusBytes, dataBytes);
-    *ppEvt = event.release();
+    *ppEvt = newEvent(CMidiEvent::kEventTypeShort, inTick, status, pBuff + statusBytes, dataBytes);
     return statusBytes + dataBytes;
 }
 
@@ -177,9 +182,7 @@ std::uint32_t CMidiTrack::NewMetaEventData(CMidiEvent** ppEvt, std::uint32_t inT
     if (n == kReadFailure) {
         return n;
     }
-    auto event = newEvent(CMidiEvent::kEventTypeMeta, inTick, pBuff[1]);
-    event->payload().setParam(pBuff + 2 + n, length);
-    *ppEvt = event.release();
+    *ppEvt = newEvent(CMidiEvent::kEventTypeMeta, inTick, pBuff[1], pBuff + 2 + n, length);
     return 2 + n + length;
 }
 

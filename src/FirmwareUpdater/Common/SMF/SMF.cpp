@@ -2,13 +2,13 @@
 
 #include "../DebugUtil.h"
 #include "SMFUtil.h"
+#include "TrackTagScan.h"
 
 #include <cstring>
 #include <memory>
 
 namespace {
 constexpr std::uint32_t kHeaderFileSize = 14; // "MThd", length 6, three 16-bit fields
-constexpr std::uint8_t kTrackTag[] = {'M', 'T', 'r', 'k'};
 constexpr std::uint32_t kFramingSize = 8;
 } // namespace
 
@@ -72,21 +72,16 @@ bool CSMF::setData(const std::uint8_t* inBuff, std::uint32_t inSize, std::uint32
 bool CSMF::checkTrackTags(const std::uint8_t* inBuff, std::uint32_t inSize,
                           std::uint16_t inNumTracks) {
     std::uint32_t tags = 0;
-    std::uint32_t position = 11;
-    // A tag and its value take 8 bytes, so the last position looked at is inSize - 8.
-    while (position + kFramingSize <= inSize) {
-        const void* found = std::memchr(inBuff + position, kTrackTag[0], inSize - kFramingSize + 1 - position);
-        if (found == nullptr) {
-            break;
-        }
-        position = static_cast<std::uint32_t>(static_cast<const std::uint8_t*>(found) - inBuff);
-        if (std::memcmp(inBuff + position, kTrackTag, sizeof kTrackTag) == 0) {
-            if (SMFUtil::readBE32(inBuff + position + 4) >= inSize) {
-                return refuse(ESMFReadFailure::kTrackTagLength, position + 4);
+    if (inSize >= kFramingSize + 11) {
+        // A tag and its value take 8 bytes, so the last position looked at is inSize - 8.
+        const std::uint32_t last = inSize - kFramingSize;
+        for (std::uint32_t p = findTrackTag(inBuff, 11, last); p <= last;
+             p = findTrackTag(inBuff, p + 1, last)) {
+            if (SMFUtil::readBE32(inBuff + p + 4) >= inSize) {
+                return refuse(ESMFReadFailure::kTrackTagLength, p + 4);
             }
             ++tags;
         }
-        ++position;
     }
     if (inNumTracks == 0) {
         return refuse(ESMFReadFailure::kNoTracks, 10);

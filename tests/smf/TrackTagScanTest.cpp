@@ -1,0 +1,66 @@
+#include "Common/SMF/TrackTagScan.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <random>
+#include <vector>
+
+namespace {
+
+std::vector<std::uint32_t> naiveTags(const std::vector<std::uint8_t>& inBytes, std::uint32_t inFrom,
+                                     std::uint32_t inLast) {
+    std::vector<std::uint32_t> found;
+    for (std::uint32_t p = inFrom; p <= inLast; ++p) {
+        if (std::memcmp(inBytes.data() + p, "MTrk", 4) == 0) {
+            found.push_back(p);
+        }
+    }
+    return found;
+}
+
+std::vector<std::uint32_t> scannedTags(const std::uint8_t* inBytes, std::uint32_t inFrom,
+                                       std::uint32_t inLast) {
+    std::vector<std::uint32_t> found;
+    for (std::uint32_t p = findTrackTag(inBytes, inFrom, inLast); p <= inLast;
+         p = findTrackTag(inBytes, p + 1, inLast)) {
+        found.push_back(p);
+    }
+    return found;
+}
+
+TEST(TrackTagScan, FindsWhatAByteByByteSearchFinds) {
+    std::mt19937 random(7);
+    for (int round = 0; round < 2000; ++round) {
+        const std::uint32_t size = 4 + random() % 200;
+        // Exactly size bytes on the heap, so AddressSanitizer sees any load past them.
+        std::vector<std::uint8_t> bytes(size);
+        for (auto& b : bytes) {
+            b = "MTrkMx"[random() % 6]; // dense in partial and whole tags
+        }
+        const std::unique_ptr<std::uint8_t[]> exact(new std::uint8_t[size]);
+        std::memcpy(exact.get(), bytes.data(), size);
+        const std::uint32_t last = size - 4;
+        const std::uint32_t from = random() % (last + 2);
+        ASSERT_EQ(scannedTags(exact.get(), from, last), naiveTags(bytes, from, last))
+            << "size " << size << " from " << from;
+    }
+}
+
+TEST(TrackTagScan, TagsAtEveryOffsetOfALargeBuffer) {
+    for (std::uint32_t at = 0; at < 100; ++at) {
+        std::vector<std::uint8_t> bytes(100 + 3, 'k');
+        std::memcpy(bytes.data() + at, "MTrk", 4);
+        const std::uint32_t last = static_cast<std::uint32_t>(bytes.size()) - 4;
+        EXPECT_EQ(scannedTags(bytes.data(), 0, last), naiveTags(bytes, 0, last)) << at;
+    }
+}
+
+TEST(TrackTagScan, EmptyRangeFindsNothing) {
+    const std::uint8_t bytes[] = {'M', 'T', 'r', 'k'};
+    EXPECT_EQ(findTrackTag(bytes, 1, 0), 1u);
+    EXPECT_EQ(findTrackTag(bytes, 0, 0), 0u);
+}
+
+} // namespace
