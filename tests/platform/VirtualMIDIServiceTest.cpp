@@ -1,0 +1,266 @@
+#include "Platform/Virtual/VirtualMIDIService.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <future>
+#include <memory>
+#include <thread>
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using EOperation = CVirtualMIDIService::EOperation;
+
+std::vector<Bytes> packetsOf(const MIDIPacketList& inList) {
+    std::vector<Bytes> packets;
+    const MIDIPacket* packet = inList.packet;
+    for (std::uint32_t i = 0; i < inList.numPackets; ++i, packet = MIDIPacketNext(packet)) {
+        packets.emplace_back(packet->data, packet->data + packet->length);
+    }
+    return packets;
+}
+
+std::string stringProperty(MIDIObjectRef inObject, CFStringRef inProperty, OSStatus* outStatus = nullptr) {
+    CFStringRef value = nullptr;
+    const OSStatus status = MIDIObjectGetStringProperty(inObject, inProperty, &value);
+    if (outStatus != nullptr) {
+        *outStatus = status;
+    }
+    char buffer[128] = "";
+    if (value != nullptr) {
+        CFStringGetCString(value, buffer, sizeof buffer, kCFStringEncodingUTF8);
+        CFRelease(value);
+    }
+    return buffer;
+}
+
+// What one input port received, and on which thread.
+struct SReception {
+    std::mutex mutex;
+    std::vector<std::vector<Bytes>> lists;
+    std::vector<void*> connRefCons;
+    std::thread::id thread;
+
+    static void readProc(const MIDIPacketList* inList, void* inRefCon, void* inConnRefCon) {
+        auto* self = static_cast<SReception*>(inRefCon);
+        const std::lock_guard<std::mutex> lock(self->mutex);
+        self->lists.push_back(packetsOf(*inList));
+        self->connRefCons.push_back(inConnRefCon);
+        self->thread = std::this_thread::get_id();
+    }
+};
+
+class VirtualService : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(MIDIServiceInstallBackend(mService), noErr);
+        ASSERT_EQ(MIDIClientCreate(CFSTR("test"), nullptr, nullptr, &mClient), noErr);
+    }
+    void TearDown() override {
+        MIDIClientDispose(mClient);
+        MIDIServiceInstallBackend(nullptr);
+    }
+
+    MIDIPortRef inputPort(SReception& ioReception) {
+        MIDIPortRef port = 0;
+        EXPECT_EQ(MIDIInputPortCreate(mClient, CFSTR("in"), SReception::readProc, &ioReception, &port), noErr);
+        return port;
+    }
+
+    std::shared_ptr<CVirtualMIDIService> mService = std::make_shared<CVirtualMIDIService>();
+    MIDIClientRef mClient = 0;
+};
+
+TEST_F(VirtualService, EndpointsKeepTheirOrderAsOthersComeAndGo) {
+    const MIDIEndpointRef a = mService->addSource("VYR5", "Port A");
+    const MIDIEndpointRef b = mService->addSource("Other", "Port B");
+    const MIDIEndpointRef c = mService->addSource("VYR10", "Port C");
+    const MIDIEndpointRef d = mService->addDestination("VYR10", "Port D");
+    ASSERT_EQ(MIDIGetNumberOfSources(), 3u);
+    EXPECT_EQ(MIDIGetSource(0), a);
+    EXPECT_EQ(MIDIGetSource(2), c);
+    EXPECT_EQ(MIDIGetSource(3), 0u);
+    EXPECT_EQ(MIDIGetNumberOfDestinations(), 1u);
+    EXPECT_EQ(MIDIGetDestination(0), d);
+    EXPECT_TRUE(mService->removeEndpoint(b));
+    EXPECT_FALSE(mService->removeEndpoint(b));
+    EXPECT_EQ(MIDIGetNumberOfSources(), 2u);
+    EXPECT_EQ(MIDIGetSource(1), c);
+    EXPECT_EQ(stringProperty(c, kMIDIPropertyModel), "VYR10");
+    EXPECT_EQ(stringProperty(c, kMIDIPropertyName), "Port C");
+}
+
+TEST_F(VirtualService, UnreadablePropertiesAndUnknownObjectsFail) {
+    const MIDIEndpointRef a = mService->addSource("VYR5", "Port A");
+    mService->setPropertyReadable(a, CVirtualMIDIService::EProperty::kModel, false);
+    OSStatus status = noErr;
+    stringProperty(a, kMIDIPropertyModel, &status);
+    EXPECT_EQ(status, kMIDIUnknownProperty);
+    EXPECT_EQ(stringProperty(a, kMIDIPropertyName), "Port A");
+    stringProperty(999, kMIDIPropertyName, &status);
+    EXPECT_EQ(status, kMIDIObjectNotFound);
+    stringProperty(a, CFSTR("manufacturer"), &status);
+    EXPECT_EQ(status, kMIDIUnknownProperty);
+}
+
+TEST_F(VirtualService, InjectedBytesArriveOnTheServiceThreadAsGiven) {
+    const MIDIEndpointRef source = mService->addSource("VYR10", "in");
+    const MIDIEndpointRef other = mService->addSource("VYR10", "other");
+    SReception reception;
+    const MIDIPortRef port = inputPort(reception);
+    int connection = 0;
+    ASSERT_EQ(MIDIPortConnectSource(port, source, &connection), noErr);
+    ASSERT_TRUE(mService->inject(source, {{0xF0, 0x01}, {}, {0x02, 0xF7}}));
+    ASSERT_TRUE(mService->inject(other, {{0x90}})); // not connected: not delivered
+    ASSERT_TRUE(mService->inject(source, {{0xF8}}));
+    mService->waitUntilDelivered();
+    const std::lock_guard<std::mutex> lock(reception.mutex);
+    EXPECT_EQ(reception.lists, (std::vector<std::vector<Bytes>>{{{0xF0, 0x01}, {}, {0x02, 0xF7}}, {{0xF8}}}));
+    EXPECT_EQ(reception.connRefCons, (std::vector<void*>{&connection, &connection}));
+    EXPECT_NE(reception.thread, std::this_thread::get_id());
+    EXPECT_FALSE(mService->inject(999, {{0x01}}));
+}
+
+TEST_F(VirtualService, DisconnectedOrDisposedPortsReceiveNothingMore) {
+    const MIDIEndpointRef source = mService->addSource("VYR10", "in");
+    SReception reception;
+    const MIDIPortRef port = inputPort(reception);
+    ASSERT_EQ(MIDIPortConnectSource(port, source, nullptr), noErr);
+    ASSERT_EQ(MIDIPortDisconnectSource(port, source), noErr);
+    EXPECT_EQ(MIDIPortDisconnectSource(port, source), kMIDINoConnection);
+    mService->inject(source, {{0x01}});
+    ASSERT_EQ(MIDIPortConnectSource(port, source, nullptr), noErr);
+    ASSERT_EQ(MIDIPortDispose(port), noErr);
+    EXPECT_EQ(MIDIPortDispose(port), kMIDIInvalidPort);
+    mService->inject(source, {{0x02}});
+    mService->waitUntilDelivered();
+    EXPECT_TRUE(reception.lists.empty());
+}
+
+TEST_F(VirtualService, DisposeWaitsForARunningReadProcedure) {
+    const MIDIEndpointRef source = mService->addSource("VYR10", "in");
+    struct SSlowReader {
+        std::promise<void> entered;
+        std::atomic<bool> returned{false};
+        static void readProc(const MIDIPacketList*, void* inRefCon, void*) {
+            auto* self = static_cast<SSlowReader*>(inRefCon);
+            self->entered.set_value();
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            self->returned = true;
+        }
+    } reader;
+    MIDIPortRef port = 0;
+    ASSERT_EQ(MIDIInputPortCreate(mClient, CFSTR("in"), SSlowReader::readProc, &reader, &port), noErr);
+    ASSERT_EQ(MIDIPortConnectSource(port, source, nullptr), noErr);
+    mService->inject(source, {{0x01}});
+    reader.entered.get_future().wait();
+    ASSERT_EQ(MIDIPortDispose(port), noErr);
+    EXPECT_TRUE(reader.returned) << "dispose returned while the read procedure still ran";
+}
+
+TEST_F(VirtualService, RemovalNotifiesEveryClientOnTheServiceThread) {
+    struct SNotices {
+        std::atomic<int> removed{0};
+        std::thread::id thread;
+        static void notify(const MIDINotification* inMessage, void* inRefCon) {
+            auto* self = static_cast<SNotices*>(inRefCon);
+            self->thread = std::this_thread::get_id();
+            if (inMessage->messageID == kMIDIMsgObjectRemoved) {
+                ++self->removed;
+            }
+        }
+    } first, second;
+    MIDIClientRef a = 0;
+    MIDIClientRef b = 0;
+    ASSERT_EQ(MIDIClientCreate(CFSTR("a"), SNotices::notify, &first, &a), noErr);
+    ASSERT_EQ(MIDIClientCreate(CFSTR("b"), SNotices::notify, &second, &b), noErr);
+    const MIDIEndpointRef source = mService->addSource("VYR10", "in");
+    SReception reception;
+    const MIDIPortRef port = inputPort(reception);
+    ASSERT_EQ(MIDIPortConnectSource(port, source, nullptr), noErr);
+    ASSERT_TRUE(mService->removeEndpoint(source));
+    EXPECT_EQ(mService->connectionCount(), 0u);
+    mService->waitUntilDelivered();
+    EXPECT_EQ(first.removed, 1);
+    EXPECT_EQ(second.removed, 1);
+    EXPECT_NE(first.thread, std::this_thread::get_id());
+    MIDIClientDispose(a);
+    MIDIClientDispose(b);
+}
+
+TEST_F(VirtualService, SendsReachTheReceiverWithTheirTime) {
+    std::vector<std::vector<Bytes>> received;
+    MIDITimeStamp when = 0;
+    const MIDIEndpointRef destination = mService->addDestination(
+        "VYR10", "out", [&](const MIDIPacketList& inList, MIDITimeStamp inTime) {
+            received.push_back(packetsOf(inList));
+            when = inTime;
+        });
+    MIDIPortRef port = 0;
+    ASSERT_EQ(MIDIOutputPortCreate(mClient, CFSTR("out"), &port), noErr);
+    alignas(8) std::uint8_t storage[64];
+    auto* list = reinterpret_cast<MIDIPacketList*>(storage);
+    const Bytes bytes = {0x93, 0x3C, 0x64};
+    MIDIPacketListAdd(list, sizeof storage, MIDIPacketListInit(list), 0, 3, bytes.data());
+    const MIDITimeStamp before = AudioGetCurrentHostTime();
+    ASSERT_EQ(MIDISend(port, destination, list), noErr);
+    EXPECT_EQ(received, (std::vector<std::vector<Bytes>>{{bytes}}));
+    EXPECT_GE(when, before);
+    EXPECT_LE(when, AudioGetCurrentHostTime());
+    EXPECT_EQ(MIDISend(port, 999, list), kMIDIUnknownEndpoint);
+    EXPECT_EQ(MIDIFlushOutput(destination), noErr);
+    EXPECT_EQ(mService->flushCount(destination), 1u);
+}
+
+TEST_F(VirtualService, FaultsFailTheNamedOperationOnce) {
+    mService->failNext(EOperation::kInputPortCreate, -1);
+    SReception reception;
+    MIDIPortRef port = 0;
+    EXPECT_EQ(MIDIInputPortCreate(mClient, CFSTR("in"), SReception::readProc, &reception, &port), -1);
+    EXPECT_EQ(port, 0u);
+    EXPECT_EQ(MIDIInputPortCreate(mClient, CFSTR("in"), SReception::readProc, &reception, &port), noErr);
+    mService->failNext(EOperation::kClientCreate, -2);
+    MIDIClientRef client = 0;
+    EXPECT_EQ(MIDIClientCreate(CFSTR("x"), nullptr, nullptr, &client), -2);
+}
+
+TEST_F(VirtualService, SendsFailFromTheKthOn) {
+    int received = 0;
+    const MIDIEndpointRef destination =
+        mService->addDestination("VYR10", "out", [&](const MIDIPacketList&, MIDITimeStamp) { ++received; });
+    MIDIPortRef port = 0;
+    ASSERT_EQ(MIDIOutputPortCreate(mClient, CFSTR("out"), &port), noErr);
+    alignas(8) std::uint8_t storage[32];
+    auto* list = reinterpret_cast<MIDIPacketList*>(storage);
+    MIDIPacketListInit(list);
+    mService->failSendsFrom(3, kMIDIMessageSendErr);
+    std::vector<OSStatus> results;
+    for (int i = 0; i < 5; ++i) {
+        results.push_back(MIDISend(port, destination, list));
+    }
+    EXPECT_EQ(results, (std::vector<OSStatus>{0, 0, kMIDIMessageSendErr, kMIDIMessageSendErr, kMIDIMessageSendErr}));
+    EXPECT_EQ(received, 2);
+    mService->clearFaults();
+    EXPECT_EQ(MIDISend(port, destination, list), noErr);
+}
+
+TEST_F(VirtualService, BackendCannotBeReplacedWhileAClientExists) {
+    EXPECT_EQ(MIDIServiceInstallBackend(std::make_shared<CVirtualMIDIService>()), kMIDIServerStartErr);
+    EXPECT_EQ(MIDIClientDispose(mClient), noErr);
+    auto other = std::make_shared<CVirtualMIDIService>();
+    EXPECT_EQ(MIDIServiceInstallBackend(other), noErr);
+    EXPECT_EQ(MIDIServiceInstallBackend(mService), noErr);
+    ASSERT_EQ(MIDIClientCreate(CFSTR("test"), nullptr, nullptr, &mClient), noErr);
+}
+
+TEST(NoBackend, ServiceCallsFailCleanly) {
+    ASSERT_EQ(MIDIServiceInstallBackend(nullptr), noErr);
+    MIDIClientRef client = 0;
+    EXPECT_EQ(MIDIClientCreate(CFSTR("x"), nullptr, nullptr, &client), kMIDIServerStartErr);
+    EXPECT_EQ(MIDIGetNumberOfSources(), 0u);
+    EXPECT_EQ(MIDIGetSource(0), 0u);
+}
+
+} // namespace
