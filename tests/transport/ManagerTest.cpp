@@ -1,0 +1,183 @@
+// The manager's life cycle, endpoint lists, opening, closing and health check.
+#include "TransportFixture.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using EOperation = CVirtualMIDIService::EOperation;
+using Manager = TransportFixture;
+
+TEST_F(Manager, ListsReadableModelsWithTheirServiceIndices) {
+    std::vector<std::string> names;
+    mManager->getMidiInDevices(names);
+    EXPECT_TRUE(names.empty()) << "no sources";
+
+    mService->addSource("A", "a");
+    const MIDIEndpointRef hidden = mService->addSource("hidden", "h");
+    mService->addSource("B", "b");
+    mService->setPropertyReadable(hidden, CVirtualMIDIService::EProperty::kModel, false);
+    names = {"kept"};
+    std::vector<std::uint32_t> indices;
+    mManager->getMidiInDevices(names, &indices);
+    EXPECT_EQ(names, (std::vector<std::string>{"kept", "A", "B"}));
+    EXPECT_EQ(indices, (std::vector<std::uint32_t>{0, 2}));
+
+    mService->addDestination("VYR10", "d");
+    names.clear();
+    mManager->getMidiOutDevices(names);
+    EXPECT_EQ(names, (std::vector<std::string>{"VYR10"}));
+}
+
+TEST_F(Manager, OpensTheEndpointAtTheListedIndexPastAnUnreadableModel) {
+    const MIDIEndpointRef hidden = mService->addSource("???", "h");
+    const MIDIEndpointRef device = mService->addSource("VYR10", "d");
+    mService->setPropertyReadable(hidden, CVirtualMIDIService::EProperty::kModel, false);
+    std::vector<std::string> names;
+    std::vector<std::uint32_t> indices;
+    mManager->getMidiInDevices(names, &indices);
+    ASSERT_EQ(names, (std::vector<std::string>{"VYR10"}));
+    ASSERT_EQ(openInput(indices[0]), noErr);
+    mService->inject(hidden, {{0xF0, 0x01, 0xF7}});
+    mService->inject(device, {{0xF0, 0x02, 0xF7}});
+    EXPECT_EQ(received(), (std::vector<Bytes>{{0xF0, 0x02, 0xF7}}));
+}
+
+TEST_F(Manager, StringConversionGivesEmptyForNullAndFailure) {
+    std::string result = "old";
+    getStringFromCFString(nullptr, result, kCFStringEncodingUTF8);
+    EXPECT_EQ(result, "");
+    result = "old";
+    getStringFromCFString(CFSTR("VYR5"), result, 0x0600); // an encoding the platform lacks
+    EXPECT_EQ(result, "");
+    getStringFromCFString(CFSTR("VYR5 \xE2\x82\xAC"), result, CFStringGetSystemEncoding());
+    EXPECT_EQ(result, "VYR5 \xE2\x82\xAC");
+}
+
+TEST_F(Manager, ClosingWhatIsNotOpenIsQuietSuccess) {
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(mManager->closeMidiIn(), noErr);
+    EXPECT_EQ(mManager->closeMidiOut(), noErr);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+}
+
+TEST_F(Manager, ReopeningTheInputClosesTheFirstPort) {
+    mService->addSource("VYR10", "a");
+    ASSERT_EQ(openInput(0), noErr);
+    ASSERT_EQ(mManager->startMidiIn(), noErr);
+    ASSERT_EQ(openInput(0), noErr);
+    EXPECT_EQ(mService->portCount(), 1u);
+    EXPECT_EQ(mService->connectionCount(), 1u);
+    EXPECT_TRUE(mManager->isOpenedMidiIn());
+    EXPECT_FALSE(mManager->isStartedMidiIn());
+    EXPECT_EQ(mManager->closeMidiIn(), noErr);
+    EXPECT_EQ(mService->portCount(), 0u);
+    EXPECT_FALSE(mManager->isOpenedMidiIn());
+}
+
+TEST_F(Manager, PlatformStatusesComeBackUnchanged) {
+    mService->addSource("VYR10", "a");
+    mService->failNext(EOperation::kInputPortCreate, -4711);
+    EXPECT_EQ(openInput(0), -4711);
+    EXPECT_FALSE(mManager->isOpenedMidiIn());
+
+    mService->failNext(EOperation::kPortConnectSource, -4712);
+    EXPECT_EQ(openInput(0), -4712);
+    EXPECT_TRUE(mManager->isOpenedMidiIn()) << "the port stays created";
+
+    EXPECT_EQ(openInput(5), kMIDIUnknownEndpoint) << "index out of range: source 0";
+
+    mService->failNext(EOperation::kOutputPortCreate, -4713);
+    EXPECT_EQ(mManager->openMidiOut(0), -4713);
+    EXPECT_FALSE(mManager->isOpenedMidiOut());
+
+    mService->failNext(EOperation::kPortDispose, -4714);
+    EXPECT_EQ(mManager->closeMidiIn(), -4714);
+}
+
+TEST_F(Manager, FailedDisconnectionIsReportedAndClosingGoesOn) {
+    mService->addSource("VYR10", "a");
+    ASSERT_EQ(openInput(0), noErr);
+    mService->failNext(EOperation::kPortDisconnectSource, -5);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(mManager->closeMidiIn(), noErr) << "the port's disposal decides the result";
+    const std::string diagnostic = testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(diagnostic.starts_with("MIDIPortDisconnectSource returned error. (DTAMIDIManager_Mac:"))
+        << diagnostic;
+    EXPECT_FALSE(mManager->isOpenedMidiIn());
+}
+
+TEST_F(Manager, ClientThatCannotBeCreatedIsReported) {
+    mService->failNext(EOperation::kClientCreate, -3);
+    testing::internal::CaptureStderr();
+    ASSERT_EQ(CDTAMIDIManager::initialize(nullptr, nullptr), noErr);
+    const std::string diagnostic = testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(diagnostic.starts_with("MIDIClientCreate returned error. (DTAMIDIManager_Mac:")) << diagnostic;
+    mManager = CDTAMIDIManager::instance();
+    mService->addSource("VYR10", "a");
+    EXPECT_EQ(openInput(0), kMIDIInvalidClient);
+}
+
+TEST_F(Manager, OutputOutOfRangeCountsAsOpenAndSendsNothing) {
+    int sends = 0;
+    mService->addDestination("VYR10", "d", [&](const MIDIPacketList&, MIDITimeStamp) { ++sends; });
+    EXPECT_EQ(mManager->openMidiOut(3), noErr);
+    EXPECT_TRUE(mManager->isOpenedMidiOut());
+    const std::uint8_t message[] = {0xF0, 0x01, 0xF7};
+    EXPECT_EQ(mManager->sendLongMessage(message, 3), noErr);
+    EXPECT_EQ(sends, 0);
+}
+
+TEST_F(Manager, StoppingTheOutputFlushesButKeepsItOpen) {
+    const MIDIEndpointRef destination = mService->addDestination("VYR10", "d");
+    ASSERT_EQ(mManager->openMidiOut(0), noErr);
+    ASSERT_EQ(mManager->startMidiOut(), noErr);
+    EXPECT_TRUE(mManager->isStartedMidiOut());
+    EXPECT_EQ(mManager->stopMidiOut(), noErr);
+    EXPECT_EQ(mService->flushCount(destination), 1u);
+    EXPECT_TRUE(mManager->isOpenedMidiOut());
+    EXPECT_FALSE(mManager->isStartedMidiOut());
+    EXPECT_EQ(mManager->closeMidiOut(), noErr);
+    EXPECT_EQ(mService->flushCount(destination), 2u);
+}
+
+TEST_F(Manager, HealthCheckClosesOnlyASideWhoseNameIsGone) {
+    mService->addSource("VYR10", "VYR10 Port 1");
+    const MIDIEndpointRef destination = mService->addDestination("VYR10", "VYR10 Port 1");
+    ASSERT_EQ(openInput(0), noErr);
+    ASSERT_EQ(mManager->openMidiOut(0), noErr);
+    mManager->healthCheck();
+    EXPECT_TRUE(mManager->isOpenedMidiIn());
+    EXPECT_TRUE(mManager->isOpenedMidiOut());
+
+    mService->addSource("VYR10", "VYR10 Port 1"); // a namesake changes nothing
+    mService->removeEndpoint(destination);
+    mManager->healthCheck();
+    EXPECT_TRUE(mManager->isOpenedMidiIn());
+    EXPECT_FALSE(mManager->isOpenedMidiOut());
+}
+
+TEST_F(Manager, HealthCheckClosesTheInputWhenItsSourceIsGone) {
+    // Also when another source carries the same name: the removed endpoint's own name can
+    // no longer be read, and the port is connected to nothing that will ever send.
+    const MIDIEndpointRef source = mService->addSource("VYR10", "VYR10 Port 1");
+    mService->addSource("VYR10", "VYR10 Port 1");
+    ASSERT_EQ(openInput(0), noErr);
+    mService->removeEndpoint(source);
+    testing::internal::CaptureStderr(); // the disconnection from a removed source fails
+    mManager->healthCheck();
+    testing::internal::GetCapturedStderr();
+    EXPECT_FALSE(mManager->isOpenedMidiIn());
+}
+
+TEST_F(Manager, SecondInitializeReplacesTheFirstManager) {
+    mService->addSource("VYR10", "a");
+    ASSERT_EQ(openInput(0), noErr);
+    ASSERT_EQ(CDTAMIDIManager::initialize(nullptr, nullptr), noErr);
+    EXPECT_EQ(mService->portCount(), 0u);
+    mManager = CDTAMIDIManager::instance();
+    EXPECT_FALSE(mManager->isOpenedMidiIn());
+    ASSERT_EQ(openInput(0), noErr);
+}
+
+} // namespace

@@ -1,0 +1,164 @@
+// Assembling incoming SysEx messages from packet lists.
+#include "TransportFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <future>
+#include <stdexcept>
+#include <thread>
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using PacketList = std::vector<Bytes>;
+
+struct ReceiveCase {
+    const char* name;
+    std::vector<PacketList> lists;
+    std::vector<Bytes> messages;
+};
+
+void PrintTo(const ReceiveCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class Receive : public TransportFixture, public testing::WithParamInterface<ReceiveCase> {};
+
+TEST_P(Receive, DeliversOnlyCompleteSysExMessages) {
+    const MIDIEndpointRef source = mService->addSource("VYR10", "in");
+    ASSERT_EQ(openInput(0), noErr);
+    for (const PacketList& list : GetParam().lists) {
+        ASSERT_TRUE(mService->inject(source, list));
+    }
+    EXPECT_EQ(received(), GetParam().messages);
+}
+
+const Bytes kHeartbeat = {0xF0, 0x43, 0x7D, 0x60, 0x44, 0x54, 0x41, 0x30, 0xF7};
+
+INSTANTIATE_TEST_SUITE_P(
+    Traffic, Receive,
+    testing::Values(
+        ReceiveCase{"SplitOverTwoLists", {{{0xF0, 0x01}}, {{0x02, 0xF7}}}, {{0xF0, 0x01, 0x02, 0xF7}}},
+        ReceiveCase{"SplitOverPackets", {{{0xF0}, {0x01}, {0x02, 0xF7}}}, {{0xF0, 0x01, 0x02, 0xF7}}},
+        ReceiveCase{"ChannelMessagesAreDropped", {{{0x90, 0x3C, 0x64}}}, {}},
+        ReceiveCase{"RealTimeByteInsideDropsTheMessage", {{{0xF0, 0x01, 0xF8, 0x02, 0xF7}}}, {}},
+        ReceiveCase{"NewStartDropsThePartBefore", {{{0xF0, 0x01, 0xF0, 0x02, 0xF7}}}, {{0xF0, 0x02, 0xF7}}},
+        ReceiveCase{"EmptyPacketIsSkipped", {{{0xF0, 0x01}, {}, {0xF7}}}, {{0xF0, 0x01, 0xF7}}},
+        ReceiveCase{"EndOutsideAMessageIsDropped", {{{0xF7, 0x01, 0xF0, 0xF7}}}, {{0xF0, 0xF7}}},
+        ReceiveCase{"MessagesBackToBack", {{{0xF0, 0x01, 0xF7, 0xF0, 0x02, 0xF7}}}, {{0xF0, 0x01, 0xF7}, {0xF0, 0x02, 0xF7}}},
+        ReceiveCase{"JunkAroundAHeartbeat",
+                    {{{0x3C, 0x90, 0x40, 0x40}, {0xF0, 0x43, 0x7D, 0x60, 0x44}, {0x54, 0x41, 0x30, 0xF7, 0x7F, 0xFE}}},
+                    {kHeartbeat}}),
+    [](const testing::TestParamInfo<ReceiveCase>& param) { return std::string(param.param.name); });
+
+using ReceiveInput = TransportFixture;
+
+TEST_F(ReceiveInput, ClosedInputLeavesThePartialMessageAlone) {
+    const MIDIEndpointRef source = mService->addSource("VYR10", "in");
+    ASSERT_EQ(openInput(0), noErr);
+    mService->inject(source, {{0xF0, 0x01}});
+    mService->waitUntilDelivered();
+    ASSERT_EQ(mManager->closeMidiIn(), noErr);
+    // Delivered to nobody: the read procedure is not reached without a port, and ignores
+    // lists while it has no callback.
+    CDTAMIDIManager::procMidiIn(nullptr, nullptr, nullptr);
+    alignas(8) std::uint8_t storage[32];
+    auto* list = reinterpret_cast<MIDIPacketList*>(storage);
+    const std::uint8_t stray = 0x02;
+    MIDIPacketListAdd(list, sizeof storage, MIDIPacketListInit(list), 0, 1, &stray);
+    CDTAMIDIManager::procMidiIn(list, mManager, nullptr);
+    ASSERT_EQ(openInput(0), noErr);
+    mService->inject(source, {{0x03, 0xF7}});
+    EXPECT_EQ(received(), (std::vector<Bytes>{{0xF0, 0x01, 0x03, 0xF7}}));
+}
+
+TEST_F(ReceiveInput, MessagesLongerThanTheReserveAreWhole) {
+    const MIDIEndpointRef source = mService->addSource("VYR10", "in");
+    ASSERT_EQ(openInput(0), noErr);
+    Bytes message(5000, 0x11);
+    message.front() = 0xF0;
+    message.back() = 0xF7;
+    std::vector<Bytes> packets;
+    for (std::size_t at = 0; at < message.size(); at += 1024) {
+        packets.emplace_back(message.begin() + static_cast<std::ptrdiff_t>(at),
+                             message.begin() + static_cast<std::ptrdiff_t>(std::min(at + 1024, message.size())));
+    }
+    mService->inject(source, packets);
+    EXPECT_EQ(received(), (std::vector<Bytes>{message}));
+}
+
+struct SThrowingReceiver {
+    std::vector<Bytes> messages;
+    static void callback(void* inContext, const std::uint8_t* inData, std::uint32_t inLength) {
+        auto* self = static_cast<SThrowingReceiver*>(inContext);
+        self->messages.emplace_back(inData, inData + inLength);
+        if (self->messages.size() == 1) {
+            throw std::runtime_error("first");
+        }
+    }
+};
+
+TEST_F(ReceiveInput, ExceptionFromTheCallbackDropsTheRestOfTheListOnly) {
+    const MIDIEndpointRef source = mService->addSource("VYR10", "in");
+    SThrowingReceiver receiver;
+    ASSERT_EQ(mManager->openMidiIn(0, SThrowingReceiver::callback, &receiver, 512), noErr);
+    mService->inject(source, {{0xF0, 0x01, 0xF7, 0xF0, 0x02, 0xF7}});
+    mService->inject(source, {{0xF0, 0x03, 0xF7}});
+    mService->waitUntilDelivered();
+    EXPECT_EQ(receiver.messages, (std::vector<Bytes>{{0xF0, 0x01, 0xF7}, {0xF0, 0x03, 0xF7}}));
+}
+
+struct SSlowReceiver {
+    std::promise<void> entered;
+    std::atomic<bool> returned{false};
+    std::atomic<int> callsAfterClose{0};
+    std::atomic<bool> closed{false};
+    static void callback(void* inContext, const std::uint8_t*, std::uint32_t) {
+        auto* self = static_cast<SSlowReceiver*>(inContext);
+        if (self->closed) {
+            ++self->callsAfterClose;
+            return;
+        }
+        self->entered.set_value();
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        self->returned = true;
+    }
+};
+
+TEST_F(ReceiveInput, CloseWaitsForARunningCallbackAndNoneFollows) {
+    const MIDIEndpointRef source = mService->addSource("VYR10", "in");
+    SSlowReceiver receiver;
+    ASSERT_EQ(mManager->openMidiIn(0, SSlowReceiver::callback, &receiver, 512), noErr);
+    mService->inject(source, {{0xF0, 0x01, 0xF7, 0xF0, 0x02, 0xF7, 0xF0, 0x03, 0xF7}});
+    receiver.entered.get_future().wait();
+    ASSERT_EQ(mManager->closeMidiIn(), noErr);
+    EXPECT_TRUE(receiver.returned) << "closeMidiIn returned while the callback ran";
+    receiver.closed = true;
+    mService->inject(source, {{0xF0, 0x04, 0xF7}});
+    mService->waitUntilDelivered();
+    EXPECT_EQ(receiver.callsAfterClose, 0);
+}
+
+struct SSelfClosingReceiver {
+    CDTAMIDIManager* manager = nullptr;
+    int calls = 0;
+    static void callback(void* inContext, const std::uint8_t*, std::uint32_t) {
+        auto* self = static_cast<SSelfClosingReceiver*>(inContext);
+        ++self->calls;
+        self->manager->closeMidiIn();
+    }
+};
+
+TEST_F(ReceiveInput, CallbackThatClosesTheInputGetsNoMoreMessages) {
+    const MIDIEndpointRef source = mService->addSource("VYR10", "in");
+    SSelfClosingReceiver receiver{mManager};
+    ASSERT_EQ(mManager->openMidiIn(0, SSelfClosingReceiver::callback, &receiver, 512), noErr);
+    mService->inject(source, {{0xF0, 0x01, 0xF7, 0xF0, 0x02, 0xF7}});
+    mService->waitUntilDelivered();
+    EXPECT_EQ(receiver.calls, 1);
+    EXPECT_FALSE(mManager->isOpenedMidiIn());
+}
+
+} // namespace
