@@ -5,6 +5,8 @@
 #include "Common/SMF/SMFUtil.h"
 #include "FirmwareImage.h"
 
+#include "BenchStatistics.h"
+
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -132,12 +134,6 @@ void BM_DestroyFirmwareLike(benchmark::State& state) { destroyFile(state, firmwa
 void BM_DestroyMusicLike(benchmark::State& state) { destroyFile(state, musicLikeFile()); }
 void BM_WriteFirmwareLike(benchmark::State& state) { writeFile(state, firmwareLikeImage()); }
 void BM_WriteMusicLike(benchmark::State& state) { writeFile(state, musicLikeFile()); }
-
-// This machine is shared: other loads only ever add time, so the least of several
-// repetitions is the figure to compare (run with --benchmark_repetitions=10).
-double fastest(const std::vector<double>& inValues) {
-    return *std::min_element(inValues.begin(), inValues.end());
-}
 
 BENCHMARK(BM_ReadFirmwareLike)->Unit(benchmark::kMicrosecond)->ComputeStatistics("min", fastest);
 BENCHMARK(BM_ReadMusicLike)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", fastest);

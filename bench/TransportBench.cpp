@@ -4,6 +4,8 @@
 #include "Common/DTAMIDIManager_Mac.h"
 #include "Platform/Virtual/VirtualMIDIService.h"
 
+#include "BenchStatistics.h"
+
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -89,10 +91,6 @@ void BM_Assemble256(benchmark::State& state) { assembly(state, 256); }
 void BM_Assemble4K(benchmark::State& state) { assembly(state, 4096); }
 void BM_SendLong256(benchmark::State& state) { sendLong(state, 256); }
 void BM_SendLong600(benchmark::State& state) { sendLong(state, 600); }
-
-double fastest(const std::vector<double>& inValues) {
-    return *std::min_element(inValues.begin(), inValues.end());
-}
 
 BENCHMARK(BM_Assemble256)->Unit(benchmark::kMicrosecond)->ComputeStatistics("min", fastest);
 BENCHMARK(BM_Assemble4K)->Unit(benchmark::kMicrosecond)->ComputeStatistics("min", fastest);
