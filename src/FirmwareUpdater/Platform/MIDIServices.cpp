@@ -1,7 +1,8 @@
 // The CoreMIDI calls, forwarded to the installed backend.
 #include "MIDIServiceBackend.h"
 
-#include <ctime>
+#include "Clock.h"
+
 #include <mutex>
 
 const CFStringRef kMIDIPropertyModel = CFSTR("model");
@@ -105,7 +106,5 @@ OSStatus MIDIFlushOutput(MIDIEndpointRef inDestination) {
 }
 
 MIDITimeStamp AudioGetCurrentHostTime() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<MIDITimeStamp>(now.tv_sec) * 1'000'000'000u + static_cast<MIDITimeStamp>(now.tv_nsec);
+    return AbsoluteToNanoseconds(UpTime());
 }

@@ -1,0 +1,58 @@
+// When each firmware message is sent: the tempo map of track 0, every SysEx event's time in
+// milliseconds from the start of playback, and a copy of its bytes, in collection order
+// (track by track, event order within a track; never sorted by time). The playback and
+// vyr-fwtool's schedule command both use this, so they cannot disagree.
+#pragma once
+
+#include "Common/SMF/SMF.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct STempoEntry {
+    std::uint32_t tick;           // of the Set Tempo event
+    std::uint32_t beatsPerMinute; // 60000000 / tempo value, truncated
+};
+
+class CFirmwareSchedule {
+public:
+    /// Builds the schedule of a parsed image. Returns false, leaving the schedule empty and
+    /// failure() saying why, when a Set Tempo event of track 0 has fewer than 3 data bytes
+    /// or the value 0: no sound time can be given to any message then.
+    bool build(const CSMF& inSmf);
+
+    /// The time in milliseconds of an event at inTick: each tempo governs from its tick to
+    /// the next tempo's (or to inTick), each segment rounded half up by itself; ticks before
+    /// the first tempo take no time.
+    std::uint32_t timeOfTick(std::uint32_t inTick) const;
+
+    std::size_t size() const { return mMessages.size(); }
+    std::uint32_t timeOf(std::size_t inIndex) const { return mMessages[inIndex].timeMs; }
+    const std::uint8_t* bytesOf(std::size_t inIndex) const { return mBytes.data() + mMessages[inIndex].offset; }
+    std::uint32_t lengthOf(std::size_t inIndex) const { return mMessages[inIndex].length; }
+    std::uint64_t totalBytes() const { return mBytes.size(); }
+    const std::vector<STempoEntry>& tempoMap() const { return mTempoMap; }
+    const std::string& failure() const { return mFailure; }
+
+    /// The progress shown before message inIndex of inCount is sent: inIndex * 100 / inCount,
+    /// rounded half up.
+    static int progressBefore(std::size_t inIndex, std::size_t inCount);
+
+private:
+    struct SMessage {
+        std::uint32_t timeMs;
+        std::uint32_t offset; // into mBytes
+        std::uint32_t length;
+    };
+
+    bool buildTempoMap(const CMidiTrack& inTrack);
+    void clear();
+
+    double mDivision = 1;
+    std::vector<STempoEntry> mTempoMap;
+    // All message bytes in one block, so playback touches no allocator between sends.
+    std::vector<SMessage> mMessages;
+    std::vector<std::uint8_t> mBytes;
+    std::string mFailure;
+};

@@ -1,0 +1,97 @@
+#include "SimulatedVYRDevice.h"
+
+CSimulatedVYRDevice::CSimulatedVYRDevice(std::shared_ptr<CVirtualMIDIService> inService,
+                                         SSimulatedDeviceOptions inOptions)
+    : mService(std::move(inService)), mOptions(std::move(inOptions)),
+      mSource(mService->addSource(mOptions.model, mOptions.name)),
+      mDestination(mService->addDestination(mOptions.model, mOptions.name,
+                                             [this](const MIDIPacketList& inList, MIDITimeStamp inTime) {
+                                                 receive(inList, inTime);
+                                             })),
+      mHeartbeat([this] { sendHeartbeats(); }) {}
+
+CSimulatedVYRDevice::~CSimulatedVYRDevice() {
+    {
+        const std::lock_guard<std::mutex> lock(mMutex);
+        mStopping = true;
+    }
+    mChanged.notify_all();
+    mHeartbeat.join();
+    unplug();
+}
+
+void CSimulatedVYRDevice::switchToUpdateMode() {
+    {
+        const std::lock_guard<std::mutex> lock(mMutex);
+        mUpdateMode = true;
+    }
+    if (mOptions.refuseSendsFrom > 0) {
+        mService->failSendsFrom(mOptions.refuseSendsFrom, kMIDIMessageSendErr);
+    }
+    mChanged.notify_all();
+}
+
+bool CSimulatedVYRDevice::isInUpdateMode() const {
+    const std::lock_guard<std::mutex> lock(mMutex);
+    return mUpdateMode;
+}
+
+bool CSimulatedVYRDevice::isPresent() const {
+    const std::lock_guard<std::mutex> lock(mMutex);
+    return mPresent;
+}
+
+std::vector<SReceivedMessage> CSimulatedVYRDevice::received() const {
+    const std::lock_guard<std::mutex> lock(mMutex);
+    return mReceived;
+}
+
+void CSimulatedVYRDevice::receive(const MIDIPacketList& inList, MIDITimeStamp inHostTime) {
+    SReceivedMessage message{inHostTime, {}};
+    const MIDIPacket* packet = inList.packet;
+    for (std::uint32_t i = 0; i < inList.numPackets; ++i, packet = MIDIPacketNext(packet)) {
+        message.bytes.insert(message.bytes.end(), packet->data, packet->data + packet->length);
+    }
+    bool vanish = false;
+    {
+        const std::lock_guard<std::mutex> lock(mMutex);
+        if (!mUpdateMode || !mPresent) {
+            return;
+        }
+        mReceived.push_back(std::move(message));
+        vanish = mOptions.vanishAfterMessage != 0 && mReceived.size() == mOptions.vanishAfterMessage;
+    }
+    if (vanish) {
+        unplug();
+    }
+}
+
+void CSimulatedVYRDevice::sendHeartbeats() {
+    const std::vector<std::uint8_t> heartbeat = {0xF0, 0x43, 0x7D, 0x60, 0x44, 0x54, 0x41, mOptions.statusByte, 0xF7};
+    // What a busy MIDI line carries besides: a note, a clock tick, a cut-off SysEx.
+    const std::vector<std::uint8_t> junk = {0x90, 0x3C, 0x40, 0xF8, 0xF0, 0x43, 0x10, 0xFE, 0x3C, 0x00};
+    std::unique_lock<std::mutex> lock(mMutex);
+    while (!mStopping) {
+        if (mPresent && (!mUpdateMode || mOptions.heartbeatInUpdateMode)) {
+            lock.unlock();
+            mService->inject(mSource, {heartbeat});
+            if (mOptions.junkBetweenHeartbeats) {
+                mService->inject(mSource, {junk});
+            }
+            lock.lock();
+        }
+        mChanged.wait_for(lock, mOptions.heartbeatPeriod, [this] { return mStopping; });
+    }
+}
+
+void CSimulatedVYRDevice::unplug() {
+    {
+        const std::lock_guard<std::mutex> lock(mMutex);
+        if (!mPresent) {
+            return;
+        }
+        mPresent = false;
+    }
+    mService->removeEndpoint(mSource);
+    mService->removeEndpoint(mDestination);
+}

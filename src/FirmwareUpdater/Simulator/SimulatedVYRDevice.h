@@ -1,0 +1,68 @@
+// A VYR device on the virtual MIDI service: a source and a destination with the family's
+// model. In normal mode it sends its heartbeat (F0 43 7D 60 44 54 41 <status> F7) every
+// period; in update mode it is silent and records every message it receives with the host
+// time of its arrival. It can be told to misbehave, so every failure path of the updater
+// can be seen without hardware. Any thread may call it.
+#pragma once
+
+#include "Platform/Virtual/VirtualMIDIService.h"
+#include "TransferReport.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+struct SSimulatedDeviceOptions {
+    std::string model = "VYR10";
+    std::string name = "VYR10 Port 1";
+    std::chrono::milliseconds heartbeatPeriod{200};
+    std::uint8_t statusByte = 0x30;
+    bool heartbeatInUpdateMode = false; // keeps sending heartbeats after the switch
+    bool junkBetweenHeartbeats = false; // channel, real-time and stray SysEx bytes between them
+    std::uint32_t vanishAfterMessage = 0; // k > 0: unplugged right after the k-th message
+    std::uint32_t refuseSendsFrom = 0;    // k > 0: the k-th send in update mode and all later fail
+};
+
+class CSimulatedVYRDevice {
+public:
+    /// Plugs the device in (its endpoints appear) in normal mode.
+    CSimulatedVYRDevice(std::shared_ptr<CVirtualMIDIService> inService, SSimulatedDeviceOptions inOptions = {});
+    /// Unplugs it.
+    ~CSimulatedVYRDevice();
+
+    CSimulatedVYRDevice(const CSimulatedVYRDevice&) = delete;
+    CSimulatedVYRDevice& operator=(const CSimulatedVYRDevice&) = delete;
+
+    /// As the user does on the device: from now on silent (unless told otherwise) and
+    /// recording what it receives.
+    void switchToUpdateMode();
+    bool isInUpdateMode() const;
+    /// False once it has vanished.
+    bool isPresent() const;
+
+    /// The messages received in update mode, one per packet list sent, in arrival order.
+    std::vector<SReceivedMessage> received() const;
+    STransferReport report(const std::vector<SExpectedMessage>& inExpected) const { return compareTransfer(inExpected, received()); }
+
+private:
+    void receive(const MIDIPacketList& inList, MIDITimeStamp inHostTime);
+    void sendHeartbeats();
+    void unplug();
+
+    const std::shared_ptr<CVirtualMIDIService> mService;
+    const SSimulatedDeviceOptions mOptions;
+    MIDIEndpointRef mSource = 0;
+    MIDIEndpointRef mDestination = 0;
+
+    mutable std::mutex mMutex;
+    std::condition_variable mChanged;
+    bool mUpdateMode = false;
+    bool mPresent = true;
+    bool mStopping = false;
+    std::vector<SReceivedMessage> mReceived;
+    std::thread mHeartbeat; // last: started once everything above exists
+};

@@ -1,0 +1,70 @@
+#include "TransferReport.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace {
+
+// Nearest rank: the smallest value with at least inShare of all values at or below it.
+double percentile(const std::vector<double>& inSorted, double inShare) {
+    const auto rank = static_cast<std::size_t>(std::ceil(inShare * static_cast<double>(inSorted.size())));
+    return inSorted[std::max<std::size_t>(rank, 1) - 1];
+}
+
+} // namespace
+
+STransferReport compareTransfer(const std::vector<SExpectedMessage>& inExpected,
+                                const std::vector<SReceivedMessage>& inReceived) {
+    STransferReport report;
+    report.expected = inExpected.size();
+    report.received = inReceived.size();
+    const std::size_t common = std::min(inExpected.size(), inReceived.size());
+    for (std::size_t i = 0; i < common && report.firstDifference.empty(); ++i) {
+        if (inExpected[i].bytes != inReceived[i].bytes) {
+            report.firstDifference = "message " + std::to_string(i) + " differs (" +
+                                     std::to_string(inReceived[i].bytes.size()) + " bytes received, " +
+                                     std::to_string(inExpected[i].bytes.size()) + " expected)";
+        }
+    }
+    if (report.firstDifference.empty() && inExpected.size() != inReceived.size()) {
+        report.firstDifference = std::to_string(inReceived.size()) + " messages received, " +
+                                 std::to_string(inExpected.size()) + " expected";
+    }
+    report.identical = report.firstDifference.empty();
+    if (common == 0) {
+        return report;
+    }
+    std::vector<double> lateness;
+    for (std::size_t i = 0; i < common; ++i) {
+        const double arrivedMs = static_cast<double>(inReceived[i].hostTimeNs - inReceived[0].hostTimeNs) / 1e6;
+        const double scheduledMs = static_cast<double>(inExpected[i].timeMs) - inExpected[0].timeMs;
+        lateness.push_back(arrivedMs - scheduledMs);
+        if (lateness.back() < -1.0) {
+            ++report.earlyCount;
+        }
+    }
+    std::sort(lateness.begin(), lateness.end());
+    report.lateMinMs = lateness.front();
+    report.lateMedianMs = percentile(lateness, 0.5);
+    report.lateP99Ms = percentile(lateness, 0.99);
+    report.lateMaxMs = lateness.back();
+    return report;
+}
+
+std::string describeTransfer(const STransferReport& inReport) {
+    char line[256];
+    std::string text;
+    std::snprintf(line, sizeof line, "messages received: %zu of %zu\n", inReport.received, inReport.expected);
+    text += line;
+    text += inReport.identical ? "identical to the image: yes\n"
+                               : "identical to the image: no (" + inReport.firstDifference + ")\n";
+    if (inReport.received > 0 && inReport.expected > 0) {
+        std::snprintf(line, sizeof line,
+                      "lateness (ms): min %.3f, median %.3f, p99 %.3f, max %.3f; more than 1 ms early: %zu\n",
+                      inReport.lateMinMs, inReport.lateMedianMs, inReport.lateP99Ms, inReport.lateMaxMs,
+                      inReport.earlyCount);
+        text += line;
+    }
+    return text;
+}
