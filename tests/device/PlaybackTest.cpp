@@ -1,0 +1,154 @@
+// Playing a firmware image to the device: what is sent, in which order, with which progress.
+#include "Common/DTAMIDIManager_Mac.h"
+#include "Common/FirmwareSchedule.h"
+#include "DeviceFixture.h"
+#include "FirmwareImage.h"
+#include "Simulator/SimulatedVYRDevice.h"
+#include "SmfTestUtil.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+class Playback : public DeviceFixture {
+protected:
+    void SetUp() override {
+        DeviceFixture::SetUp();
+        mDevice = std::make_unique<CSimulatedVYRDevice>(mService);
+        mDevice->switchToUpdateMode();
+        mService->waitUntilDelivered();
+        mController->openVYRForUpdate();
+    }
+    void TearDown() override {
+        mDevice.reset();
+        DeviceFixture::TearDown();
+    }
+
+    bool play(const Bytes& inImage) {
+        return mController->updateFirmware(inImage.data(), static_cast<std::uint32_t>(inImage.size()), recordProgress,
+                                           &mProgress);
+    }
+    static bool recordProgress(int inPercent, void* inContext) {
+        static_cast<std::vector<int>*>(inContext)->push_back(inPercent);
+        return false; // a false result must not stop anything
+    }
+    static std::vector<SExpectedMessage> expectedOf(const Bytes& inImage) {
+        CSMF smf;
+        std::uint32_t count = 0;
+        smf.setData(inImage.data(), static_cast<std::uint32_t>(inImage.size()), count);
+        CFirmwareSchedule schedule;
+        schedule.build(smf);
+        std::vector<SExpectedMessage> expected;
+        for (std::size_t i = 0; i < schedule.size(); ++i) {
+            expected.push_back({schedule.timeOf(i), Bytes(schedule.bytesOf(i), schedule.bytesOf(i) + schedule.lengthOf(i))});
+        }
+        return expected;
+    }
+    // inCount messages of inSize bytes, inTicksApart at 120 bpm and division 1000 (1 tick = 0.5 ms).
+    static Bytes image(std::uint32_t inCount, std::uint32_t inTicksApart, std::uint32_t inSize = 40) {
+        SFirmwareImage spec;
+        spec.division = 1000;
+        spec.tempos = {{0, 500000}};
+        for (std::uint32_t i = 0; i < inCount; ++i) {
+            spec.messages.push_back({i * inTicksApart, makeFirmwareMessage(i, inSize, 3)});
+        }
+        return buildFirmwareImage(spec);
+    }
+
+    std::unique_ptr<CSimulatedVYRDevice> mDevice;
+    std::vector<int> mProgress;
+};
+
+TEST_F(Playback, EightMessagesReportProgressAfterEachSendButTheFirst) {
+    const Bytes firmware = image(8, 0);
+    ASSERT_TRUE(play(firmware));
+    EXPECT_EQ(mProgress, (std::vector<int>{13, 25, 38, 50, 63, 75, 88}));
+    const STransferReport report = mDevice->report(expectedOf(firmware));
+    EXPECT_TRUE(report.identical) << report.firstDifference;
+}
+
+TEST_F(Playback, EveryMessageArrivesWholeInOrderAndNoneEarly) {
+    const Bytes firmware = image(40, 10, 600); // 5 ms apart, 600 bytes: three packets each
+    ASSERT_TRUE(play(firmware));
+    const STransferReport report = mDevice->report(expectedOf(firmware));
+    EXPECT_TRUE(report.identical) << report.firstDifference;
+    EXPECT_EQ(report.received, 40u);
+    EXPECT_EQ(report.earlyCount, 0u) << describeTransfer(report);
+}
+
+TEST_F(Playback, SampleImageArrivesByteForByte) {
+    const Bytes firmware = buildFirmwareImage(sampleFirmwareImage());
+    // Timing is the benchmark's business: here only the bytes, so play it without tempo.
+    CSMF smf;
+    std::uint32_t count = 0;
+    ASSERT_TRUE(smf.setData(firmware.data(), static_cast<std::uint32_t>(firmware.size()), count));
+    while (smf.mTracks[0]->GetEventCount() > 0) {
+        delete smf.mTracks[0]->pullEvent(0);
+    }
+    const Bytes untimed = toFileBytes(smf);
+    ASSERT_TRUE(play(untimed));
+    const STransferReport report = mDevice->report(expectedOf(firmware));
+    EXPECT_TRUE(report.identical) << report.firstDifference;
+    EXPECT_EQ(report.received, 320u);
+    EXPECT_EQ(mProgress.back(), 100);
+}
+
+TEST_F(Playback, SendFailureAtTheThirdMessageStopsThere) {
+    mService->failSendsFrom(3, kMIDIMessageSendErr);
+    EXPECT_FALSE(play(image(8, 0)));
+    EXPECT_EQ(mDevice->received().size(), 2u);
+    EXPECT_EQ(mProgress, (std::vector<int>{13}));
+}
+
+TEST_F(Playback, DeviceThatVanishesEndsPlayback) {
+    mDevice.reset();
+    mDevice = std::make_unique<CSimulatedVYRDevice>(mService, SSimulatedDeviceOptions{.vanishAfterMessage = 4});
+    mDevice->switchToUpdateMode();
+    mService->waitUntilDelivered();
+    mController->openVYRForUpdate();
+    EXPECT_FALSE(play(image(8, 0)));
+    EXPECT_EQ(mDevice->received().size(), 4u);
+    EXPECT_FALSE(mDevice->isPresent());
+}
+
+TEST_F(Playback, RefusedImagesSendNothing) {
+    const Bytes badTempo = smftest::smfFile(0, 96, {{0x00, 0xFF, 0x51, 0x03, 0, 0, 0, 0x00, 0xF0, 0x01, 0xF7}});
+    const Bytes notMidi = {'R', 'I', 'F', 'F'};
+    for (const Bytes& bad : {badTempo, notMidi}) {
+        EXPECT_FALSE(play(bad));
+    }
+    EXPECT_TRUE(mDevice->received().empty());
+    EXPECT_TRUE(mProgress.empty());
+}
+
+TEST_F(Playback, ImageWithoutSysExSucceedsWithoutSending) {
+    const Bytes firmware = smftest::smfFile(0, 96, {{0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20}});
+    EXPECT_TRUE(play(firmware));
+    EXPECT_TRUE(mDevice->received().empty());
+    EXPECT_TRUE(mProgress.empty());
+}
+
+TEST_F(Playback, MessagesWhoseTimeHasPassedGoAtOnceInQueueOrder) {
+    // Track 1's message at tick 0 comes after track 0's at 200 ms: it goes right after it.
+    const Bytes firmware = smftest::smfFile(
+        1, 1000, {{0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20, 0x83, 0x20, 0xF0, 0x02, 0x01, 0xF7}, {0x00, 0xF0, 0x02, 0x02, 0xF7}});
+    ASSERT_TRUE(play(firmware));
+    const std::vector<SReceivedMessage> received = mDevice->received();
+    ASSERT_EQ(received.size(), 2u);
+    EXPECT_EQ(received[0].bytes, (Bytes{0xF0, 0x01, 0xF7}));
+    EXPECT_EQ(received[1].bytes, (Bytes{0xF0, 0x02, 0xF7}));
+}
+
+TEST_F(Playback, ExceptionFromTheProgressCallbackReachesTheCaller) {
+    const Bytes firmware = image(4, 0);
+    const auto throwing = [](int, void*) -> bool { throw std::runtime_error("progress"); };
+    EXPECT_THROW(mController->updateFirmware(firmware.data(), static_cast<std::uint32_t>(firmware.size()), throwing, nullptr),
+                 std::runtime_error);
+    EXPECT_EQ(mDevice->received().size(), 2u) << "the exception came after the second send";
+}
+
+} // namespace

@@ -1,0 +1,56 @@
+// A controller over a fresh virtual MIDI service, a wall clock the test sets, and a record
+// of the listener events delivered.
+#pragma once
+
+#include "Common/VYRController.h"
+#include "Platform/Virtual/VirtualMIDIService.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <tuple>
+#include <vector>
+
+class DeviceFixture : public testing::Test {
+public:
+    using Event = std::tuple<EDTAEventID, std::int32_t, std::int32_t>;
+    using Bytes = std::vector<std::uint8_t>;
+
+protected:
+    void SetUp() override {
+        sNow = 1'000'000;
+        CVYRController::setWallClock(fakeTime);
+        ASSERT_EQ(MIDIServiceInstallBackend(mService), noErr);
+        CVYRController::initialize();
+        mController = CVYRController::instance();
+        mController->addListenerCallback(record, this);
+    }
+    void TearDown() override {
+        CVYRController::terminate();
+        CVYRController::setWallClock(nullptr);
+        MIDIServiceInstallBackend(nullptr);
+    }
+
+    static Bytes heartbeat(std::uint8_t inStatus = 0x30) {
+        return {0xF0, 0x43, 0x7D, 0x60, 0x44, 0x54, 0x41, inStatus, 0xF7};
+    }
+    /// Events delivered so far, and forgets them.
+    std::vector<Event> takeEvents() {
+        const std::lock_guard<std::mutex> lock(mMutex);
+        return std::exchange(mEvents, {});
+    }
+    static std::time_t fakeTime(std::time_t*) { return sNow; }
+    static void record(void* inUserData, EDTAEventID inEvent, std::int32_t inParam1, std::int32_t inParam2) {
+        auto* self = static_cast<DeviceFixture*>(inUserData);
+        const std::lock_guard<std::mutex> lock(self->mMutex);
+        self->mEvents.emplace_back(inEvent, inParam1, inParam2);
+    }
+
+    static inline std::atomic<std::time_t> sNow{0};
+    std::shared_ptr<CVirtualMIDIService> mService = std::make_shared<CVirtualMIDIService>();
+    CVYRController* mController = nullptr;
+    std::mutex mMutex;
+    std::vector<Event> mEvents;
+};
