@@ -132,6 +132,29 @@ TEST_F(FwTool, InfoCountsEventsPerTrack) {
         << r.out;
 }
 
+TEST_F(FwTool, SchedulePrintsWhenEachMessageIsSent) {
+    // Tempo 120 at 0 and 85 bpm at tick 1920, division 480; SysEx at 0, 480, 1000, 1920,
+    // 2400, 2880 in track 0 and one at 0 in track 1, sent after track 0's.
+    const Bytes sysEx = {0xF0, 0x02, 0x7E, 0xF7};
+    const auto at = [&](Bytes delta) { return delta + sysEx; };
+    const Bytes track0 = Bytes{0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20} + at({0x00}) + at({0x83, 0x60}) +
+                         at({0x84, 0x08}) + at({0x87, 0x18}) + Bytes{0x00, 0xFF, 0x51, 0x03, 0x0A, 0xAE, 0x60} +
+                         at({0x83, 0x60}) + at({0x83, 0x60});
+    const std::string path = file("s.mid", smftest::smfFile(1, 480, {track0, Bytes{0x00, 0xF7, 0x02, 0x01, 0x02}}));
+    const SRun r = run("schedule " + path);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "# messages 7\n# bytes 20\n# duration_ms 3412\n"
+                     "0 0 3\n1 500 3\n2 1042 3\n3 2000 3\n4 2706 3\n5 3412 3\n6 0 2\n");
+}
+
+TEST_F(FwTool, ScheduleRefusesABadTempo) {
+    const std::string path = file("t.mid", smftest::smfFile(0, 96, {{0x00, 0xFF, 0x51, 0x03, 0, 0, 0}}));
+    const SRun r = run("schedule " + path);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "vyr-fwtool: " + path + ": refused: Set Tempo event at tick 0 of track 0 has the value 0\n");
+}
+
 TEST_F(FwTool, UsageErrorsExitWithTwo) {
     EXPECT_EQ(run("").status, 2);
     EXPECT_EQ(run("frobnicate x").status, 2);

@@ -9,6 +9,7 @@ inline constexpr int kExitUsage = 2;
 
 int runInfo(const std::string& inPath);
 int runDump(const std::string& inPath);
+int runSchedule(const std::string& inPath);
 int runRewrite(const std::string& inPath, const std::string& inOutPath, bool inSort);
 
 /// Writes "vyr-fwtool: PATH: REASON" to stderr and returns kExitRefused.

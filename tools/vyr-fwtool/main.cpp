@@ -20,6 +20,9 @@ constexpr const char* kUsage =
     "                           TRACK TICK short SS DD DD\n"
     "                           TRACK TICK meta TT DD ...\n"
     "                           TRACK TICK sysex DD ...\n"
+    "  schedule FILE          when the updater sends each firmware message: a summary on\n"
+    "                         lines starting with '#', then INDEX TIME_MS BYTES per message\n"
+    "                         in send order\n"
     "  rewrite IN OUT [--sort]  read IN and write it again to OUT with the codec's writer;\n"
     "                         --sort puts every track's events in time order first\n"
     "\n"
@@ -60,6 +63,9 @@ int main(int argc, char** argv) {
     if (command == "dump" && args.size() == 1) {
         return runDump(args[0]);
     }
+    if (command == "schedule" && args.size() == 1) {
+        return runSchedule(args[0]);
+    }
     if (command == "rewrite") {
         bool sort = false;
         std::vector<std::string> paths;
@@ -74,7 +80,7 @@ int main(int argc, char** argv) {
             return runRewrite(paths[0], paths[1], sort);
         }
     }
-    if (command == "info" || command == "dump" || command == "rewrite") {
+    if (command == "info" || command == "dump" || command == "schedule" || command == "rewrite") {
         return usageError(("wrong arguments for '" + command + "'").c_str());
     }
     return usageError(("unknown command '" + command + "'").c_str());
