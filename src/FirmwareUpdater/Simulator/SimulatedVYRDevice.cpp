@@ -72,13 +72,13 @@ void CSimulatedVYRDevice::sendHeartbeats() {
     const std::vector<std::uint8_t> junk = {0x90, 0x3C, 0x40, 0xF8, 0xF0, 0x43, 0x10, 0xFE, 0x3C, 0x00};
     std::unique_lock<std::mutex> lock(mMutex);
     while (!mStopping) {
+        // Injected under the lock, so no heartbeat leaves after switchToUpdateMode returns.
+        // The service never calls back into the device while it holds its own lock.
         if (mPresent && (!mUpdateMode || mOptions.heartbeatInUpdateMode)) {
-            lock.unlock();
             mService->inject(mSource, {heartbeat});
             if (mOptions.junkBetweenHeartbeats) {
                 mService->inject(mSource, {junk});
             }
-            lock.lock();
         }
         mChanged.wait_for(lock, mOptions.heartbeatPeriod, [this] { return mStopping; });
     }

@@ -37,8 +37,8 @@ public:
     CSimulatedVYRDevice(const CSimulatedVYRDevice&) = delete;
     CSimulatedVYRDevice& operator=(const CSimulatedVYRDevice&) = delete;
 
-    /// As the user does on the device: from now on silent (unless told otherwise) and
-    /// recording what it receives.
+    /// As the user does on the device: from now on silent (unless told otherwise; no
+    /// heartbeat is queued after this returns) and recording what it receives.
     void switchToUpdateMode();
     bool isInUpdateMode() const;
     /// False once it has vanished.
