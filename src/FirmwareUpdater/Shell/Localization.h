@@ -1,0 +1,10 @@
+// Every message shown to the user is looked up in the string table with its English text
+// as key: the English text itself unless a translation provides another.
+#pragma once
+
+#include <libintl.h>
+
+#define _(englishText) ::gettext(englishText)
+
+/// Binds the program's message catalogue; call once at start.
+void initLocalization();

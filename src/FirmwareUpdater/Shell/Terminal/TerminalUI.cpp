@@ -1,0 +1,253 @@
+#include "TerminalUI.h"
+
+#include "InterruptGuard.h"
+#include "Platform/EventLoop.h"
+#include "Shell/Localization.h"
+#include "Shell/Resources.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <chrono>
+#include <fcntl.h>
+#include <fstream>
+#include <iterator>
+#include <poll.h>
+#include <syslog.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kProgressBarWidth = 30;
+constexpr double kMaxPollSeconds = 0.05; // timers are due every 0.05 s at the most
+
+std::string lowercase(std::string inText) {
+    std::transform(inText.begin(), inText.end(), inText.begin(), [](unsigned char c) { return std::tolower(c); });
+    return inText;
+}
+
+std::string trim(const std::string& inText) {
+    const auto first = inText.find_first_not_of(" \t\r\n");
+    if (first == std::string::npos) {
+        return {};
+    }
+    return inText.substr(first, inText.find_last_not_of(" \t\r\n") - first + 1);
+}
+
+int resultOfButton(std::size_t inIndex) {
+    return kAlertFirstButtonReturn + static_cast<int>(inIndex);
+}
+
+} // namespace
+
+CTerminalUI::CTerminalUI(STerminalOptions inOptions) : mOptions(std::move(inOptions)) {
+    mTerminalOutput = isatty(fileno(mOptions.output)) != 0;
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC | O_NONBLOCK) == 0) {
+        mWakeRead = fds[0];
+        mWakeWrite = fds[1];
+    }
+}
+
+CTerminalUI::~CTerminalUI() {
+    CInterruptGuard::disarm();
+    for (int fd : {mWakeRead, mWakeWrite}) {
+        if (fd >= 0) {
+            close(fd);
+        }
+    }
+}
+
+int CTerminalUI::runModal(const SAlert& inAlert) {
+    CInterruptGuard::disarm();
+    endProgressLine();
+    std::fprintf(mOptions.output, "\n%s\n", inAlert.message.c_str());
+    if (mOptions.unattended) {
+        return answerUnattended(inAlert);
+    }
+    std::string choices;
+    for (std::size_t i = 0; i < inAlert.buttons.size(); ++i) {
+        choices += (i == 0 ? "[Enter] " : "   [") + std::string(i == 0 ? "" : std::to_string(i + 1) + "] ") +
+                   inAlert.buttons[i];
+    }
+    std::fprintf(mOptions.output, "%s%s\n", choices.c_str(), inAlert.endsByItself ? "   (or wait)" : "");
+    std::fflush(mOptions.output);
+    for (;;) {
+        const int result = waitForAnswer(inAlert, !mInputEnded, -1);
+        if (result != -1) {
+            return result;
+        }
+        // The input ended: nobody can answer any more. A wait goes on (the device may still
+        // answer); a question takes its last button, the one that backs out.
+        if (!inAlert.endsByItself) {
+            return resultOfButton(inAlert.buttons.size() - 1);
+        }
+    }
+}
+
+int CTerminalUI::answerUnattended(const SAlert& inAlert) {
+    if (inAlert.endsByItself) {
+        std::fprintf(mOptions.output, "(waiting up to %g s)\n", mOptions.deviceWaitSeconds);
+        std::fflush(mOptions.output);
+        const int result = waitForAnswer(inAlert, false, mOptions.deviceWaitSeconds);
+        if (result == kModalResponseAbort) {
+            return result;
+        }
+        mGaveUp = true;
+        std::fprintf(mOptions.output, "-> %s (no answer in time)\n", inAlert.buttons.front().c_str());
+        return kAlertFirstButtonReturn;
+    }
+    // The same prompt again after an error: a bounded number of tries, then back out.
+    mRepeats = inAlert.key == mLastPromptKey && mErrorSincePrompt ? mRepeats + 1 : 0;
+    mLastPromptKey = inAlert.key;
+    mErrorSincePrompt = false;
+    if (mRepeats >= mOptions.promptRepeats && inAlert.buttons.size() > 1) {
+        mGaveUp = true;
+        std::fprintf(mOptions.output, "-> %s (--yes: given up after %d tries)\n", inAlert.buttons.back().c_str(),
+                     mRepeats);
+        return resultOfButton(inAlert.buttons.size() - 1);
+    }
+    std::fprintf(mOptions.output, "-> %s (--yes)\n", inAlert.buttons.front().c_str());
+    std::fflush(mOptions.output);
+    return kAlertFirstButtonReturn;
+}
+
+int CTerminalUI::waitForAnswer(const SAlert& inAlert, bool inReadInput, double inTimeoutSeconds) {
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                             std::chrono::duration<double>(std::max(inTimeoutSeconds, 0.0)));
+    for (;;) {
+        const double untilTimer = RunDueEventLoopTimers();
+        double wait = untilTimer < 0 ? kMaxPollSeconds : std::min(untilTimer, kMaxPollSeconds);
+        if (inTimeoutSeconds >= 0) {
+            const double left = std::chrono::duration<double>(deadline - Clock::now()).count();
+            if (left <= 0) {
+                return -1;
+            }
+            wait = std::min(wait, left);
+        }
+        pollfd fds[2] = {{mWakeRead, POLLIN, 0}, {inReadInput ? mOptions.inputFd : -1, POLLIN, 0}};
+        if (poll(fds, 2, static_cast<int>(wait * 1000) + 1) <= 0) {
+            continue;
+        }
+        if ((fds[0].revents & POLLIN) != 0) {
+            char drained = 0;
+            while (read(mWakeRead, &drained, 1) == 1) {
+            }
+            return kModalResponseAbort;
+        }
+        if ((fds[1].revents & (POLLIN | POLLHUP)) != 0) {
+            char buffer[256];
+            const ssize_t n = read(mOptions.inputFd, buffer, sizeof buffer);
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n <= 0) {
+                mInputEnded = true;
+                return -1;
+            }
+            mPendingInput.append(buffer, static_cast<std::size_t>(n));
+        }
+        for (std::size_t end; (end = mPendingInput.find('\n')) != std::string::npos;) {
+            const std::string answer = trim(mPendingInput.substr(0, end));
+            mPendingInput.erase(0, end + 1);
+            const int button = buttonFor(inAlert, answer);
+            if (button != -1) {
+                return button;
+            }
+            std::fprintf(mOptions.output, "Please answer with one of: %s\n",
+                         [&] {
+                             std::string list;
+                             for (const std::string& title : inAlert.buttons) {
+                                 list += (list.empty() ? "" : ", ") + title;
+                             }
+                             return list;
+                         }()
+                             .c_str());
+            std::fflush(mOptions.output);
+        }
+    }
+}
+
+int CTerminalUI::buttonFor(const SAlert& inAlert, const std::string& inAnswer) const {
+    if (inAnswer.empty()) {
+        return kAlertFirstButtonReturn;
+    }
+    const std::string answer = lowercase(inAnswer);
+    for (std::size_t i = 0; i < inAlert.buttons.size(); ++i) {
+        const std::string title = lowercase(inAlert.buttons[i]);
+        if (answer == title || answer == title.substr(0, 1) || answer == std::to_string(i + 1)) {
+            return resultOfButton(i);
+        }
+    }
+    return -1;
+}
+
+void CTerminalUI::abortModal() {
+    const char wake = 1;
+    // A full pipe already holds a pending abort: nothing is lost.
+    const ssize_t ignored = write(mWakeWrite, &wake, 1);
+    (void)ignored;
+}
+
+int CTerminalUI::showError(const std::string& inMessage, int inCode) {
+    mErrorSincePrompt = true;
+    return runModal({"error", _("Error") + std::string(" ") + std::to_string(inCode) + ": " + inMessage, {"OK"}, false});
+}
+
+CProgressDisplay& CTerminalUI::showProgressView() {
+    // From here to the next alert the transfer runs: Ctrl-C must not cut it short silently.
+    CInterruptGuard::arm();
+    mLastPercent = -1;
+    mLoggedTenth = -1;
+    return *this;
+}
+
+std::optional<std::vector<std::uint8_t>> CTerminalUI::resource(const std::string& inName, const std::string& inType) {
+    const std::string path = mOptions.firmwarePath.empty() ? findResource(inName, inType) : mOptions.firmwarePath;
+    std::ifstream file(path, std::ios::binary);
+    if (path.empty() || !file) {
+        return std::nullopt;
+    }
+    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+void CTerminalUI::log(const std::string& inLine) {
+    syslog(LOG_ERR, "%s", inLine.c_str());
+}
+
+void CTerminalUI::setMessage(const std::string& inText) {
+    mProgressMessage = inText;
+}
+
+void CTerminalUI::setProgress(int inCurrent, int inMaximum) {
+    const int percent = inMaximum > 0 ? inCurrent * 100 / inMaximum : 0;
+    if (percent == mLastPercent) {
+        return;
+    }
+    mLastPercent = percent;
+    if (!mTerminalOutput) {
+        // A log, not a display: one line per tenth.
+        if (percent / 10 != mLoggedTenth) {
+            mLoggedTenth = percent / 10;
+            std::fprintf(mOptions.output, "%s %d%%\n", mProgressMessage.c_str(), percent);
+        }
+    } else {
+        const int filled = percent * kProgressBarWidth / 100;
+        std::fprintf(mOptions.output, "\r%s [%s%s] %3d%%", mProgressMessage.c_str(), std::string(filled, '#').c_str(),
+                     std::string(kProgressBarWidth - filled, ' ').c_str(), percent);
+        mProgressLineOpen = true;
+    }
+    std::fflush(mOptions.output);
+}
+
+void CTerminalUI::hideWindow() {
+    endProgressLine();
+}
+
+void CTerminalUI::endProgressLine() {
+    if (mProgressLineOpen) {
+        std::fputc('\n', mOptions.output);
+        mProgressLineOpen = false;
+    }
+}

@@ -1,0 +1,53 @@
+// The small port through which the update workflow uses its front-end: modal alerts, the
+// progress view, resources and the log. The terminal front-end implements it, and a
+// windowed one can (a modal alert maps to a nested modal loop, abortModal to ending it
+// from another thread with -1001).
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+/// Results of a modal alert, numbered as the platform the workflow was designed for does.
+inline constexpr int kAlertFirstButtonReturn = 1000;
+inline constexpr int kAlertSecondButtonReturn = 1001;
+inline constexpr int kModalResponseAbort = -1001;
+
+struct SAlert {
+    std::string key;                  // the English message: which alert this is, in any language
+    std::string message;              // the message as shown
+    std::vector<std::string> buttons; // one or two titles, first button first
+    bool endsByItself = false;        // a wait that another thread ends with abortModal
+};
+
+/// The view the workflow places in the main window during the transfer.
+class CProgressDisplay {
+public:
+    virtual ~CProgressDisplay() = default;
+    virtual void setMessage(const std::string& inText) = 0;
+    virtual void setProgress(int inCurrent, int inMaximum) = 0;
+    /// Takes the window holding the view off the screen.
+    virtual void hideWindow() = 0;
+};
+
+class CUserInterface {
+public:
+    virtual ~CUserInterface() = default;
+
+    /// Shows inAlert and waits until one of its buttons ends it (kAlertFirstButtonReturn,
+    /// kAlertSecondButtonReturn) or abortModal does (kModalResponseAbort). The main event
+    /// loop keeps turning meanwhile. Main thread.
+    virtual int runModal(const SAlert& inAlert) = 0;
+    /// Any thread: ends the running modal loop with kModalResponseAbort, or the next one to
+    /// start if none runs now.
+    virtual void abortModal() = 0;
+    /// Shows an error alert made from a message and a code; returns its modal result.
+    virtual int showError(const std::string& inMessage, int inCode) = 0;
+    /// Places the progress view in the main window and brings the window to the front.
+    virtual CProgressDisplay& showProgressView() = 0;
+    /// The bytes of a named resource, or nothing when it cannot be found or read.
+    virtual std::optional<std::vector<std::uint8_t>> resource(const std::string& inName, const std::string& inType) = 0;
+    /// One line for the system log.
+    virtual void log(const std::string& inLine) = 0;
+};

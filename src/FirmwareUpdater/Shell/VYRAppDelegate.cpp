@@ -1,0 +1,194 @@
+#include "VYRAppDelegate.h"
+
+#include "Common/GenericException.h"
+#include "Common/VYRController.h"
+#include "Localization.h"
+
+#include <chrono>
+
+namespace {
+
+constexpr std::int32_t kErrorNotConnected = 1000;
+constexpr std::int32_t kErrorCommunication = 1001;
+constexpr std::int32_t kErrorNotInUpdateMode = 1002;
+constexpr std::int32_t kErrorUnexpected = 1003;
+
+constexpr double kFirstPollDelay = 1.0;
+constexpr double kPollInterval = 0.5;
+
+} // namespace
+
+VYRAppDelegate::VYRAppDelegate(CUserInterface& inUI, const CPreferenceFile& inPreferences)
+    : mUI(inUI), mPreferences(inPreferences) {}
+
+VYRAppDelegate::~VYRAppDelegate() {
+    stopPoll();
+}
+
+SAlert VYRAppDelegate::createAlertWithMessage(const char* inKey, const char* inButton1, const char* inButton2) {
+    SAlert alert{inKey, _(inKey), {inButton1}, false};
+    if (inButton2 != nullptr) {
+        alert.buttons.emplace_back(inButton2);
+    }
+    return alert;
+}
+
+void VYRAppDelegate::applicationDidFinishLaunching() {
+    mStatusValue = kStatusNothingBegun;
+    mOutcome = ELaunchOutcome::kCancelled;
+    try {
+        CVYRController::initialize();
+        loadPreferenceData();
+        if (mStatusValue == kStatusNothingBegun && !waitForConnectToVYR()) {
+            return;
+        }
+        if (!waitForUpdateMode()) {
+            return;
+        }
+        setStatus(kStatusTransferBegun);
+        if (runUpdate()) {
+            setStatus(kStatusTransferCompleted);
+            mOutcome = ELaunchOutcome::kCompleted;
+        } else {
+            mOutcome = ELaunchOutcome::kTransferFailed;
+            displayToolError(mUI, kErrorCommunication);
+        }
+    } catch (...) {
+        mOutcome = ELaunchOutcome::kUnexpectedError;
+        displayToolError(mUI, kErrorUnexpected);
+    }
+}
+
+void VYRAppDelegate::applicationWillTerminate() {
+    // The poll calls the controller: it must be gone before the controller is.
+    stopPoll();
+    savePreferenceData();
+    CVYRController::terminate();
+}
+
+bool VYRAppDelegate::loadPreferenceData() {
+    std::int32_t status = 0;
+    if (!mPreferences.load(status)) {
+        return false;
+    }
+    mStatusValue = status;
+    return true;
+}
+
+void VYRAppDelegate::savePreferenceData() {
+    if (mStatusValue == kStatusNothingBegun) {
+        return;
+    }
+    if (!mPreferences.save(mStatusValue)) {
+        mUI.log("Failed to save the preference data.");
+    }
+}
+
+void VYRAppDelegate::setStatus(std::int32_t inStatus) {
+    mStatusValue = inStatus;
+    savePreferenceData();
+}
+
+bool VYRAppDelegate::waitForConnectToVYR() {
+    if (!mPoll.joinable()) {
+        mPoll = std::thread([this] {
+            if (pollSleep(kFirstPollDelay) && checkHeartbeat()) {
+                mUI.abortModal();
+            }
+        });
+    }
+    const int result = mUI.runModal({"Waiting...", _("Waiting..."), {"Cancel"}, true});
+    if (result != kModalResponseAbort) {
+        // Nothing is waiting for the device any more; a poll left running would also call
+        // the controller after it is gone.
+        stopPoll();
+        return false;
+    }
+    mPoll.join();
+    mUI.runModal(createAlertWithMessage("Ready", "OK"));
+    return true;
+}
+
+bool VYRAppDelegate::checkHeartbeat() {
+    bool opened = false;
+    for (;;) {
+        try {
+            if (!opened) {
+                opened = CVYRController::instance()->openVYR();
+            }
+        } catch (...) {
+            // A port the service refused: the device is not found yet; try again.
+        }
+        if (opened && CVYRController::instance()->checkHeartbeat()) {
+            return true;
+        }
+        if (!pollSleep(kPollInterval)) {
+            return false;
+        }
+    }
+}
+
+bool VYRAppDelegate::waitForUpdateMode() {
+    const SAlert prompt = createAlertWithMessage("Please change VYR to update mode.", "OK", "Cancel");
+    for (;;) {
+        if (mUI.runModal(prompt) == kAlertSecondButtonReturn) {
+            return false;
+        }
+        try {
+            CVYRController::instance()->openVYRForUpdate();
+            return true;
+        } catch (const mstd::CGenericException& e) {
+            const std::int32_t code = e.getErrorCode();
+            if (code != kErrorNotConnected && code != kErrorNotInUpdateMode) {
+                throw;
+            }
+            displayToolError(mUI, code);
+        }
+    }
+}
+
+bool VYRAppDelegate::runUpdate() {
+    const std::vector<std::uint8_t> image = mUI.resource("VYR_Firm_ver200main", "bin").value_or(std::vector<std::uint8_t>{});
+    mProgress = std::make_unique<ProgressViewController>(mUI, mUI.showProgressView());
+    mProgress->awakeFromNib();
+    static const std::uint8_t kNoImage = 0;
+    if (!CVYRController::instance()->updateFirmware(image.empty() ? &kNoImage : image.data(),
+                                                    static_cast<std::uint32_t>(image.size()), updateProgress,
+                                                    mProgress.get())) {
+        return false;
+    }
+    mProgress->showCompleteAlert();
+    return true;
+}
+
+bool VYRAppDelegate::pollSleep(double inSeconds) {
+    std::unique_lock<std::mutex> lock(mPollMutex);
+    return !mPollWake.wait_for(lock, std::chrono::duration<double>(inSeconds), [this] { return mPollStopped; });
+}
+
+void VYRAppDelegate::stopPoll() {
+    {
+        const std::lock_guard<std::mutex> lock(mPollMutex);
+        mPollStopped = true;
+    }
+    mPollWake.notify_all();
+    if (mPoll.joinable()) {
+        mPoll.join();
+    }
+}
+
+int displayToolError(CUserInterface& inUI, std::int32_t inCode) {
+    const char* key = "Unexpected error.";
+    switch (inCode) {
+    case kErrorNotConnected: key = "Please check that VYR is connected."; break;
+    case kErrorCommunication: key = "Communication error."; break;
+    case kErrorNotInUpdateMode: key = "Please check that VYR is connected in update mode."; break;
+    default: break;
+    }
+    return inUI.showError(_(key), inCode);
+}
+
+bool updateProgress(int inPercent, void* inContext) {
+    static_cast<ProgressViewController*>(inContext)->incrementProgressValue(inPercent);
+    return true;
+}

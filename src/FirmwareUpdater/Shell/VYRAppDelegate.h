@@ -1,0 +1,92 @@
+// The update workflow: one update per launch, from waiting for the device's heartbeat to
+// "Complete", with the update status remembered in the preference file.
+//
+// Portable: it talks to its front-end only through CUserInterface. Everything runs on the
+// main thread except the background poll for the device during "Waiting...".
+#pragma once
+
+#include "PreferenceFile.h"
+#include "ProgressViewController.h"
+#include "UserInterface.h"
+
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+/// How the launch sequence ended, for the front-end's exit status.
+enum class ELaunchOutcome {
+    kCancelled,       // the user cancelled a prompt (also the initial state)
+    kCompleted,       // "Complete" was acknowledged
+    kTransferFailed,  // "Communication error."
+    kUnexpectedError, // "Unexpected error."
+};
+
+/// Update status values, persisted under "Status".
+inline constexpr std::int32_t kStatusNothingBegun = 0;
+inline constexpr std::int32_t kStatusTransferBegun = 1;
+inline constexpr std::int32_t kStatusTransferCompleted = 2;
+
+class VYRAppDelegate {
+public:
+    VYRAppDelegate(CUserInterface& inUI, const CPreferenceFile& inPreferences);
+    /// Stops the background poll if it still runs.
+    ~VYRAppDelegate();
+
+    VYRAppDelegate(const VYRAppDelegate&) = delete;
+    VYRAppDelegate& operator=(const VYRAppDelegate&) = delete;
+
+    /// The launch sequence: the whole update.
+    void applicationDidFinishLaunching();
+    /// Saves the status (when not 0) and ends the controller.
+    void applicationWillTerminate();
+
+    /// False when no preference file exists; otherwise the stored status becomes mStatus.
+    bool loadPreferenceData();
+    /// Writes mStatus unless it is 0; a failure is logged and otherwise ignored.
+    void savePreferenceData();
+    /// "Waiting..." until the device answers (true) or the user cancels (false).
+    bool waitForConnectToVYR();
+    /// The background poll: opens the device and waits for its heartbeat. Returns true when
+    /// it answers, false only when the poll is stopped.
+    bool checkHeartbeat();
+    /// "Please change VYR to update mode." until the device opens in update mode (true) or
+    /// the user cancels (false).
+    bool waitForUpdateMode();
+    /// Plays the firmware image with the progress view; true after "Complete".
+    bool runUpdate();
+
+    /// An alert with a localised message (inKey is its English text) and one or two buttons.
+    static SAlert createAlertWithMessage(const char* inKey, const char* inButton1, const char* inButton2 = nullptr);
+
+    std::int32_t mStatus() const { return mStatusValue; }
+    ELaunchOutcome outcome() const { return mOutcome; }
+    ProgressViewController* mViewController() const { return mProgress.get(); }
+
+private:
+    /// Sets the status, writing it at once when a transfer begins or completes, so a crash
+    /// or a kill during the transfer still leaves "transfer begun" on disk.
+    void setStatus(std::int32_t inStatus);
+    /// Sleeps up to inSeconds; false when the poll was stopped meanwhile.
+    bool pollSleep(double inSeconds);
+    void stopPoll();
+
+    CUserInterface& mUI;
+    const CPreferenceFile& mPreferences;
+    std::int32_t mStatusValue = kStatusNothingBegun;
+    ELaunchOutcome mOutcome = ELaunchOutcome::kCancelled;
+    std::unique_ptr<ProgressViewController> mProgress;
+
+    std::mutex mPollMutex;
+    std::condition_variable mPollWake;
+    bool mPollStopped = false;
+    std::thread mPoll;
+};
+
+/// Shows the error alert for inCode: 1000, 1001, 1002 their messages, anything else
+/// "Unexpected error.". Returns the alert's modal result.
+int displayToolError(CUserInterface& inUI, std::int32_t inCode);
+
+/// The playback's progress callback; inContext is the ProgressViewController.
+bool updateProgress(int inPercent, void* inContext);
