@@ -97,15 +97,18 @@ int CTerminalUI::answerUnattended(const SAlert& inAlert) {
         std::fprintf(mOptions.output, "-> %s (no answer in time)\n", inAlert.buttons.front().c_str());
         return kAlertFirstButtonReturn;
     }
-    // The same prompt again after an error: a bounded number of tries, then back out.
-    mRepeats = inAlert.key == mLastPromptKey && mErrorSincePrompt ? mRepeats + 1 : 0;
-    mLastPromptKey = inAlert.key;
-    mErrorSincePrompt = false;
-    if (mRepeats >= mOptions.promptRepeats && inAlert.buttons.size() > 1) {
-        mGaveUp = true;
-        std::fprintf(mOptions.output, "-> %s (--yes: given up after %d tries)\n", inAlert.buttons.back().c_str(),
-                     mRepeats);
-        return resultOfButton(inAlert.buttons.size() - 1);
+    // The same question again after an error: a bounded number of tries, then back out.
+    // Notices with one button (an error, "Ready") are only acknowledged.
+    if (inAlert.buttons.size() > 1) {
+        mRepeats = inAlert.key == mLastPromptKey && mErrorSincePrompt ? mRepeats + 1 : 0;
+        mLastPromptKey = inAlert.key;
+        mErrorSincePrompt = false;
+        if (mRepeats >= mOptions.promptRepeats) {
+            mGaveUp = true;
+            std::fprintf(mOptions.output, "-> %s (--yes: given up after %d tries)\n", inAlert.buttons.back().c_str(),
+                         mRepeats);
+            return resultOfButton(inAlert.buttons.size() - 1);
+        }
     }
     std::fprintf(mOptions.output, "-> %s (--yes)\n", inAlert.buttons.front().c_str());
     std::fflush(mOptions.output);

@@ -1,0 +1,129 @@
+#include "ChildProcess.h"
+
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+CChildProcess::CChildProcess(const std::vector<std::string>& inArguments, const std::vector<std::string>& inEnv,
+                             ETerminal inTerminal) {
+    std::vector<char*> argv;
+    for (const std::string& argument : inArguments) {
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    }
+    argv.push_back(nullptr);
+    int input[2] = {-1, -1};
+    int output[2] = {-1, -1};
+    if (inTerminal == ETerminal::kPseudoTerminal) {
+        int master = -1;
+        mPid = forkpty(&master, nullptr, nullptr, nullptr);
+        mOutputFd = master;
+        mInputFd = master;
+    } else {
+        if (pipe(input) != 0 || pipe(output) != 0) {
+            return;
+        }
+        mPid = fork();
+        if (mPid == 0) {
+            dup2(input[0], STDIN_FILENO);
+            dup2(output[1], STDOUT_FILENO);
+            dup2(output[1], STDERR_FILENO);
+            for (int fd : {input[0], input[1], output[0], output[1]}) {
+                close(fd);
+            }
+        } else {
+            close(input[0]);
+            close(output[1]);
+            mInputFd = input[1];
+            mOutputFd = output[0];
+        }
+    }
+    if (mPid == 0) {
+        for (const std::string& variable : inEnv) {
+            putenv(const_cast<char*>(variable.c_str()));
+        }
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+}
+
+CChildProcess::~CChildProcess() {
+    if (mPid > 0 && mStatus < 0) {
+        ::kill(mPid, SIGKILL);
+        waitpid(mPid, nullptr, 0);
+    }
+    if (mOutputFd >= 0) {
+        close(mOutputFd);
+    }
+    if (mInputFd >= 0 && mInputFd != mOutputFd) {
+        close(mInputFd);
+    }
+}
+
+bool CChildProcess::readSome(int inTimeoutMs) {
+    pollfd fd = {mOutputFd, POLLIN, 0};
+    if (poll(&fd, 1, inTimeoutMs) <= 0) {
+        return false;
+    }
+    char buffer[4096];
+    const ssize_t n = read(mOutputFd, buffer, sizeof buffer);
+    if (n <= 0) {
+        return false;
+    }
+    mOutput.append(buffer, static_cast<std::size_t>(n));
+    return true;
+}
+
+bool CChildProcess::expect(const std::string& inText, std::chrono::seconds inTimeout) {
+    const auto deadline = std::chrono::steady_clock::now() + inTimeout;
+    for (;;) {
+        const std::size_t found = mOutput.find(inText, mMatched);
+        if (found != std::string::npos) {
+            mMatched = found + inText.size();
+            return true;
+        }
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0 || (!readSome(static_cast<int>(std::min<long>(left.count(), 200))) && mStatus >= 0)) {
+            return mOutput.find(inText, mMatched) != std::string::npos;
+        }
+    }
+}
+
+void CChildProcess::send(const std::string& inText) {
+    const ssize_t ignored = write(mInputFd, inText.data(), inText.size());
+    (void)ignored;
+}
+
+void CChildProcess::closeInput() {
+    if (mInputFd >= 0 && mInputFd != mOutputFd) {
+        close(mInputFd);
+        mInputFd = -1;
+    }
+}
+
+void CChildProcess::kill(int inSignal) {
+    ::kill(mPid, inSignal);
+}
+
+int CChildProcess::wait(std::chrono::seconds inTimeout) {
+    const auto deadline = std::chrono::steady_clock::now() + inTimeout;
+    while (mStatus < 0) {
+        int status = 0;
+        const pid_t done = waitpid(mPid, &status, WNOHANG);
+        if (done == mPid) {
+            mStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            break;
+        }
+        if (std::chrono::steady_clock::now() > deadline) {
+            ::kill(mPid, SIGKILL);
+        }
+        readSome(50); // keep draining, so a chatty child never blocks on a full pipe
+    }
+    while (readSome(0)) {
+    }
+    return mStatus;
+}

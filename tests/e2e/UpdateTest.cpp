@@ -1,0 +1,166 @@
+// The real vyr-update --simulate, driven as a user drives it: on a pseudo-terminal for the
+// interactive paths, with pipes and --yes for unattended ones.
+#include "ChildProcess.h"
+#include "Shell/PreferenceFile.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+#include <optional>
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+using ETerminal = CChildProcess::ETerminal;
+
+class Update : public testing::Test {
+protected:
+    void SetUp() override {
+        mDir = fs::temp_directory_path() / ("e2e-" + std::to_string(getpid()) + "-" +
+                                            testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(mDir);
+    }
+    void TearDown() override { fs::remove_all(mDir); }
+
+    std::unique_ptr<CChildProcess> start(std::vector<std::string> inArguments, ETerminal inTerminal) {
+        inArguments.insert(inArguments.begin(), {VYR_UPDATE, "--simulate", "--prefs", prefs()});
+        return std::make_unique<CChildProcess>(inArguments, std::vector<std::string>{"LC_ALL=C"}, inTerminal);
+    }
+    std::string prefs() const { return (mDir / "status.plist").string(); }
+    std::optional<std::int32_t> status() const {
+        std::int32_t value = 0;
+        return CPreferenceFile(prefs()).load(value) ? std::optional<std::int32_t>(value) : std::nullopt;
+    }
+
+    fs::path mDir;
+};
+
+TEST_F(Update, UnattendedRunCompletesWithAnIdenticalTransfer) {
+    auto run = start({"--yes"}, ETerminal::kPipes);
+    EXPECT_EQ(run->wait(), 0) << run->output();
+    EXPECT_NE(run->output().find("Waiting..."), std::string::npos);
+    EXPECT_NE(run->output().find("Complete"), std::string::npos);
+    EXPECT_NE(run->output().find("messages received: 320 of 320"), std::string::npos) << run->output();
+    EXPECT_NE(run->output().find("identical to the image: yes"), std::string::npos);
+    EXPECT_EQ(status(), 2);
+}
+
+TEST_F(Update, InteractiveRunOnATerminal) {
+    auto run = start({}, ETerminal::kPseudoTerminal);
+    ASSERT_TRUE(run->expect("Waiting...")) << run->output();
+    ASSERT_TRUE(run->expect("Ready")) << run->output();
+    run->send("\n");
+    ASSERT_TRUE(run->expect("Please change VYR to update mode.")) << run->output();
+    run->send("ok\n");
+    ASSERT_TRUE(run->expect("Now updating...")) << run->output();
+    ASSERT_TRUE(run->expect("Complete")) << run->output();
+    run->send("\n");
+    EXPECT_EQ(run->wait(), 0) << run->output();
+    EXPECT_NE(run->output().find("100%"), std::string::npos);
+    EXPECT_EQ(status(), 2);
+}
+
+TEST_F(Update, CancelWhileWaitingWritesNothing) {
+    auto run = start({"--sim-absent"}, ETerminal::kPseudoTerminal);
+    ASSERT_TRUE(run->expect("Waiting...")) << run->output();
+    run->send("c\n");
+    EXPECT_EQ(run->wait(), 2) << run->output();
+    EXPECT_EQ(run->output().find("Ready"), std::string::npos);
+    EXPECT_EQ(status(), std::nullopt);
+}
+
+TEST_F(Update, NoDeviceAtThePromptAsksAgain) {
+    ASSERT_TRUE(CPreferenceFile(prefs()).save(1));
+    auto run = start({"--sim-absent"}, ETerminal::kPseudoTerminal);
+    for (int round = 0; round < 2; ++round) {
+        ASSERT_TRUE(run->expect("Please change VYR to update mode.")) << run->output();
+        run->send("\n");
+        ASSERT_TRUE(run->expect("Please check that VYR is connected.")) << run->output();
+        run->send("\n");
+    }
+    ASSERT_TRUE(run->expect("Please change VYR to update mode.")) << run->output();
+    run->send("cancel\n");
+    EXPECT_EQ(run->wait(), 2) << run->output();
+    EXPECT_EQ(run->output().find("Waiting..."), std::string::npos) << "a stored status skips the wait";
+}
+
+TEST_F(Update, DeviceInNormalModeIsNamedAndTheUnattendedRunGivesUp) {
+    auto run = start({"--yes", "--sim-normal-mode", "--tries", "2"}, ETerminal::kPipes);
+    EXPECT_EQ(run->wait(), 4) << run->output();
+    EXPECT_NE(run->output().find("Please check that VYR is connected in update mode."), std::string::npos);
+    EXPECT_NE(run->output().find("given up after 2 tries"), std::string::npos) << run->output();
+}
+
+TEST_F(Update, UnattendedWaitForAnAbsentDeviceIsBounded) {
+    auto run = start({"--yes", "--sim-absent", "--wait", "2"}, ETerminal::kPipes);
+    EXPECT_EQ(run->wait(std::chrono::seconds(30)), 4) << run->output();
+    EXPECT_NE(run->output().find("no answer in time"), std::string::npos);
+}
+
+TEST_F(Update, FailedTransferIsResumedAtTheNextRun) {
+    auto failing = start({"--yes", "--sim-fail-at", "50"}, ETerminal::kPipes);
+    EXPECT_EQ(failing->wait(), 1) << failing->output();
+    EXPECT_NE(failing->output().find("Communication error."), std::string::npos) << failing->output();
+    EXPECT_NE(failing->output().find("messages received: 49 of 320"), std::string::npos) << failing->output();
+    EXPECT_EQ(status(), 1);
+
+    auto resumed = start({"--yes"}, ETerminal::kPipes);
+    EXPECT_EQ(resumed->wait(), 0) << resumed->output();
+    EXPECT_EQ(resumed->output().find("Waiting..."), std::string::npos);
+    EXPECT_EQ(resumed->output().find("\nPlease change VYR to update mode."), 0u) << resumed->output();
+    EXPECT_EQ(status(), 2);
+}
+
+TEST_F(Update, VanishingDeviceIsACommunicationError) {
+    auto run = start({"--yes", "--sim-vanish-at", "10"}, ETerminal::kPipes);
+    EXPECT_EQ(run->wait(), 1) << run->output();
+    EXPECT_NE(run->output().find("Communication error."), std::string::npos);
+    EXPECT_EQ(status(), 1);
+}
+
+TEST_F(Update, KilledTransferLeavesStatusOneAndTheNextRunResumes) {
+    auto killed = start({"--yes"}, ETerminal::kPipes);
+    ASSERT_TRUE(killed->expect("Now updating...")) << killed->output();
+    killed->kill(SIGKILL);
+    EXPECT_EQ(killed->wait(), 128 + SIGKILL);
+    EXPECT_EQ(status(), 1);
+
+    auto resumed = start({"--yes"}, ETerminal::kPipes);
+    EXPECT_EQ(resumed->wait(), 0) << resumed->output();
+    EXPECT_EQ(resumed->output().find("Waiting..."), std::string::npos);
+    EXPECT_EQ(status(), 2);
+}
+
+TEST_F(Update, OneCtrlCOnlyWarnsTheSecondStops) {
+    auto run = start({}, ETerminal::kPseudoTerminal);
+    ASSERT_TRUE(run->expect("Ready")) << run->output();
+    run->send("\n");
+    ASSERT_TRUE(run->expect("Please change VYR to update mode.")) << run->output();
+    run->send("\n");
+    ASSERT_TRUE(run->expect("Now updating...")) << run->output();
+    run->kill(SIGINT);
+    ASSERT_TRUE(run->expect("Press Ctrl-C again to stop anyway.")) << run->output();
+    run->kill(SIGINT);
+    EXPECT_EQ(run->wait(), 130) << run->output();
+    EXPECT_EQ(status(), 1);
+}
+
+TEST_F(Update, WithoutATerminalItNeedsYes) {
+    auto run = start({}, ETerminal::kPipes);
+    EXPECT_EQ(run->wait(), 64);
+    EXPECT_NE(run->output().find("run with --yes"), std::string::npos) << run->output();
+}
+
+TEST_F(Update, HelpVersionAndBadOptions) {
+    const std::pair<std::vector<std::string>, int> cases[] = {
+        {{VYR_UPDATE, "--help"}, 0}, {{VYR_UPDATE, "--version"}, 0}, {{VYR_UPDATE, "--frobnicate"}, 64},
+        {{VYR_UPDATE, "--simulate", "--wait", "soon"}, 64}, {{VYR_UPDATE, "--yes"}, 64}};
+    for (const auto& [arguments, expected] : cases) {
+        CChildProcess run(arguments, {}, ETerminal::kPipes);
+        EXPECT_EQ(run.wait(), expected) << arguments.back() << ": " << run.output();
+    }
+}
+
+} // namespace

@@ -1,0 +1,112 @@
+#include "Shell/PreferenceFile.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class PreferenceFile : public testing::Test {
+protected:
+    void SetUp() override {
+        mDir = fs::temp_directory_path() / ("prefs-" + std::to_string(getpid()) + "-" +
+                                            testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(mDir);
+    }
+    void TearDown() override {
+        fs::permissions(mDir, fs::perms::owner_all);
+        fs::remove_all(mDir);
+    }
+    std::string path() const { return (mDir / "org.vyr.test.plist").string(); }
+    void write(const std::string& inText) const { std::ofstream(path()) << inText; }
+
+    fs::path mDir;
+};
+
+TEST_F(PreferenceFile, MissingFileIsNotLoaded) {
+    std::int32_t status = 7;
+    EXPECT_FALSE(CPreferenceFile(path()).load(status));
+    EXPECT_EQ(status, 7);
+}
+
+TEST_F(PreferenceFile, StatusRoundTrips) {
+    for (std::int32_t value : {1, 2, 0, -5, 2147483647}) {
+        ASSERT_TRUE(CPreferenceFile(path()).save(value));
+        std::int32_t status = 99;
+        ASSERT_TRUE(CPreferenceFile(path()).load(status));
+        EXPECT_EQ(status, value);
+    }
+}
+
+TEST_F(PreferenceFile, UnreadableContentsMeanStatusZero) {
+    const char* contents[] = {
+        "",
+        "not a property list",
+        "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>Other</key><integer>2</integer></dict></plist>",
+        "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>Status</key><string>2</string></dict></plist>",
+        "<?xml version=\"1.0\"?><plist version=\"1.0\"><array><integer>2</integer></array></plist>",
+        "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>Status</key><integer>2",
+    };
+    for (const char* text : contents) {
+        write(text);
+        std::int32_t status = 99;
+        EXPECT_TRUE(CPreferenceFile(path()).load(status)) << text;
+        EXPECT_EQ(status, 0) << text;
+    }
+}
+
+TEST_F(PreferenceFile, ReadsWhatAnotherWriterWrote) {
+    write("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict>\n"
+          "\t<key>Status</key>\n\t<integer>1</integer>\n</dict>\n</plist>\n");
+    std::int32_t status = 0;
+    ASSERT_TRUE(CPreferenceFile(path()).load(status));
+    EXPECT_EQ(status, 1);
+}
+
+TEST_F(PreferenceFile, ReplacesTheWholeFileAndLeavesNoTemporaryBehind) {
+    write(std::string(10000, 'x'));
+    ASSERT_TRUE(CPreferenceFile(path()).save(2));
+    std::int32_t status = 0;
+    ASSERT_TRUE(CPreferenceFile(path()).load(status));
+    EXPECT_EQ(status, 2);
+    EXPECT_LT(fs::file_size(path()), 1000u);
+    EXPECT_EQ(std::distance(fs::directory_iterator(mDir), fs::directory_iterator()), 1);
+}
+
+TEST_F(PreferenceFile, UnwritableFolderFailsAndKeepsTheOldFile) {
+    if (geteuid() == 0) {
+        // root writes anywhere; a missing folder fails for everybody.
+        EXPECT_FALSE(CPreferenceFile((mDir / "missing" / "x.plist").string()).save(2));
+        return;
+    }
+    ASSERT_TRUE(CPreferenceFile(path()).save(1));
+    fs::permissions(mDir, fs::perms::owner_read | fs::perms::owner_exec);
+    EXPECT_FALSE(CPreferenceFile(path()).save(2));
+    std::int32_t status = 0;
+    ASSERT_TRUE(CPreferenceFile(path()).load(status));
+    EXPECT_EQ(status, 1);
+}
+
+TEST(PreferencePath, FollowsXdgConfigHome) {
+    const char* saved = std::getenv("XDG_CONFIG_HOME");
+    const std::string restore = saved != nullptr ? saved : "";
+    const std::string home = std::getenv("HOME") != nullptr ? std::getenv("HOME") : "";
+    setenv("XDG_CONFIG_HOME", "/tmp/config-here", 1);
+    EXPECT_EQ(CPreferenceFile::defaultPath("org.vyr.x"), "/tmp/config-here/org.vyr.x.plist");
+    setenv("XDG_CONFIG_HOME", "relative", 1); // not absolute: ignored, as the XDG rules say
+    setenv("HOME", "/home/someone", 1);
+    EXPECT_EQ(CPreferenceFile::defaultPath("org.vyr.x"), "/home/someone/.config/org.vyr.x.plist");
+    setenv("HOME", home.c_str(), 1);
+    if (saved != nullptr) {
+        setenv("XDG_CONFIG_HOME", restore.c_str(), 1);
+    } else {
+        unsetenv("XDG_CONFIG_HOME");
+    }
+}
+
+} // namespace

@@ -1,0 +1,278 @@
+// The launch sequence against a scripted front-end and the simulated device: every path of
+// the workflow's failure handling, and what is written when.
+#include "Common/VYRController.h"
+#include "FirmwareImage.h"
+#include "Shell/VYRAppDelegate.h"
+#include "Simulator/SimulatedVYRDevice.h"
+
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <stdexcept>
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+using Answer = std::function<int()>;
+
+// Plays the user: answers each alert from a script and records what was shown.
+class CScriptedUI : public CUserInterface, public CProgressDisplay {
+public:
+    std::deque<Answer> script;
+    std::vector<std::string> shown; // alert keys, "error N", "progress"
+    std::vector<int> progress;
+    std::vector<std::string> logged;
+    std::optional<std::vector<std::uint8_t>> image;
+    std::function<void()> onProgress;
+
+    int runModal(const SAlert& inAlert) override {
+        shown.push_back(inAlert.key);
+        if (inAlert.endsByItself && (script.empty() || !script.front())) {
+            if (!script.empty()) {
+                script.pop_front();
+            }
+            return waitForAbort();
+        }
+        if (script.empty()) {
+            ADD_FAILURE() << "no answer scripted for " << inAlert.key;
+            return inAlert.buttons.size() == 2 ? kAlertSecondButtonReturn : kAlertFirstButtonReturn;
+        }
+        const Answer answer = script.front();
+        script.pop_front();
+        return answer();
+    }
+    void abortModal() override {
+        const std::lock_guard<std::mutex> lock(mMutex);
+        mAborted = true;
+        mWake.notify_all();
+    }
+    int showError(const std::string&, int inCode) override {
+        shown.push_back("error " + std::to_string(inCode));
+        return kAlertFirstButtonReturn;
+    }
+    CProgressDisplay& showProgressView() override { return *this; }
+    std::optional<std::vector<std::uint8_t>> resource(const std::string& inName, const std::string& inType) override {
+        EXPECT_EQ(inName + "." + inType, "VYR_Firm_ver200main.bin");
+        if (!image) {
+            throw std::runtime_error("no image scripted");
+        }
+        return image;
+    }
+    void log(const std::string& inLine) override { logged.push_back(inLine); }
+    void setMessage(const std::string&) override {}
+    void setProgress(int inCurrent, int) override {
+        progress.push_back(inCurrent);
+        if (onProgress) {
+            onProgress();
+        }
+    }
+    void hideWindow() override { shown.push_back("hide"); }
+
+private:
+    int waitForAbort() {
+        std::unique_lock<std::mutex> lock(mMutex);
+        if (!mWake.wait_for(lock, std::chrono::seconds(20), [this] { return mAborted; })) {
+            ADD_FAILURE() << "the wait was never aborted";
+            return kAlertFirstButtonReturn;
+        }
+        mAborted = false;
+        return kModalResponseAbort;
+    }
+    std::mutex mMutex;
+    std::condition_variable mWake;
+    bool mAborted = false;
+};
+
+const Answer kWait;                                         // a wait: until the device answers
+const Answer kOK = [] { return kAlertFirstButtonReturn; };  // also "Cancel" on "Waiting..."
+const Answer kCancel = [] { return kAlertSecondButtonReturn; };
+
+class Workflow : public testing::Test {
+protected:
+    void SetUp() override {
+        mDir = fs::temp_directory_path() / ("workflow-" + std::to_string(getpid()) + "-" +
+                                            testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(mDir);
+        ASSERT_EQ(MIDIServiceInstallBackend(mService), noErr);
+        SFirmwareImage image;
+        for (std::uint32_t i = 0; i < 20; ++i) { // no tempo: every message at once
+            image.messages.push_back({i, makeFirmwareMessage(i, 64, 1)});
+        }
+        mUI.image = buildFirmwareImage(image);
+    }
+    void TearDown() override {
+        mDevice.reset();
+        CVYRController::terminate();
+        MIDIServiceInstallBackend(nullptr);
+        fs::remove_all(mDir);
+    }
+
+    void plugIn(SSimulatedDeviceOptions inOptions = {}) {
+        inOptions.heartbeatPeriod = std::chrono::milliseconds(50);
+        mDevice = std::make_unique<CSimulatedVYRDevice>(mService, inOptions);
+    }
+    /// The user's "OK" on the update-mode prompt, having switched the device first.
+    Answer switchAndOK() {
+        return [this] {
+            mDevice->switchToUpdateMode();
+            mService->waitUntilDelivered();
+            return kAlertFirstButtonReturn;
+        };
+    }
+    std::optional<std::int32_t> storedStatus() const {
+        std::int32_t status = 0;
+        return mPrefs.load(status) ? std::optional<std::int32_t>(status) : std::nullopt;
+    }
+    /// One launch to termination.
+    ELaunchOutcome launch() {
+        VYRAppDelegate delegate(mUI, mPrefs);
+        delegate.applicationDidFinishLaunching();
+        delegate.applicationWillTerminate();
+        EXPECT_TRUE(mUI.script.empty()) << mUI.script.size() << " answers left over";
+        return delegate.outcome();
+    }
+
+    fs::path mDir;
+    std::shared_ptr<CVirtualMIDIService> mService = std::make_shared<CVirtualMIDIService>();
+    std::unique_ptr<CSimulatedVYRDevice> mDevice;
+    CScriptedUI mUI;
+    CPreferenceFile mPrefs{(fs::temp_directory_path() / ("workflow-" + std::to_string(getpid()) + "-" +
+                                                          testing::UnitTest::GetInstance()->current_test_info()->name()) /
+                            "org.vyr.test.plist")
+                               .string()};
+};
+
+const std::string kWaiting = "Waiting...";
+const std::string kReady = "Ready";
+const std::string kPrompt = "Please change VYR to update mode.";
+const std::string kComplete = "Complete";
+
+TEST_F(Workflow, FirstRunUpdatesTheDeviceAndRemembersIt) {
+    plugIn();
+    mUI.script = {kWait, kOK, switchAndOK(), kOK};
+    EXPECT_EQ(launch(), ELaunchOutcome::kCompleted);
+    EXPECT_EQ(mUI.shown, (std::vector<std::string>{kWaiting, kReady, kPrompt, "hide", kComplete}));
+    EXPECT_EQ(mUI.progress.front(), 0);
+    EXPECT_EQ(mUI.progress.back(), 95);
+    EXPECT_EQ(storedStatus(), 2);
+    EXPECT_EQ(mDevice->received().size(), 20u);
+}
+
+TEST_F(Workflow, StatusOneIsOnDiskWhileTheTransferRuns) {
+    plugIn();
+    std::vector<std::optional<std::int32_t>> seen;
+    mUI.onProgress = [&] { seen.push_back(storedStatus()); };
+    mUI.script = {kWait, kOK, switchAndOK(), kOK};
+    launch();
+    ASSERT_FALSE(seen.empty());
+    EXPECT_EQ(seen.front(), 1);
+}
+
+TEST_F(Workflow, CancelWhileWaitingEndsQuietlyAndWritesNothing) {
+    mUI.script = {kOK}; // "Cancel", the only button of "Waiting..."
+    EXPECT_EQ(launch(), ELaunchOutcome::kCancelled);
+    EXPECT_EQ(mUI.shown, (std::vector<std::string>{kWaiting}));
+    EXPECT_EQ(storedStatus(), std::nullopt);
+}
+
+TEST_F(Workflow, StoredStatusSkipsTheWait) {
+    for (std::int32_t stored : {1, 2, -3}) {
+        ASSERT_TRUE(mPrefs.save(stored));
+        mUI.shown.clear();
+        mUI.script = {kCancel};
+        EXPECT_EQ(launch(), ELaunchOutcome::kCancelled);
+        EXPECT_EQ(mUI.shown, (std::vector<std::string>{kPrompt})) << stored;
+        EXPECT_EQ(storedStatus(), stored) << "a cancel leaves the status as loaded";
+    }
+}
+
+TEST_F(Workflow, FileWithoutTheKeyWaitsForTheDevice) {
+    std::ofstream(mPrefs.path()) << "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict/></plist>";
+    mUI.script = {kOK};
+    launch();
+    EXPECT_EQ(mUI.shown, (std::vector<std::string>{kWaiting}));
+}
+
+TEST_F(Workflow, NoDeviceAtThePromptShows1000AndAsksAgain) {
+    ASSERT_TRUE(mPrefs.save(1));
+    mUI.script = {kOK, kOK, kCancel};
+    EXPECT_EQ(launch(), ELaunchOutcome::kCancelled);
+    EXPECT_EQ(mUI.shown, (std::vector<std::string>{kPrompt, "error 1000", kPrompt, "error 1000", kPrompt}));
+}
+
+TEST_F(Workflow, DeviceInNormalModeShows1002AndAsksAgain) {
+    plugIn();
+    mUI.script = {kWait, kOK, kOK, switchAndOK(), kOK};
+    EXPECT_EQ(launch(), ELaunchOutcome::kCompleted);
+    EXPECT_EQ(mUI.shown, (std::vector<std::string>{kWaiting, kReady, kPrompt, "error 1002", kPrompt, "hide", kComplete}));
+}
+
+TEST_F(Workflow, FailedTransferShows1001AndTheNextRunResumes) {
+    plugIn({.refuseSendsFrom = 5});
+    mUI.script = {kWait, kOK, switchAndOK()};
+    EXPECT_EQ(launch(), ELaunchOutcome::kTransferFailed);
+    EXPECT_EQ(mUI.shown, (std::vector<std::string>{kWaiting, kReady, kPrompt, "error 1001"}));
+    EXPECT_EQ(storedStatus(), 1);
+
+    // The device stays in update mode, silent: the next launch goes straight to the prompt.
+    mService->clearFaults();
+    mUI.shown.clear();
+    mUI.script = {kOK, kOK};
+    EXPECT_EQ(launch(), ELaunchOutcome::kCompleted);
+    EXPECT_EQ(mUI.shown, (std::vector<std::string>{kPrompt, "hide", kComplete}));
+    EXPECT_EQ(storedStatus(), 2);
+}
+
+TEST_F(Workflow, UnexpectedExceptionShows1003AndKeepsTheStatus) {
+    plugIn();
+    mUI.image.reset(); // the front-end throws when asked for the image
+    mUI.script = {kWait, kOK, switchAndOK()};
+    EXPECT_EQ(launch(), ELaunchOutcome::kUnexpectedError);
+    EXPECT_EQ(mUI.shown, (std::vector<std::string>{kWaiting, kReady, kPrompt, "error 1003"}));
+    EXPECT_EQ(storedStatus(), 1);
+}
+
+TEST_F(Workflow, MissingImageIsACommunicationError) {
+    plugIn();
+    mUI.image = std::vector<std::uint8_t>{};
+    mUI.script = {kWait, kOK, switchAndOK()};
+    EXPECT_EQ(launch(), ELaunchOutcome::kTransferFailed);
+    EXPECT_EQ(mUI.shown.back(), "error 1001");
+}
+
+TEST_F(Workflow, UnwritablePreferencesAreLoggedAndTheUpdateGoesOn) {
+    plugIn();
+    mPrefs = CPreferenceFile((mDir / "missing-folder" / "x.plist").string());
+    mUI.script = {kWait, kOK, switchAndOK(), kOK};
+    EXPECT_EQ(launch(), ELaunchOutcome::kCompleted);
+    ASSERT_FALSE(mUI.logged.empty());
+    EXPECT_EQ(mUI.logged.front(), "Failed to save the preference data.");
+}
+
+TEST(ToolError, MessagesByCode) {
+    struct SErrors : CUserInterface {
+        std::vector<std::string> messages;
+        int runModal(const SAlert&) override { return 0; }
+        void abortModal() override {}
+        int showError(const std::string& inMessage, int inCode) override {
+            messages.push_back(std::to_string(inCode) + " " + inMessage);
+            return kAlertFirstButtonReturn;
+        }
+        CProgressDisplay& showProgressView() override { throw std::logic_error("unused"); }
+        std::optional<std::vector<std::uint8_t>> resource(const std::string&, const std::string&) override { return {}; }
+        void log(const std::string&) override {}
+    } ui;
+    for (int code : {1000, 1001, 1002, 1003, 42}) {
+        EXPECT_EQ(displayToolError(ui, code), kAlertFirstButtonReturn);
+    }
+    EXPECT_EQ(ui.messages, (std::vector<std::string>{"1000 Please check that VYR is connected.", "1001 Communication error.",
+                                                     "1002 Please check that VYR is connected in update mode.",
+                                                     "1003 Unexpected error.", "42 Unexpected error."}));
+}
+
+} // namespace
