@@ -3,9 +3,9 @@
 // ms), how many arrive more than 1 ms early, and the process's CPU time as a share of the
 // playback's wall time. Once on an idle machine and once with both cores kept busy by two
 // other processes.
-#include "Common/FirmwareSchedule.h"
 #include "Common/VYRController.h"
 #include "FirmwareImage.h"
+#include "Simulator/ExpectedTransfer.h"
 #include "Simulator/SimulatedVYRDevice.h"
 
 #include <benchmark/benchmark.h>
@@ -28,19 +28,6 @@ Bytes benchImage() {
         image.messages.push_back({i * 4, makeFirmwareMessage(i, 256, 11)});
     }
     return buildFirmwareImage(image);
-}
-
-std::vector<SExpectedMessage> expectedOf(const Bytes& inImage) {
-    CSMF smf;
-    std::uint32_t count = 0;
-    smf.setData(inImage.data(), static_cast<std::uint32_t>(inImage.size()), count);
-    CFirmwareSchedule schedule;
-    schedule.build(smf);
-    std::vector<SExpectedMessage> expected;
-    for (std::size_t i = 0; i < schedule.size(); ++i) {
-        expected.push_back({schedule.timeOf(i), Bytes(schedule.bytesOf(i), schedule.bytesOf(i) + schedule.lengthOf(i))});
-    }
-    return expected;
 }
 
 double cpuSeconds() {
@@ -78,7 +65,7 @@ private:
 
 void playback(benchmark::State& state, long inBusyCores) {
     const Bytes image = benchImage();
-    const std::vector<SExpectedMessage> expected = expectedOf(image);
+    const std::vector<SExpectedMessage> expected = expectedTransfer(image).value();
     auto service = std::make_shared<CVirtualMIDIService>();
     MIDIServiceInstallBackend(service);
     STransferReport report;

@@ -1,8 +1,8 @@
 // Playing a firmware image to the device: what is sent, in which order, with which progress.
 #include "Common/DTAMIDIManager_Mac.h"
-#include "Common/FirmwareSchedule.h"
 #include "DeviceFixture.h"
 #include "FirmwareImage.h"
+#include "Simulator/ExpectedTransfer.h"
 #include "Simulator/SimulatedVYRDevice.h"
 #include "SmfTestUtil.h"
 
@@ -36,18 +36,7 @@ protected:
         static_cast<std::vector<int>*>(inContext)->push_back(inPercent);
         return false; // a false result must not stop anything
     }
-    static std::vector<SExpectedMessage> expectedOf(const Bytes& inImage) {
-        CSMF smf;
-        std::uint32_t count = 0;
-        smf.setData(inImage.data(), static_cast<std::uint32_t>(inImage.size()), count);
-        CFirmwareSchedule schedule;
-        schedule.build(smf);
-        std::vector<SExpectedMessage> expected;
-        for (std::size_t i = 0; i < schedule.size(); ++i) {
-            expected.push_back({schedule.timeOf(i), Bytes(schedule.bytesOf(i), schedule.bytesOf(i) + schedule.lengthOf(i))});
-        }
-        return expected;
-    }
+    static std::vector<SExpectedMessage> expectedOf(const Bytes& inImage) { return expectedTransfer(inImage).value(); }
     // inCount messages of inSize bytes, inTicksApart at 120 bpm and division 1000 (1 tick = 0.5 ms).
     static Bytes image(std::uint32_t inCount, std::uint32_t inTicksApart, std::uint32_t inSize = 40) {
         SFirmwareImage spec;

@@ -1,5 +1,7 @@
 #include "FileIO.h"
 
+#include "Platform/AtomicFile.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -11,21 +13,6 @@ namespace {
 
 std::string systemError(const char* inWhat) {
     return std::string(inWhat) + ": " + std::strerror(errno);
-}
-
-bool writeAll(int inFd, const std::uint8_t* inBytes, std::size_t inSize) {
-    while (inSize > 0) {
-        const ssize_t n = ::write(inFd, inBytes, inSize);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        inBytes += n;
-        inSize -= static_cast<std::size_t>(n);
-    }
-    return true;
 }
 
 } // namespace
@@ -68,26 +55,5 @@ bool readFileBytes(const std::string& inPath, std::vector<std::uint8_t>& outByte
 
 bool writeFileBytes(const std::string& inPath, const std::vector<std::uint8_t>& inBytes,
                     std::string& outError) {
-    std::string temporary = inPath + ".XXXXXX";
-    const int fd = ::mkstemp(temporary.data());
-    if (fd < 0) {
-        outError = systemError("cannot create a temporary file beside it");
-        return false;
-    }
-    ::fchmod(fd, 0644);
-    const bool written = writeAll(fd, inBytes.data(), inBytes.size()) && ::fsync(fd) == 0;
-    if (!written) {
-        outError = systemError("cannot write");
-    }
-    if (::close(fd) != 0 && written) {
-        outError = systemError("cannot write");
-    }
-    if (!outError.empty() || ::rename(temporary.c_str(), inPath.c_str()) != 0) {
-        if (outError.empty()) {
-            outError = systemError("cannot replace");
-        }
-        ::unlink(temporary.c_str());
-        return false;
-    }
-    return true;
+    return WriteFileAtomically(inPath, inBytes.data(), inBytes.size(), &outError);
 }

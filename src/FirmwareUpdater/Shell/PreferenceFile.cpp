@@ -1,5 +1,7 @@
 #include "PreferenceFile.h"
 
+#include "Platform/AtomicFile.h"
+
 #include <plist/plist.h>
 
 #include <cerrno>
@@ -33,21 +35,6 @@ bool readAll(const std::string& inPath, std::vector<char>& outBytes) {
     }
     ::close(fd);
     return n == 0;
-}
-
-bool writeAll(int inFd, const char* inBytes, std::size_t inSize) {
-    while (inSize > 0) {
-        const ssize_t n = ::write(inFd, inBytes, inSize);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        inBytes += n;
-        inSize -= static_cast<std::size_t>(n);
-    }
-    return true;
 }
 
 } // namespace
@@ -102,24 +89,5 @@ bool CPreferenceFile::save(std::int32_t inStatus) const {
     }
     const std::unique_ptr<char, void (*)(char*)> ownedXml(xml, plist_to_xml_free);
 
-    std::string temporary = mPath + ".XXXXXX";
-    const int fd = ::mkstemp(temporary.data());
-    if (fd < 0) {
-        return false;
-    }
-    ::fchmod(fd, 0644);
-    bool written = writeAll(fd, xml, length) && ::fsync(fd) == 0;
-    written = ::close(fd) == 0 && written;
-    if (!written || ::rename(temporary.c_str(), mPath.c_str()) != 0) {
-        ::unlink(temporary.c_str());
-        return false;
-    }
-    // The rename is durable once the folder itself is on disk.
-    const std::string folder = mPath.substr(0, mPath.find_last_of('/') + 1);
-    const int dirFd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd >= 0) {
-        ::fsync(dirFd);
-        ::close(dirFd);
-    }
-    return true;
+    return WriteFileAtomically(mPath, xml, length);
 }

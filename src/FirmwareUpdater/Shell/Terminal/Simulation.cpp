@@ -1,6 +1,6 @@
 #include "Simulation.h"
 
-#include "Common/FirmwareSchedule.h"
+#include "Simulator/ExpectedTransfer.h"
 
 namespace {
 
@@ -61,17 +61,10 @@ void CSimulation::printReport(const std::vector<std::uint8_t>& inImage, std::FIL
         std::fprintf(inOutput, "not connected\n");
         return;
     }
-    CSMF image;
-    std::uint32_t count = 0;
-    CFirmwareSchedule schedule;
-    if (inImage.empty() || !image.setData(inImage.data(), static_cast<std::uint32_t>(inImage.size()), count) ||
-        !schedule.build(image)) {
+    const std::optional<std::vector<SExpectedMessage>> expected = expectedTransfer(inImage);
+    if (!expected) {
         std::fprintf(inOutput, "messages received: %zu (the firmware image was refused)\n", mDevice->received().size());
         return;
     }
-    std::vector<SExpectedMessage> expected;
-    for (std::size_t i = 0; i < schedule.size(); ++i) {
-        expected.push_back({schedule.timeOf(i), {schedule.bytesOf(i), schedule.bytesOf(i) + schedule.lengthOf(i)}});
-    }
-    std::fputs(describeTransfer(mDevice->report(expected)).c_str(), inOutput);
+    std::fputs(describeTransfer(mDevice->report(*expected)).c_str(), inOutput);
 }

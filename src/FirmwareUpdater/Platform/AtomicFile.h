@@ -1,0 +1,11 @@
+// Replacing a file so that it is either the old one or the new one, whatever happens.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+/// Writes inSize bytes to a temporary file beside inPath, flushes it to disk, renames it
+/// over inPath and flushes the folder. On failure returns false with a reason in outError
+/// (if given); inPath is then as it was and no temporary file is left.
+bool WriteFileAtomically(const std::string& inPath, const void* inData, std::size_t inSize,
+                         std::string* outError = nullptr);
