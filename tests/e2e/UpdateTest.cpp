@@ -2,6 +2,7 @@
 // interactive paths, with pipes and --yes for unattended ones.
 #include "ChildProcess.h"
 #include "Shell/PreferenceFile.h"
+#include "TestDirectory.h"
 
 #include <gtest/gtest.h>
 
@@ -12,29 +13,21 @@
 
 namespace {
 
-namespace fs = std::filesystem;
 using ETerminal = CChildProcess::ETerminal;
 
 class Update : public testing::Test {
 protected:
-    void SetUp() override {
-        mDir = fs::temp_directory_path() / ("e2e-" + std::to_string(getpid()) + "-" +
-                                            testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(mDir);
-    }
-    void TearDown() override { fs::remove_all(mDir); }
-
     std::unique_ptr<CChildProcess> start(std::vector<std::string> inArguments, ETerminal inTerminal) {
         inArguments.insert(inArguments.begin(), {VYR_UPDATE, "--simulate", "--prefs", prefs()});
         return std::make_unique<CChildProcess>(inArguments, std::vector<std::string>{"LC_ALL=C"}, inTerminal);
     }
-    std::string prefs() const { return (mDir / "status.plist").string(); }
+    std::string prefs() const { return mDirectory.file("status.plist"); }
     std::optional<std::int32_t> status() const {
         std::int32_t value = 0;
         return CPreferenceFile(prefs()).load(value) ? std::optional<std::int32_t>(value) : std::nullopt;
     }
 
-    fs::path mDir;
+    CTestDirectory mDirectory;
 };
 
 TEST_F(Update, UnattendedRunCompletesWithAnIdenticalTransfer) {

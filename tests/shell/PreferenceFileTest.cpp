@@ -1,4 +1,5 @@
 #include "Shell/PreferenceFile.h"
+#include "TestDirectory.h"
 
 #include <gtest/gtest.h>
 
@@ -13,19 +14,11 @@ namespace fs = std::filesystem;
 
 class PreferenceFile : public testing::Test {
 protected:
-    void SetUp() override {
-        mDir = fs::temp_directory_path() / ("prefs-" + std::to_string(getpid()) + "-" +
-                                            testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(mDir);
-    }
-    void TearDown() override {
-        fs::permissions(mDir, fs::perms::owner_all);
-        fs::remove_all(mDir);
-    }
-    std::string path() const { return (mDir / "org.vyr.test.plist").string(); }
+    std::string path() const { return mDirectory.file("org.vyr.test.plist"); }
     void write(const std::string& inText) const { std::ofstream(path()) << inText; }
 
-    fs::path mDir;
+    CTestDirectory mDirectory;
+    const fs::path& mDir = mDirectory.path();
 };
 
 TEST_F(PreferenceFile, MissingFileIsNotLoaded) {

@@ -4,6 +4,7 @@
 #include "FirmwareImage.h"
 #include "Shell/VYRAppDelegate.h"
 #include "Simulator/SimulatedVYRDevice.h"
+#include "TestDirectory.h"
 
 #include <gtest/gtest.h>
 
@@ -95,9 +96,6 @@ const Answer kCancel = [] { return kAlertSecondButtonReturn; };
 class Workflow : public testing::Test {
 protected:
     void SetUp() override {
-        mDir = fs::temp_directory_path() / ("workflow-" + std::to_string(getpid()) + "-" +
-                                            testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(mDir);
         ASSERT_EQ(MIDIServiceInstallBackend(mService), noErr);
         SFirmwareImage image;
         for (std::uint32_t i = 0; i < 20; ++i) { // no tempo: every message at once
@@ -109,7 +107,6 @@ protected:
         mDevice.reset();
         CVYRController::terminate();
         MIDIServiceInstallBackend(nullptr);
-        fs::remove_all(mDir);
     }
 
     void plugIn(SSimulatedDeviceOptions inOptions = {}) {
@@ -137,14 +134,12 @@ protected:
         return delegate.outcome();
     }
 
-    fs::path mDir;
+    CTestDirectory mDirectory;
+    const fs::path& mDir = mDirectory.path();
     std::shared_ptr<CVirtualMIDIService> mService = std::make_shared<CVirtualMIDIService>();
     std::unique_ptr<CSimulatedVYRDevice> mDevice;
     CScriptedUI mUI;
-    CPreferenceFile mPrefs{(fs::temp_directory_path() / ("workflow-" + std::to_string(getpid()) + "-" +
-                                                          testing::UnitTest::GetInstance()->current_test_info()->name()) /
-                            "org.vyr.test.plist")
-                               .string()};
+    CPreferenceFile mPrefs{mDirectory.file("org.vyr.test.plist")};
 };
 
 const std::string kWaiting = "Waiting...";

@@ -1,5 +1,6 @@
 // vyr-fwtool as a user runs it: the program, its output streams and exit status.
 #include "SmfTestUtil.h"
+#include "TestDirectory.h"
 
 #include <gtest/gtest.h>
 
@@ -23,14 +24,6 @@ struct SRun {
 
 class FwTool : public testing::Test {
 protected:
-    void SetUp() override {
-        mDir = fs::temp_directory_path() /
-               ("fwtool-test-" + std::to_string(::getpid()) + "-" +
-                testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(mDir);
-    }
-    void TearDown() override { fs::remove_all(mDir); }
-
     std::string file(const std::string& name, const Bytes& bytes) {
         const std::string path = (mDir / name).string();
         std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
@@ -54,7 +47,8 @@ protected:
         return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(out), slurp(err)};
     }
 
-    fs::path mDir;
+    CTestDirectory mDirectory;
+    const fs::path& mDir = mDirectory.path();
 };
 
 const Bytes kTrack0 = {0x00, 0xFF, 0x03, 0x02, 'F', 'W', 0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20};
