@@ -112,16 +112,14 @@ bool CVirtualMIDIService::inject(MIDIEndpointRef inSource,
         return false;
     }
     auto list = std::make_shared<std::vector<std::uint8_t>>(buildPacketList(inPackets, AudioGetCurrentHostTime()));
-    enqueue([this, list, inSource] {
-        std::vector<MIDIPortRef> ports;
-        {
-            const std::lock_guard<std::mutex> taskLock(mMutex);
-            for (const auto& [ref, port] : mPorts) {
-                if (port.sources.count(inSource) != 0) {
-                    ports.push_back(ref);
-                }
-            }
+    // The bytes go to the ports connected now; a port connected later never sees them.
+    std::vector<MIDIPortRef> ports;
+    for (const auto& [ref, port] : mPorts) {
+        if (port.sources.count(inSource) != 0) {
+            ports.push_back(ref);
         }
+    }
+    enqueue([this, list, inSource, ports] {
         const auto* packets = reinterpret_cast<const MIDIPacketList*>(list->data());
         for (const MIDIPortRef portRef : ports) {
             MIDIReadProc proc = nullptr;

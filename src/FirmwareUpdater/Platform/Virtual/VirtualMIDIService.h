@@ -61,8 +61,8 @@ public:
 
     // Traffic.
     /// Queues one packet list with one packet per element of inPackets (each at most 65535
-    /// bytes) for every input port connected to inSource. Returns false, queuing nothing,
-    /// for an unknown source or an oversized packet.
+    /// bytes) for every input port connected to inSource now and still connected when it is
+    /// delivered. Returns false, queuing nothing, for an unknown source or an oversized packet.
     bool inject(MIDIEndpointRef inSource, const std::vector<std::vector<std::uint8_t>>& inPackets);
     /// Returns once everything queued before the call has been delivered. Not from the
     /// service thread.
