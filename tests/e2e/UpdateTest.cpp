@@ -113,6 +113,13 @@ TEST_F(Update, VanishingDeviceIsACommunicationError) {
     EXPECT_EQ(status(), 1);
 }
 
+TEST_F(Update, ServiceFaultIsAnUnexpectedError) {
+    auto run = start({"--yes", "--sim-service-fault-at", "3"}, ETerminal::kPipes);
+    EXPECT_EQ(run->wait(), 3) << run->output();
+    EXPECT_NE(run->output().find("Unexpected error."), std::string::npos) << run->output();
+    EXPECT_EQ(status(), 1);
+}
+
 TEST_F(Update, KilledTransferLeavesStatusOneAndTheNextRunResumes) {
     auto killed = start({"--yes"}, ETerminal::kPipes);
     ASSERT_TRUE(killed->expect("Now updating...")) << killed->output();

@@ -1,5 +1,7 @@
 #include "SimulatedVYRDevice.h"
 
+#include <stdexcept>
+
 CSimulatedVYRDevice::CSimulatedVYRDevice(std::shared_ptr<CVirtualMIDIService> inService,
                                          SSimulatedDeviceOptions inOptions)
     : mService(std::move(inService)), mOptions(std::move(inOptions)),
@@ -57,6 +59,9 @@ void CSimulatedVYRDevice::receive(const MIDIPacketList& inList, MIDITimeStamp in
         const std::lock_guard<std::mutex> lock(mMutex);
         if (!mUpdateMode || !mPresent) {
             return;
+        }
+        if (mOptions.serviceFaultAt != 0 && mReceived.size() + 1 == mOptions.serviceFaultAt) {
+            throw std::runtime_error("simulated MIDI service failure");
         }
         mReceived.push_back(std::move(message));
         vanish = mOptions.vanishAfterMessage != 0 && mReceived.size() == mOptions.vanishAfterMessage;

@@ -25,6 +25,7 @@ struct SSimulatedDeviceOptions {
     bool junkBetweenHeartbeats = false; // channel, real-time and stray SysEx bytes between them
     std::uint32_t vanishAfterMessage = 0; // k > 0: unplugged right after the k-th message
     std::uint32_t refuseSendsFrom = 0;    // k > 0: the k-th send in update mode and all later fail
+    std::uint32_t serviceFaultAt = 0;     // k > 0: the k-th send throws, as a broken MIDI service might
 };
 
 class CSimulatedVYRDevice {

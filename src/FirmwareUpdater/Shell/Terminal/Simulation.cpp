@@ -42,6 +42,7 @@ CSimulation::CSimulation(const SSimulationOptions& inOptions)
         SSimulatedDeviceOptions device;
         device.refuseSendsFrom = mOptions.failAt;
         device.vanishAfterMessage = mOptions.vanishAt;
+        device.serviceFaultAt = mOptions.serviceFaultAt;
         mDevice = std::make_unique<CSimulatedVYRDevice>(mService, device);
     }
 }

@@ -14,6 +14,7 @@ struct SSimulationOptions {
     bool staysInNormalMode = false;
     std::uint32_t failAt = 0;   // sends fail from the k-th message on
     std::uint32_t vanishAt = 0; // unplugged after the k-th message
+    std::uint32_t serviceFaultAt = 0; // the MIDI service throws at the k-th message
 };
 
 class CSimulation {

@@ -53,6 +53,7 @@ constexpr const char* kUsage =
     "  --sim-normal-mode    simulated device: stays in normal mode\n"
     "  --sim-fail-at K      simulated device: refuses the K-th firmware message and later\n"
     "  --sim-vanish-at K    simulated device: unplugged after the K-th firmware message\n"
+    "  --sim-service-fault-at K  the MIDI service fails unexpectedly at the K-th message\n"
     "  -h, --help           show this help\n"
     "  --version            show the version\n"
     "\n"
@@ -105,7 +106,8 @@ std::optional<int> parseOptions(int argc, char** argv, SOptions& outOptions) {
             outOptions.simulation.staysInNormalMode = true;
         } else if ((arg == "--firmware" || arg == "--prefs") && hasValue) {
             (arg == "--firmware" ? outOptions.terminal.firmwarePath : outOptions.prefsPath) = argv[++i];
-        } else if ((arg == "--wait" || arg == "--tries" || arg == "--sim-fail-at" || arg == "--sim-vanish-at") &&
+        } else if ((arg == "--wait" || arg == "--tries" || arg == "--sim-fail-at" || arg == "--sim-vanish-at" ||
+                    arg == "--sim-service-fault-at") &&
                    hasValue) {
             const std::optional<unsigned long> value = number(argv[++i]);
             if (!value || *value > 100000) {
@@ -115,9 +117,12 @@ std::optional<int> parseOptions(int argc, char** argv, SOptions& outOptions) {
                 outOptions.terminal.deviceWaitSeconds = static_cast<double>(*value);
             } else if (arg == "--tries") {
                 outOptions.terminal.promptRepeats = static_cast<int>(*value);
+            } else if (arg == "--sim-fail-at") {
+                outOptions.simulation.failAt = static_cast<std::uint32_t>(*value);
+            } else if (arg == "--sim-vanish-at") {
+                outOptions.simulation.vanishAt = static_cast<std::uint32_t>(*value);
             } else {
-                (arg == "--sim-fail-at" ? outOptions.simulation.failAt : outOptions.simulation.vanishAt) =
-                    static_cast<std::uint32_t>(*value);
+                outOptions.simulation.serviceFaultAt = static_cast<std::uint32_t>(*value);
             }
         } else {
             return usageError("unknown option or missing value: " + arg);
