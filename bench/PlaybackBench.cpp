@@ -39,7 +39,7 @@ double cpuSeconds() {
 
 // Processes that keep every core busy until destroyed.
 class CBusyCores {
-public:
+  public:
     explicit CBusyCores(long inCount) {
         for (long i = 0; i < inCount; ++i) {
             const pid_t child = fork();
@@ -59,7 +59,7 @@ public:
         }
     }
 
-private:
+  private:
     std::vector<pid_t> mChildren;
 };
 
@@ -82,7 +82,9 @@ void playback(benchmark::State& state, long inBusyCores) {
             const auto wallBefore = std::chrono::steady_clock::now();
             const bool played = CVYRController::instance()->updateFirmware(
                 image.data(), static_cast<std::uint32_t>(image.size()), nullptr, nullptr);
-            const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallBefore).count();
+            const double wall =
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - wallBefore)
+                    .count();
             cpuShare = (cpuSeconds() - cpuBefore) / wall;
             report = device.report(expected);
             if (!played || !report.identical) {
@@ -100,8 +102,12 @@ void playback(benchmark::State& state, long inBusyCores) {
     state.counters["cpu_share_pct"] = cpuShare * 100;
 }
 
-void BM_PlaybackIdle(benchmark::State& state) { playback(state, 0); }
-void BM_PlaybackBothCoresBusy(benchmark::State& state) { playback(state, sysconf(_SC_NPROCESSORS_ONLN)); }
+void BM_PlaybackIdle(benchmark::State& state) {
+    playback(state, 0);
+}
+void BM_PlaybackBothCoresBusy(benchmark::State& state) {
+    playback(state, sysconf(_SC_NPROCESSORS_ONLN));
+}
 
 BENCHMARK(BM_PlaybackIdle)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_PlaybackBothCoresBusy)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -128,12 +128,24 @@ void writeFile(benchmark::State& state, const Bytes& inFile) {
     state.SetItemsProcessed(state.iterations() * eventCount(smf));
 }
 
-void BM_ReadFirmwareLike(benchmark::State& state) { readFile(state, firmwareLikeImage()); }
-void BM_ReadMusicLike(benchmark::State& state) { readFile(state, musicLikeFile()); }
-void BM_DestroyFirmwareLike(benchmark::State& state) { destroyFile(state, firmwareLikeImage()); }
-void BM_DestroyMusicLike(benchmark::State& state) { destroyFile(state, musicLikeFile()); }
-void BM_WriteFirmwareLike(benchmark::State& state) { writeFile(state, firmwareLikeImage()); }
-void BM_WriteMusicLike(benchmark::State& state) { writeFile(state, musicLikeFile()); }
+void BM_ReadFirmwareLike(benchmark::State& state) {
+    readFile(state, firmwareLikeImage());
+}
+void BM_ReadMusicLike(benchmark::State& state) {
+    readFile(state, musicLikeFile());
+}
+void BM_DestroyFirmwareLike(benchmark::State& state) {
+    destroyFile(state, firmwareLikeImage());
+}
+void BM_DestroyMusicLike(benchmark::State& state) {
+    destroyFile(state, musicLikeFile());
+}
+void BM_WriteFirmwareLike(benchmark::State& state) {
+    writeFile(state, firmwareLikeImage());
+}
+void BM_WriteMusicLike(benchmark::State& state) {
+    writeFile(state, musicLikeFile());
+}
 
 BENCHMARK(BM_ReadFirmwareLike)->Unit(benchmark::kMicrosecond)->ComputeStatistics("min", fastest);
 BENCHMARK(BM_ReadMusicLike)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", fastest);

@@ -15,7 +15,7 @@ namespace {
 
 // A manager whose input and output are open on a virtual service, for one benchmark.
 class CTransport {
-public:
+  public:
     CTransport() {
         MIDIServiceInstallBackend(mService);
         mService->addSource("VYR10", "in");
@@ -30,7 +30,7 @@ public:
     }
     std::int64_t messages() const { return mMessages; }
 
-private:
+  private:
     static void count(void* inContext, const std::uint8_t*, std::uint32_t) {
         ++*static_cast<std::int64_t*>(inContext);
     }
@@ -87,10 +87,18 @@ void sendLong(benchmark::State& state, std::int32_t inLength) {
     }
 }
 
-void BM_Assemble256(benchmark::State& state) { assembly(state, 256); }
-void BM_Assemble4K(benchmark::State& state) { assembly(state, 4096); }
-void BM_SendLong256(benchmark::State& state) { sendLong(state, 256); }
-void BM_SendLong600(benchmark::State& state) { sendLong(state, 600); }
+void BM_Assemble256(benchmark::State& state) {
+    assembly(state, 256);
+}
+void BM_Assemble4K(benchmark::State& state) {
+    assembly(state, 4096);
+}
+void BM_SendLong256(benchmark::State& state) {
+    sendLong(state, 256);
+}
+void BM_SendLong600(benchmark::State& state) {
+    sendLong(state, 600);
+}
 
 BENCHMARK(BM_Assemble256)->Unit(benchmark::kMicrosecond)->ComputeStatistics("min", fastest);
 BENCHMARK(BM_Assemble4K)->Unit(benchmark::kMicrosecond)->ComputeStatistics("min", fastest);

@@ -39,7 +39,8 @@ void checkSameEvents(const CSMF& inRead, const CSMF& inReread) {
                   x.payload().getLeadByte() == y.payload().getLeadByte());
             const std::vector<std::uint8_t> expected = rewrittenData(x);
             check(expected.size() == y.getDataSize() &&
-                  (expected.empty() || std::memcmp(expected.data(), y.payload().getParam(), expected.size()) == 0));
+                  (expected.empty() ||
+                   std::memcmp(expected.data(), y.payload().getParam(), expected.size()) == 0));
         }
     }
 }

@@ -64,13 +64,13 @@ TEST_P(FindDevice, OpensTheFirstMatchingPair) {
 
 INSTANTIATE_TEST_SUITE_P(
     Endpoints, FindDevice,
-    testing::Values(FindCase{"ExactModel", {"VYR10"}, {"VYR10"}, 0, 0},
-                    FindCase{"ModelContainsTheFamily", {"Other", "xxVYR5 Pro"}, {"VYR5", "xxVYR5 Pro"}, 1, 1},
-                    FindCase{"DestinationMustMatchExactly", {"VYR10", "VYR5"}, {"VYR10 ", "VYR5"}, 1, 1},
-                    FindCase{"FirstPairWins", {"VYR5", "VYR10"}, {"VYR10", "VYR5", "VYR5"}, 0, 1},
-                    FindCase{"CaseMatters", {"vyr10"}, {"vyr10"}, -1, 0},
-                    FindCase{"NoDestination", {"VYR10"}, {}, -1, 0},
-                    FindCase{"NoEndpoints", {}, {}, -1, 0}),
+    testing::Values(
+        FindCase{"ExactModel", {"VYR10"}, {"VYR10"}, 0, 0},
+        FindCase{"ModelContainsTheFamily", {"Other", "xxVYR5 Pro"}, {"VYR5", "xxVYR5 Pro"}, 1, 1},
+        FindCase{"DestinationMustMatchExactly", {"VYR10", "VYR5"}, {"VYR10 ", "VYR5"}, 1, 1},
+        FindCase{"FirstPairWins", {"VYR5", "VYR10"}, {"VYR10", "VYR5", "VYR5"}, 0, 1},
+        FindCase{"CaseMatters", {"vyr10"}, {"vyr10"}, -1, 0},
+        FindCase{"NoDestination", {"VYR10"}, {}, -1, 0}, FindCase{"NoEndpoints", {}, {}, -1, 0}),
     [](const testing::TestParamInfo<FindCase>& param) { return std::string(param.param.name); });
 
 TEST_F(Controller, FindsTheDevicePastAnEndpointWithAnUnreadableModel) {
@@ -80,7 +80,8 @@ TEST_F(Controller, FindsTheDevicePastAnEndpointWithAnUnreadableModel) {
     const MIDIEndpointRef hiddenOut = mService->addDestination("VYR10", "hidden");
     mService->setPropertyReadable(hiddenOut, CVirtualMIDIService::EProperty::kModel, false);
     int sent = 0;
-    mService->addDestination("VYR10", "device", [&](const MIDIPacketList&, MIDITimeStamp) { ++sent; });
+    mService->addDestination("VYR10", "device",
+                             [&](const MIDIPacketList&, MIDITimeStamp) { ++sent; });
     ASSERT_TRUE(mController->openVYR());
     mService->inject(device, {heartbeat()});
     mService->waitUntilDelivered();
@@ -141,17 +142,22 @@ TEST_P(Heartbeat, IsRecognisedByItsFirstEightBytes) {
 
 INSTANTIATE_TEST_SUITE_P(
     Messages, Heartbeat,
-    testing::Values(HeartbeatCase{"Status30", {0xF0, 0x43, 0x7D, 0x60, 0x44, 0x54, 0x41, 0x30, 0xF7}, true},
-                    HeartbeatCase{"Status31", {0xF0, 0x43, 0x7D, 0x60, 0x44, 0x54, 0x41, 0x31, 0xF7}, true},
-                    HeartbeatCase{"LowNibbleIgnored", {0xF0, 0x43, 0x7D, 0x65, 0x44, 0x54, 0x41, 0x30, 0xF7}, true},
-                    HeartbeatCase{"LongerIsFine", {0xF0, 0x43, 0x7D, 0x60, 0x44, 0x54, 0x41, 0x30, 0x01, 0xF7}, true},
-                    HeartbeatCase{"HighNibble7", {0xF0, 0x43, 0x7D, 0x70, 0x44, 0x54, 0x41, 0x30, 0xF7}, false},
-                    HeartbeatCase{"StatusZero", {0xF0, 0x43, 0x7D, 0x60, 0x44, 0x54, 0x41, 0x00, 0xF7}, false},
-                    HeartbeatCase{"OtherStatus", {0xF0, 0x43, 0x7D, 0x60, 0x44, 0x54, 0x41, 0x32, 0xF7}, false},
-                    HeartbeatCase{"EightBytes", {0xF0, 0x43, 0x7D, 0x60, 0x44, 0x54, 0x41, 0x30}, false},
-                    HeartbeatCase{"NotDTA", {0xF0, 0x43, 0x7D, 0x60, 0x44, 0x54, 0x42, 0x30, 0xF7}, false},
-                    HeartbeatCase{"OtherMaker", {0xF0, 0x41, 0x7D, 0x60, 0x44, 0x54, 0x41, 0x30, 0xF7}, false}),
-    [](const testing::TestParamInfo<HeartbeatCase>& param) { return std::string(param.param.name); });
+    testing::Values(
+        HeartbeatCase{"Status30", {0xF0, 0x43, 0x7D, 0x60, 0x44, 0x54, 0x41, 0x30, 0xF7}, true},
+        HeartbeatCase{"Status31", {0xF0, 0x43, 0x7D, 0x60, 0x44, 0x54, 0x41, 0x31, 0xF7}, true},
+        HeartbeatCase{
+            "LowNibbleIgnored", {0xF0, 0x43, 0x7D, 0x65, 0x44, 0x54, 0x41, 0x30, 0xF7}, true},
+        HeartbeatCase{
+            "LongerIsFine", {0xF0, 0x43, 0x7D, 0x60, 0x44, 0x54, 0x41, 0x30, 0x01, 0xF7}, true},
+        HeartbeatCase{"HighNibble7", {0xF0, 0x43, 0x7D, 0x70, 0x44, 0x54, 0x41, 0x30, 0xF7}, false},
+        HeartbeatCase{"StatusZero", {0xF0, 0x43, 0x7D, 0x60, 0x44, 0x54, 0x41, 0x00, 0xF7}, false},
+        HeartbeatCase{"OtherStatus", {0xF0, 0x43, 0x7D, 0x60, 0x44, 0x54, 0x41, 0x32, 0xF7}, false},
+        HeartbeatCase{"EightBytes", {0xF0, 0x43, 0x7D, 0x60, 0x44, 0x54, 0x41, 0x30}, false},
+        HeartbeatCase{"NotDTA", {0xF0, 0x43, 0x7D, 0x60, 0x44, 0x54, 0x42, 0x30, 0xF7}, false},
+        HeartbeatCase{"OtherMaker", {0xF0, 0x41, 0x7D, 0x60, 0x44, 0x54, 0x41, 0x30, 0xF7}, false}),
+    [](const testing::TestParamInfo<HeartbeatCase>& param) {
+        return std::string(param.param.name);
+    });
 
 TEST_F(Controller, StatusChangeDisconnectsAndReconnects) {
     const Bytes first = heartbeat(0x30);
@@ -260,11 +266,13 @@ TEST_F(Controller, EventsPostedByAListenerArriveInTheSameTickAndAFailureIsContai
     testing::internal::CaptureStderr();
     CVYRController::procTimer(nullptr, mController);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "Exception caught!\n");
-    EXPECT_EQ(listener.seen, (std::vector<EDTAEventID>{kDTAEventConnected, kDTAEventConnected, kDTAEventDisconnected}));
+    EXPECT_EQ(listener.seen, (std::vector<EDTAEventID>{kDTAEventConnected, kDTAEventConnected,
+                                                       kDTAEventDisconnected}));
     // What was not delivered stays queued for the next tick.
     CVYRController::procTimer(nullptr, mController);
-    EXPECT_EQ(listener.seen, (std::vector<EDTAEventID>{kDTAEventConnected, kDTAEventConnected, kDTAEventDisconnected,
-                                                       kDTAEventDisconnected, kDTAEventNoHeartbeat}));
+    EXPECT_EQ(listener.seen, (std::vector<EDTAEventID>{kDTAEventConnected, kDTAEventConnected,
+                                                       kDTAEventDisconnected, kDTAEventDisconnected,
+                                                       kDTAEventNoHeartbeat}));
 }
 
 TEST_F(Controller, RemovalNoticeIsReportedAndChecksTheConnection) {

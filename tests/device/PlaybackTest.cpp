@@ -15,7 +15,7 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 class Playback : public DeviceFixture {
-protected:
+  protected:
     void SetUp() override {
         DeviceFixture::SetUp();
         mDevice = std::make_unique<CSimulatedVYRDevice>(mService);
@@ -29,16 +29,20 @@ protected:
     }
 
     bool play(const Bytes& inImage) {
-        return mController->updateFirmware(inImage.data(), static_cast<std::uint32_t>(inImage.size()), recordProgress,
-                                           &mProgress);
+        return mController->updateFirmware(
+            inImage.data(), static_cast<std::uint32_t>(inImage.size()), recordProgress, &mProgress);
     }
     static bool recordProgress(int inPercent, void* inContext) {
         static_cast<std::vector<int>*>(inContext)->push_back(inPercent);
         return false; // a false result must not stop anything
     }
-    static std::vector<SExpectedMessage> expectedOf(const Bytes& inImage) { return expectedTransfer(inImage).value(); }
-    // inCount messages of inSize bytes, inTicksApart at 120 bpm and division 1000 (1 tick = 0.5 ms).
-    static Bytes image(std::uint32_t inCount, std::uint32_t inTicksApart, std::uint32_t inSize = 40) {
+    static std::vector<SExpectedMessage> expectedOf(const Bytes& inImage) {
+        return expectedTransfer(inImage).value();
+    }
+    // inCount messages of inSize bytes, inTicksApart at 120 bpm and division 1000 (1 tick = 0.5
+    // ms).
+    static Bytes image(std::uint32_t inCount, std::uint32_t inTicksApart,
+                       std::uint32_t inSize = 40) {
         SFirmwareImage spec;
         spec.division = 1000;
         spec.tempos = {{0, 500000}};
@@ -103,7 +107,8 @@ TEST_F(Playback, SendFailureAtTheThirdMessageStopsThere) {
 
 TEST_F(Playback, DeviceThatVanishesEndsPlayback) {
     mDevice.reset();
-    mDevice = std::make_unique<CSimulatedVYRDevice>(mService, SSimulatedDeviceOptions{.vanishAfterMessage = 4});
+    mDevice = std::make_unique<CSimulatedVYRDevice>(
+        mService, SSimulatedDeviceOptions{.vanishAfterMessage = 4});
     mDevice->switchToUpdateMode();
     mService->waitUntilDelivered();
     mController->openVYRForUpdate();
@@ -113,7 +118,8 @@ TEST_F(Playback, DeviceThatVanishesEndsPlayback) {
 }
 
 TEST_F(Playback, RefusedImagesSendNothing) {
-    const Bytes badTempo = smftest::smfFile(0, 96, {{0x00, 0xFF, 0x51, 0x03, 0, 0, 0, 0x00, 0xF0, 0x01, 0xF7}});
+    const Bytes badTempo =
+        smftest::smfFile(0, 96, {{0x00, 0xFF, 0x51, 0x03, 0, 0, 0, 0x00, 0xF0, 0x01, 0xF7}});
     const Bytes notMidi = {'R', 'I', 'F', 'F'};
     for (const Bytes& bad : {badTempo, notMidi}) {
         EXPECT_FALSE(play(bad));
@@ -132,7 +138,9 @@ TEST_F(Playback, ImageWithoutSysExSucceedsWithoutSending) {
 TEST_F(Playback, MessagesWhoseTimeHasPassedGoAtOnceInQueueOrder) {
     // Track 1's message at tick 0 comes after track 0's at 200 ms: it goes right after it.
     const Bytes firmware = smftest::smfFile(
-        1, 1000, {{0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20, 0x83, 0x20, 0xF0, 0x02, 0x01, 0xF7}, {0x00, 0xF0, 0x02, 0x02, 0xF7}});
+        1, 1000,
+        {{0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20, 0x83, 0x20, 0xF0, 0x02, 0x01, 0xF7},
+         {0x00, 0xF0, 0x02, 0x02, 0xF7}});
     ASSERT_TRUE(play(firmware));
     const std::vector<SReceivedMessage> received = mDevice->received();
     ASSERT_EQ(received.size(), 2u);
@@ -143,7 +151,9 @@ TEST_F(Playback, MessagesWhoseTimeHasPassedGoAtOnceInQueueOrder) {
 TEST_F(Playback, ExceptionFromTheProgressCallbackReachesTheCaller) {
     const Bytes firmware = image(4, 0);
     const auto throwing = [](int, void*) -> bool { throw std::runtime_error("progress"); };
-    EXPECT_THROW(mController->updateFirmware(firmware.data(), static_cast<std::uint32_t>(firmware.size()), throwing, nullptr),
+    EXPECT_THROW(mController->updateFirmware(firmware.data(),
+                                             static_cast<std::uint32_t>(firmware.size()), throwing,
+                                             nullptr),
                  std::runtime_error);
     EXPECT_EQ(mDevice->received().size(), 2u) << "the exception came after the second send";
 }

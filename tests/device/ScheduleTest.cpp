@@ -13,8 +13,13 @@ using smftest::operator+;
 const Bytes kSysEx = {0xF0, 0x7E, 0xF7};
 
 Bytes tempo(std::uint8_t inDelta, std::uint32_t inValue) {
-    return {inDelta, 0xFF, 0x51, 0x03, static_cast<std::uint8_t>(inValue >> 16),
-            static_cast<std::uint8_t>(inValue >> 8), static_cast<std::uint8_t>(inValue)};
+    return {inDelta,
+            0xFF,
+            0x51,
+            0x03,
+            static_cast<std::uint8_t>(inValue >> 16),
+            static_cast<std::uint8_t>(inValue >> 8),
+            static_cast<std::uint8_t>(inValue)};
 }
 
 Bytes vlq(std::uint32_t inValue) {
@@ -50,8 +55,8 @@ std::vector<std::uint32_t> times(const CFirmwareSchedule& inSchedule) {
 TEST(Schedule, WorkedExample) {
     // Tempo 500000 at tick 0 and 700000 (85 bpm after truncation) at 1920; SysEx at
     // 0, 480, 1000, 1920, 2400, 2880, all in track 0.
-    const Bytes track0 = tempo(0, 500000) + sysExAt(0) + sysExAt(480) + sysExAt(520) + sysExAt(920) +
-                         tempo(0, 700000) + sysExAt(480) + sysExAt(480);
+    const Bytes track0 = tempo(0, 500000) + sysExAt(0) + sysExAt(480) + sysExAt(520) +
+                         sysExAt(920) + tempo(0, 700000) + sysExAt(480) + sysExAt(480);
     const CFirmwareSchedule schedule = scheduleOf(smftest::smfFile(0, 480, {track0}));
     EXPECT_EQ(times(schedule), (std::vector<std::uint32_t>{0, 500, 1042, 2000, 2706, 3412}));
     EXPECT_EQ(schedule.tempoMap().size(), 2u);
@@ -60,12 +65,14 @@ TEST(Schedule, WorkedExample) {
 
 TEST(Schedule, TicksBeforeTheFirstTempoTakeNoTime) {
     const Bytes track0 = sysExAt(480) + sysExAt(480) + tempo(0, 500000) + sysExAt(480);
-    EXPECT_EQ(times(scheduleOf(smftest::smfFile(0, 480, {track0}))), (std::vector<std::uint32_t>{0, 0, 500}));
+    EXPECT_EQ(times(scheduleOf(smftest::smfFile(0, 480, {track0}))),
+              (std::vector<std::uint32_t>{0, 0, 500}));
 }
 
 TEST(Schedule, WithoutTempoEveryMessageIsAtZero) {
     const Bytes track0 = sysExAt(0) + sysExAt(5000) + sysExAt(100000);
-    EXPECT_EQ(times(scheduleOf(smftest::smfFile(0, 96, {track0}))), (std::vector<std::uint32_t>{0, 0, 0}));
+    EXPECT_EQ(times(scheduleOf(smftest::smfFile(0, 96, {track0}))),
+              (std::vector<std::uint32_t>{0, 0, 0}));
 }
 
 TEST(Schedule, OnlyTrackZeroTimesAndTracksAreNotMerged) {
@@ -79,25 +86,30 @@ TEST(Schedule, OnlyTrackZeroTimesAndTracksAreNotMerged) {
 TEST(Schedule, MessageAtATempoChangeIsTimedByTheTemposBefore) {
     const Bytes track0 = tempo(0, 500000) + tempo(0x60, 250000) + sysExAt(0) + sysExAt(96);
     // 96 ticks at 120 bpm, division 96: 500 ms; then 96 at 240: 250 ms more.
-    EXPECT_EQ(times(scheduleOf(smftest::smfFile(0, 96, {track0}))), (std::vector<std::uint32_t>{500, 750}));
+    EXPECT_EQ(times(scheduleOf(smftest::smfFile(0, 96, {track0}))),
+              (std::vector<std::uint32_t>{500, 750}));
 }
 
 TEST(Schedule, LaterOfTwoTemposAtOneTickGoverns) {
     const Bytes track0 = tempo(0, 250000) + tempo(0, 500000) + sysExAt(96);
-    EXPECT_EQ(times(scheduleOf(smftest::smfFile(0, 96, {track0}))), (std::vector<std::uint32_t>{500}));
+    EXPECT_EQ(times(scheduleOf(smftest::smfFile(0, 96, {track0}))),
+              (std::vector<std::uint32_t>{500}));
 }
 
 TEST(Schedule, SmpteDivisionIsAPlainTickCount) {
     const Bytes track0 = tempo(0, 500000) + sysExAt(57936);
-    EXPECT_EQ(times(scheduleOf(smftest::smfFile(0, 0xE250, {track0}))), (std::vector<std::uint32_t>{500}));
+    EXPECT_EQ(times(scheduleOf(smftest::smfFile(0, 0xE250, {track0}))),
+              (std::vector<std::uint32_t>{500}));
 }
 
 TEST(Schedule, MessagesAreCopiedAsTheTrackHoldsThem) {
     const Bytes track0 = Bytes{0x00, 0xF0, 0x03, 0x43, 0x10, 0xF7, 0x00, 0xF7, 0x02, 0x43, 0x11};
     const CFirmwareSchedule schedule = scheduleOf(smftest::smfFile(0, 96, {track0}));
     ASSERT_EQ(schedule.size(), 2u);
-    EXPECT_EQ(Bytes(schedule.bytesOf(0), schedule.bytesOf(0) + schedule.lengthOf(0)), (Bytes{0xF0, 0x43, 0x10, 0xF7}));
-    EXPECT_EQ(Bytes(schedule.bytesOf(1), schedule.bytesOf(1) + schedule.lengthOf(1)), (Bytes{0x43, 0x11}));
+    EXPECT_EQ(Bytes(schedule.bytesOf(0), schedule.bytesOf(0) + schedule.lengthOf(0)),
+              (Bytes{0xF0, 0x43, 0x10, 0xF7}));
+    EXPECT_EQ(Bytes(schedule.bytesOf(1), schedule.bytesOf(1) + schedule.lengthOf(1)),
+              (Bytes{0x43, 0x11}));
     EXPECT_EQ(schedule.totalBytes(), 6u);
 }
 

@@ -13,7 +13,8 @@ using Bytes = std::vector<std::uint8_t>;
 using Simulator = DeviceFixture;
 
 TEST_F(Simulator, AnswersWithHeartbeatsInNormalModeEvenAmidJunk) {
-    CSimulatedVYRDevice device(mService, {.heartbeatPeriod = std::chrono::milliseconds(20), .junkBetweenHeartbeats = true});
+    CSimulatedVYRDevice device(mService, {.heartbeatPeriod = std::chrono::milliseconds(20),
+                                          .junkBetweenHeartbeats = true});
     ASSERT_TRUE(mController->openVYR());
     for (int i = 0; i < 500 && !mController->checkHeartbeat(); ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -81,8 +82,10 @@ TEST(TransferReport, LatenessAgainstTheScheduleFromTheFirstArrival) {
 }
 
 TEST(TransferReport, DifferencesAreNamed) {
-    const std::vector<SExpectedMessage> expected = {{0, {0xF0, 0x01, 0xF7}}, {5, {0xF0, 0x02, 0xF7}}};
-    const STransferReport changed = compareTransfer(expected, {arrival(0, {0xF0, 0x01, 0xF7}), arrival(5, {0xF0, 0x03, 0xF7})});
+    const std::vector<SExpectedMessage> expected = {{0, {0xF0, 0x01, 0xF7}},
+                                                    {5, {0xF0, 0x02, 0xF7}}};
+    const STransferReport changed =
+        compareTransfer(expected, {arrival(0, {0xF0, 0x01, 0xF7}), arrival(5, {0xF0, 0x03, 0xF7})});
     EXPECT_FALSE(changed.identical);
     EXPECT_NE(changed.firstDifference.find("message 1"), std::string::npos);
     const STransferReport missing = compareTransfer(expected, {arrival(0, {0xF0, 0x01, 0xF7})});

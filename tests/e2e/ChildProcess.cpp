@@ -9,8 +9,8 @@
 #include <thread>
 #include <unistd.h>
 
-CChildProcess::CChildProcess(const std::vector<std::string>& inArguments, const std::vector<std::string>& inEnv,
-                             ETerminal inTerminal) {
+CChildProcess::CChildProcess(const std::vector<std::string>& inArguments,
+                             const std::vector<std::string>& inEnv, ETerminal inTerminal) {
     std::vector<char*> argv;
     for (const std::string& argument : inArguments) {
         argv.push_back(const_cast<char*>(argument.c_str()));
@@ -86,8 +86,10 @@ bool CChildProcess::expect(const std::string& inText, std::chrono::seconds inTim
             mMatched = found + inText.size();
             return true;
         }
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0 || (!readSome(static_cast<int>(std::min<long>(left.count(), 200))) && mStatus >= 0)) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0 ||
+            (!readSome(static_cast<int>(std::min<long>(left.count(), 200))) && mStatus >= 0)) {
             return mOutput.find(inText, mMatched) != std::string::npos;
         }
     }

@@ -4,23 +4,24 @@
 
 #include <chrono>
 #include <string>
-#include <vector>
 #include <sys/types.h>
+#include <vector>
 
 class CChildProcess {
-public:
+  public:
     enum class ETerminal { kPseudoTerminal, kPipes };
 
     /// Starts inArguments[0] with the environment variable inEnv added ("NAME=value").
-    CChildProcess(const std::vector<std::string>& inArguments, const std::vector<std::string>& inEnv,
-                  ETerminal inTerminal);
+    CChildProcess(const std::vector<std::string>& inArguments,
+                  const std::vector<std::string>& inEnv, ETerminal inTerminal);
     ~CChildProcess();
 
     CChildProcess(const CChildProcess&) = delete;
     CChildProcess& operator=(const CChildProcess&) = delete;
 
     /// Reads output until it contains inText after the last match (true) or the time is up.
-    bool expect(const std::string& inText, std::chrono::seconds inTimeout = std::chrono::seconds(30));
+    bool expect(const std::string& inText,
+                std::chrono::seconds inTimeout = std::chrono::seconds(30));
     /// Types inText (add "\n" to end the answer).
     void send(const std::string& inText);
     /// Closes the program's input (pipes only).
@@ -31,7 +32,7 @@ public:
     /// All output so far.
     const std::string& output() const { return mOutput; }
 
-private:
+  private:
     bool readSome(int inTimeoutMs);
 
     pid_t mPid = -1;

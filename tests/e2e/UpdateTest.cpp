@@ -16,15 +16,18 @@ namespace {
 using ETerminal = CChildProcess::ETerminal;
 
 class Update : public testing::Test {
-protected:
-    std::unique_ptr<CChildProcess> start(std::vector<std::string> inArguments, ETerminal inTerminal) {
+  protected:
+    std::unique_ptr<CChildProcess> start(std::vector<std::string> inArguments,
+                                         ETerminal inTerminal) {
         inArguments.insert(inArguments.begin(), {VYR_UPDATE, "--simulate", "--prefs", prefs()});
-        return std::make_unique<CChildProcess>(inArguments, std::vector<std::string>{"LC_ALL=C"}, inTerminal);
+        return std::make_unique<CChildProcess>(inArguments, std::vector<std::string>{"LC_ALL=C"},
+                                               inTerminal);
     }
     std::string prefs() const { return mDirectory.file("status.plist"); }
     std::optional<std::int32_t> status() const {
         std::int32_t value = 0;
-        return CPreferenceFile(prefs()).load(value) ? std::optional<std::int32_t>(value) : std::nullopt;
+        return CPreferenceFile(prefs()).load(value) ? std::optional<std::int32_t>(value)
+                                                    : std::nullopt;
     }
 
     CTestDirectory mDirectory;
@@ -35,7 +38,8 @@ TEST_F(Update, UnattendedRunCompletesWithAnIdenticalTransfer) {
     EXPECT_EQ(run->wait(), 0) << run->output();
     EXPECT_NE(run->output().find("Waiting..."), std::string::npos);
     EXPECT_NE(run->output().find("Complete"), std::string::npos);
-    EXPECT_NE(run->output().find("messages received: 320 of 320"), std::string::npos) << run->output();
+    EXPECT_NE(run->output().find("messages received: 320 of 320"), std::string::npos)
+        << run->output();
     EXPECT_NE(run->output().find("identical to the image: yes"), std::string::npos);
     EXPECT_EQ(status(), 2);
 }
@@ -76,13 +80,15 @@ TEST_F(Update, NoDeviceAtThePromptAsksAgain) {
     ASSERT_TRUE(run->expect("Please change VYR to update mode.")) << run->output();
     run->send("cancel\n");
     EXPECT_EQ(run->wait(), 2) << run->output();
-    EXPECT_EQ(run->output().find("Waiting..."), std::string::npos) << "a stored status skips the wait";
+    EXPECT_EQ(run->output().find("Waiting..."), std::string::npos)
+        << "a stored status skips the wait";
 }
 
 TEST_F(Update, DeviceInNormalModeIsNamedAndTheUnattendedRunGivesUp) {
     auto run = start({"--yes", "--sim-normal-mode", "--tries", "2"}, ETerminal::kPipes);
     EXPECT_EQ(run->wait(), 4) << run->output();
-    EXPECT_NE(run->output().find("Please check that VYR is connected in update mode."), std::string::npos);
+    EXPECT_NE(run->output().find("Please check that VYR is connected in update mode."),
+              std::string::npos);
     EXPECT_NE(run->output().find("given up after 2 tries"), std::string::npos) << run->output();
 }
 
@@ -95,14 +101,17 @@ TEST_F(Update, UnattendedWaitForAnAbsentDeviceIsBounded) {
 TEST_F(Update, FailedTransferIsResumedAtTheNextRun) {
     auto failing = start({"--yes", "--sim-fail-at", "50"}, ETerminal::kPipes);
     EXPECT_EQ(failing->wait(), 1) << failing->output();
-    EXPECT_NE(failing->output().find("Communication error."), std::string::npos) << failing->output();
-    EXPECT_NE(failing->output().find("messages received: 49 of 320"), std::string::npos) << failing->output();
+    EXPECT_NE(failing->output().find("Communication error."), std::string::npos)
+        << failing->output();
+    EXPECT_NE(failing->output().find("messages received: 49 of 320"), std::string::npos)
+        << failing->output();
     EXPECT_EQ(status(), 1);
 
     auto resumed = start({"--yes"}, ETerminal::kPipes);
     EXPECT_EQ(resumed->wait(), 0) << resumed->output();
     EXPECT_EQ(resumed->output().find("Waiting..."), std::string::npos);
-    EXPECT_EQ(resumed->output().find("\nPlease change VYR to update mode."), 0u) << resumed->output();
+    EXPECT_EQ(resumed->output().find("\nPlease change VYR to update mode."), 0u)
+        << resumed->output();
     EXPECT_EQ(status(), 2);
 }
 
@@ -155,8 +164,11 @@ TEST_F(Update, WithoutATerminalItNeedsYes) {
 
 TEST_F(Update, HelpVersionAndBadOptions) {
     const std::pair<std::vector<std::string>, int> cases[] = {
-        {{VYR_UPDATE, "--help"}, 0}, {{VYR_UPDATE, "--version"}, 0}, {{VYR_UPDATE, "--frobnicate"}, 64},
-        {{VYR_UPDATE, "--simulate", "--wait", "soon"}, 64}, {{VYR_UPDATE, "--yes"}, 64}};
+        {{VYR_UPDATE, "--help"}, 0},
+        {{VYR_UPDATE, "--version"}, 0},
+        {{VYR_UPDATE, "--frobnicate"}, 64},
+        {{VYR_UPDATE, "--simulate", "--wait", "soon"}, 64},
+        {{VYR_UPDATE, "--yes"}, 64}};
     for (const auto& [arguments, expected] : cases) {
         CChildProcess run(arguments, {}, ETerminal::kPipes);
         EXPECT_EQ(run.wait(), expected) << arguments.back() << ": " << run.output();

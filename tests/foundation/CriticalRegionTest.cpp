@@ -11,7 +11,7 @@
 namespace {
 
 class CriticalRegion : public testing::Test {
-protected:
+  protected:
     void SetUp() override { ASSERT_EQ(MPCreateCriticalRegion(&mRegion), noErr); }
     void TearDown() override { EXPECT_EQ(MPDeleteCriticalRegion(mRegion), noErr); }
     MPCriticalRegionID mRegion = nullptr;

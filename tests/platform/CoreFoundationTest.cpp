@@ -8,7 +8,8 @@ namespace {
 
 std::string text(CFStringRef inString) {
     char buffer[256];
-    return CFStringGetCString(inString, buffer, sizeof buffer, kCFStringEncodingUTF8) ? buffer : "<failed>";
+    return CFStringGetCString(inString, buffer, sizeof buffer, kCFStringEncodingUTF8) ? buffer
+                                                                                      : "<failed>";
 }
 
 TEST(CFString, CreateFormatCompareAndRelease) {
@@ -19,8 +20,10 @@ TEST(CFString, CreateFormatCompareAndRelease) {
     EXPECT_EQ(text(copy), "VYR10");
     EXPECT_EQ(CFStringCompare(model, copy, 0), kCFCompareEqualTo);
     CFStringRef lower = CFStringCreateWithCString(nullptr, "vyr10", kCFStringEncodingUTF8);
-    EXPECT_EQ(CFStringCompare(model, lower, 0), kCFCompareLessThan) << "comparison is case-sensitive";
-    CFStringRef both = CFStringCreateWithFormat(nullptr, nullptr, CFSTR("%@ & %@ 100%%"), model, lower);
+    EXPECT_EQ(CFStringCompare(model, lower, 0), kCFCompareLessThan)
+        << "comparison is case-sensitive";
+    CFStringRef both =
+        CFStringCreateWithFormat(nullptr, nullptr, CFSTR("%@ & %@ 100%%"), model, lower);
     EXPECT_EQ(text(both), "VYR10 & vyr10 100%");
     for (CFStringRef s : {model, copy, lower, both}) {
         CFRelease(s);
@@ -48,7 +51,11 @@ TEST(CFString, LengthCountsUtf16UnitsAndBoundsTheUtf8Size) {
         const char* utf8;
         CFIndex units;
     };
-    const Case cases[] = {{"", 0}, {"abc", 3}, {"\xC3\xA9t\xC3\xA9", 3}, {"\xE2\x82\xAC", 1}, {"\xF0\x9F\x8E\xB9", 2}};
+    const Case cases[] = {{"", 0},
+                          {"abc", 3},
+                          {"\xC3\xA9t\xC3\xA9", 3},
+                          {"\xE2\x82\xAC", 1},
+                          {"\xF0\x9F\x8E\xB9", 2}};
     for (const Case& c : cases) {
         CFStringRef s = CFStringCreateWithCString(nullptr, c.utf8, kCFStringEncodingUTF8);
         ASSERT_NE(s, nullptr) << c.utf8;
@@ -61,14 +68,17 @@ TEST(CFString, LengthCountsUtf16UnitsAndBoundsTheUtf8Size) {
 
 TEST(CFString, ConversionsThatCannotSucceedFail) {
     EXPECT_EQ(CFStringCreateWithCString(nullptr, "\xC3", kCFStringEncodingUTF8), nullptr);
-    EXPECT_EQ(CFStringCreateWithCString(nullptr, "\xED\xA0\x80", kCFStringEncodingUTF8), nullptr) << "surrogate";
-    EXPECT_EQ(CFStringCreateWithCString(nullptr, "\xC0\x80", kCFStringEncodingUTF8), nullptr) << "overlong";
+    EXPECT_EQ(CFStringCreateWithCString(nullptr, "\xED\xA0\x80", kCFStringEncodingUTF8), nullptr)
+        << "surrogate";
+    EXPECT_EQ(CFStringCreateWithCString(nullptr, "\xC0\x80", kCFStringEncodingUTF8), nullptr)
+        << "overlong";
     EXPECT_EQ(CFStringCreateWithCString(nullptr, nullptr, kCFStringEncodingUTF8), nullptr);
     EXPECT_EQ(CFStringCreateWithFormat(nullptr, nullptr, CFSTR("%d"), 1), nullptr);
 
     CFStringRef s = CFSTR("four");
     char small[4];
-    EXPECT_FALSE(CFStringGetCString(s, small, sizeof small, kCFStringEncodingUTF8)) << "no room for the zero";
+    EXPECT_FALSE(CFStringGetCString(s, small, sizeof small, kCFStringEncodingUTF8))
+        << "no room for the zero";
     char enough[5];
     EXPECT_TRUE(CFStringGetCString(s, enough, sizeof enough, kCFStringEncodingUTF8));
     EXPECT_FALSE(CFStringGetCString(s, enough, sizeof enough, 0x0600));

@@ -44,7 +44,8 @@ TEST(PacketList, PacketsFollowEachOtherFourByteAligned) {
     MIDIPacket* second = MIDIPacketListAdd(buffer.list(), 64, packet, 9, b.size(), b.data());
     ASSERT_NE(second, nullptr);
     EXPECT_EQ(reinterpret_cast<std::uintptr_t>(second) % 4, 0u);
-    EXPECT_EQ(reinterpret_cast<std::uint8_t*>(second), reinterpret_cast<std::uint8_t*>(packet) + 16);
+    EXPECT_EQ(reinterpret_cast<std::uint8_t*>(second),
+              reinterpret_cast<std::uint8_t*>(packet) + 16);
     EXPECT_EQ(MIDITimeStamp{second->timeStamp}, 9u); // a copy: the field is packed
     EXPECT_EQ(packetsOf(buffer.list()), (std::vector<Bytes>{a, b}));
     EXPECT_TRUE(buffer.guardIntact());
@@ -57,7 +58,8 @@ TEST(PacketList, AddThatDoesNotFitReturnsNullAndChangesNothing) {
     MIDIPacket* first = MIDIPacketListInit(buffer.list());
     EXPECT_EQ(MIDIPacketListAdd(buffer.list(), exact, first, 0, 11, data.data()), nullptr);
     EXPECT_EQ(buffer.list()->numPackets, 0u);
-    EXPECT_NE(MIDIPacketListAdd(buffer.list(), exact, first, 0, 10, data.data()), nullptr) << "exactly full";
+    EXPECT_NE(MIDIPacketListAdd(buffer.list(), exact, first, 0, 10, data.data()), nullptr)
+        << "exactly full";
     EXPECT_TRUE(buffer.guardIntact());
 }
 

@@ -22,7 +22,8 @@ std::vector<Bytes> packetsOf(const MIDIPacketList& inList) {
     return packets;
 }
 
-std::string stringProperty(MIDIObjectRef inObject, CFStringRef inProperty, OSStatus* outStatus = nullptr) {
+std::string stringProperty(MIDIObjectRef inObject, CFStringRef inProperty,
+                           OSStatus* outStatus = nullptr) {
     CFStringRef value = nullptr;
     const OSStatus status = MIDIObjectGetStringProperty(inObject, inProperty, &value);
     if (outStatus != nullptr) {
@@ -53,7 +54,7 @@ struct SReception {
 };
 
 class VirtualService : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_EQ(MIDIServiceInstallBackend(mService), noErr);
         ASSERT_EQ(MIDIClientCreate(CFSTR("test"), nullptr, nullptr, &mClient), noErr);
@@ -65,7 +66,9 @@ protected:
 
     MIDIPortRef inputPort(SReception& ioReception) {
         MIDIPortRef port = 0;
-        EXPECT_EQ(MIDIInputPortCreate(mClient, CFSTR("in"), SReception::readProc, &ioReception, &port), noErr);
+        EXPECT_EQ(
+            MIDIInputPortCreate(mClient, CFSTR("in"), SReception::readProc, &ioReception, &port),
+            noErr);
         return port;
     }
 
@@ -117,7 +120,8 @@ TEST_F(VirtualService, InjectedBytesArriveOnTheServiceThreadAsGiven) {
     ASSERT_TRUE(mService->inject(source, {{0xF8}}));
     mService->waitUntilDelivered();
     const std::lock_guard<std::mutex> lock(reception.mutex);
-    EXPECT_EQ(reception.lists, (std::vector<std::vector<Bytes>>{{{0xF0, 0x01}, {}, {0x02, 0xF7}}, {{0xF8}}}));
+    EXPECT_EQ(reception.lists,
+              (std::vector<std::vector<Bytes>>{{{0xF0, 0x01}, {}, {0x02, 0xF7}}, {{0xF8}}}));
     EXPECT_EQ(reception.connRefCons, (std::vector<void*>{&connection, &connection}));
     EXPECT_NE(reception.thread, std::this_thread::get_id());
     EXPECT_FALSE(mService->inject(999, {{0x01}}));
@@ -152,7 +156,8 @@ TEST_F(VirtualService, DisposeWaitsForARunningReadProcedure) {
         }
     } reader;
     MIDIPortRef port = 0;
-    ASSERT_EQ(MIDIInputPortCreate(mClient, CFSTR("in"), SSlowReader::readProc, &reader, &port), noErr);
+    ASSERT_EQ(MIDIInputPortCreate(mClient, CFSTR("in"), SSlowReader::readProc, &reader, &port),
+              noErr);
     ASSERT_EQ(MIDIPortConnectSource(port, source, nullptr), noErr);
     mService->inject(source, {{0x01}});
     reader.entered.get_future().wait();
@@ -218,9 +223,11 @@ TEST_F(VirtualService, FaultsFailTheNamedOperationOnce) {
     mService->failNext(EOperation::kInputPortCreate, -1);
     SReception reception;
     MIDIPortRef port = 0;
-    EXPECT_EQ(MIDIInputPortCreate(mClient, CFSTR("in"), SReception::readProc, &reception, &port), -1);
+    EXPECT_EQ(MIDIInputPortCreate(mClient, CFSTR("in"), SReception::readProc, &reception, &port),
+              -1);
     EXPECT_EQ(port, 0u);
-    EXPECT_EQ(MIDIInputPortCreate(mClient, CFSTR("in"), SReception::readProc, &reception, &port), noErr);
+    EXPECT_EQ(MIDIInputPortCreate(mClient, CFSTR("in"), SReception::readProc, &reception, &port),
+              noErr);
     mService->failNext(EOperation::kClientCreate, -2);
     MIDIClientRef client = 0;
     EXPECT_EQ(MIDIClientCreate(CFSTR("x"), nullptr, nullptr, &client), -2);
@@ -228,8 +235,8 @@ TEST_F(VirtualService, FaultsFailTheNamedOperationOnce) {
 
 TEST_F(VirtualService, SendsFailFromTheKthOn) {
     int received = 0;
-    const MIDIEndpointRef destination =
-        mService->addDestination("VYR10", "out", [&](const MIDIPacketList&, MIDITimeStamp) { ++received; });
+    const MIDIEndpointRef destination = mService->addDestination(
+        "VYR10", "out", [&](const MIDIPacketList&, MIDITimeStamp) { ++received; });
     MIDIPortRef port = 0;
     ASSERT_EQ(MIDIOutputPortCreate(mClient, CFSTR("out"), &port), noErr);
     alignas(8) std::uint8_t storage[32];
@@ -240,14 +247,16 @@ TEST_F(VirtualService, SendsFailFromTheKthOn) {
     for (int i = 0; i < 5; ++i) {
         results.push_back(MIDISend(port, destination, list));
     }
-    EXPECT_EQ(results, (std::vector<OSStatus>{0, 0, kMIDIMessageSendErr, kMIDIMessageSendErr, kMIDIMessageSendErr}));
+    EXPECT_EQ(results, (std::vector<OSStatus>{0, 0, kMIDIMessageSendErr, kMIDIMessageSendErr,
+                                              kMIDIMessageSendErr}));
     EXPECT_EQ(received, 2);
     mService->clearFaults();
     EXPECT_EQ(MIDISend(port, destination, list), noErr);
 }
 
 TEST_F(VirtualService, BackendCannotBeReplacedWhileAClientExists) {
-    EXPECT_EQ(MIDIServiceInstallBackend(std::make_shared<CVirtualMIDIService>()), kMIDIServerStartErr);
+    EXPECT_EQ(MIDIServiceInstallBackend(std::make_shared<CVirtualMIDIService>()),
+              kMIDIServerStartErr);
     EXPECT_EQ(MIDIClientDispose(mClient), noErr);
     auto other = std::make_shared<CVirtualMIDIService>();
     EXPECT_EQ(MIDIServiceInstallBackend(other), noErr);

@@ -13,7 +13,7 @@ namespace {
 namespace fs = std::filesystem;
 
 class PreferenceFile : public testing::Test {
-protected:
+  protected:
     std::string path() const { return mDirectory.file("org.vyr.test.plist"); }
     void write(const std::string& inText) const { std::ofstream(path()) << inText; }
 
@@ -40,8 +40,10 @@ TEST_F(PreferenceFile, UnreadableContentsMeanStatusZero) {
     const char* contents[] = {
         "",
         "not a property list",
-        "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>Other</key><integer>2</integer></dict></plist>",
-        "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>Status</key><string>2</string></dict></plist>",
+        "<?xml version=\"1.0\"?><plist "
+        "version=\"1.0\"><dict><key>Other</key><integer>2</integer></dict></plist>",
+        "<?xml version=\"1.0\"?><plist "
+        "version=\"1.0\"><dict><key>Status</key><string>2</string></dict></plist>",
         "<?xml version=\"1.0\"?><plist version=\"1.0\"><array><integer>2</integer></array></plist>",
         "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>Status</key><integer>2",
     };

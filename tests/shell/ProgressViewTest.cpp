@@ -13,7 +13,10 @@ struct SRecordingUI : CUserInterface, CProgressDisplay {
     void abortModal() override {}
     int showError(const std::string&, int) override { return kAlertFirstButtonReturn; }
     CProgressDisplay& showProgressView() override { return *this; }
-    std::optional<std::vector<std::uint8_t>> resource(const std::string&, const std::string&) override { return {}; }
+    std::optional<std::vector<std::uint8_t>> resource(const std::string&,
+                                                      const std::string&) override {
+        return {};
+    }
     void log(const std::string&) override {}
     void setMessage(const std::string& inText) override { calls.push_back("message " + inText); }
     void setProgress(int inCurrent, int inMaximum) override {
@@ -34,9 +37,9 @@ TEST(ProgressView, SetsTheValueNotAddsAndHidesBeforeComplete) {
     controller.incrementProgressValue(20); // stored as it comes
     EXPECT_EQ(controller.currentValue(), 20);
     controller.showCompleteAlert();
-    EXPECT_EQ(ui.calls, (std::vector<std::string>{"message Now updating...", "progress 0/100", "progress 30/100",
-                                                  "progress 40/100", "progress 20/100", "hide",
-                                                  "modal Complete [OK]"}));
+    EXPECT_EQ(ui.calls, (std::vector<std::string>{
+                            "message Now updating...", "progress 0/100", "progress 30/100",
+                            "progress 40/100", "progress 20/100", "hide", "modal Complete [OK]"}));
 }
 
 } // namespace

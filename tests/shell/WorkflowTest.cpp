@@ -23,7 +23,7 @@ using Answer = std::function<int()>;
 
 // Plays the user: answers each alert from a script and records what was shown.
 class CScriptedUI : public CUserInterface, public CProgressDisplay {
-public:
+  public:
     std::deque<Answer> script;
     std::vector<std::string> shown; // alert keys, "error N", "progress"
     std::vector<int> progress;
@@ -57,7 +57,8 @@ public:
         return kAlertFirstButtonReturn;
     }
     CProgressDisplay& showProgressView() override { return *this; }
-    std::optional<std::vector<std::uint8_t>> resource(const std::string& inName, const std::string& inType) override {
+    std::optional<std::vector<std::uint8_t>> resource(const std::string& inName,
+                                                      const std::string& inType) override {
         EXPECT_EQ(inName + "." + inType, "VYR_Firm_ver200main.bin");
         if (!image) {
             throw std::runtime_error("no image scripted");
@@ -74,7 +75,7 @@ public:
     }
     void hideWindow() override { shown.push_back("hide"); }
 
-private:
+  private:
     int waitForAbort() {
         std::unique_lock<std::mutex> lock(mMutex);
         if (!mWake.wait_for(lock, std::chrono::seconds(20), [this] { return mAborted; })) {
@@ -89,12 +90,12 @@ private:
     bool mAborted = false;
 };
 
-const Answer kWait;                                         // a wait: until the device answers
-const Answer kOK = [] { return kAlertFirstButtonReturn; };  // also "Cancel" on "Waiting..."
+const Answer kWait;                                        // a wait: until the device answers
+const Answer kOK = [] { return kAlertFirstButtonReturn; }; // also "Cancel" on "Waiting..."
 const Answer kCancel = [] { return kAlertSecondButtonReturn; };
 
 class Workflow : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_EQ(MIDIServiceInstallBackend(mService), noErr);
         SFirmwareImage image;
@@ -197,14 +198,16 @@ TEST_F(Workflow, NoDeviceAtThePromptShows1000AndAsksAgain) {
     ASSERT_TRUE(mPrefs.save(1));
     mUI.script = {kOK, kOK, kCancel};
     EXPECT_EQ(launch(), ELaunchOutcome::kCancelled);
-    EXPECT_EQ(mUI.shown, (std::vector<std::string>{kPrompt, "error 1000", kPrompt, "error 1000", kPrompt}));
+    EXPECT_EQ(mUI.shown,
+              (std::vector<std::string>{kPrompt, "error 1000", kPrompt, "error 1000", kPrompt}));
 }
 
 TEST_F(Workflow, DeviceInNormalModeShows1002AndAsksAgain) {
     plugIn();
     mUI.script = {kWait, kOK, kOK, switchAndOK(), kOK};
     EXPECT_EQ(launch(), ELaunchOutcome::kCompleted);
-    EXPECT_EQ(mUI.shown, (std::vector<std::string>{kWaiting, kReady, kPrompt, "error 1002", kPrompt, "hide", kComplete}));
+    EXPECT_EQ(mUI.shown, (std::vector<std::string>{kWaiting, kReady, kPrompt, "error 1002", kPrompt,
+                                                   "hide", kComplete}));
 }
 
 TEST_F(Workflow, FailedTransferShows1001AndTheNextRunResumes) {
@@ -259,15 +262,20 @@ TEST(ToolError, MessagesByCode) {
             return kAlertFirstButtonReturn;
         }
         CProgressDisplay& showProgressView() override { throw std::logic_error("unused"); }
-        std::optional<std::vector<std::uint8_t>> resource(const std::string&, const std::string&) override { return {}; }
+        std::optional<std::vector<std::uint8_t>> resource(const std::string&,
+                                                          const std::string&) override {
+            return {};
+        }
         void log(const std::string&) override {}
     } ui;
     for (int code : {1000, 1001, 1002, 1003, 42}) {
         EXPECT_EQ(displayToolError(ui, code), kAlertFirstButtonReturn);
     }
-    EXPECT_EQ(ui.messages, (std::vector<std::string>{"1000 Please check that VYR is connected.", "1001 Communication error.",
-                                                     "1002 Please check that VYR is connected in update mode.",
-                                                     "1003 Unexpected error.", "42 Unexpected error."}));
+    EXPECT_EQ(ui.messages,
+              (std::vector<std::string>{"1000 Please check that VYR is connected.",
+                                        "1001 Communication error.",
+                                        "1002 Please check that VYR is connected in update mode.",
+                                        "1003 Unexpected error.", "42 Unexpected error."}));
 }
 
 } // namespace

@@ -35,7 +35,8 @@ TEST(EventTables, MetaTypeByByte) {
 }
 
 TEST(ShortEvent, ChannelAndTypeAreIndependentNibbles) {
-    std::unique_ptr<CMidiEvent> e(smftest::makeEvent(CMidiEvent::kEventTypeShort, 0, 0x93, {0x3C, 0x64}));
+    std::unique_ptr<CMidiEvent> e(
+        smftest::makeEvent(CMidiEvent::kEventTypeShort, 0, 0x93, {0x3C, 0x64}));
     CMidiShortEvent* s = e->getShortData();
     ASSERT_NE(s, nullptr);
     EXPECT_EQ(s->getChannel(), 3);
@@ -65,9 +66,11 @@ TEST(MetaEvent, ChordAndRehearsalMarkLookAtTheFirstThreeBytes) {
                           {{0x43, 0x7B}, false, false},
                           {{}, false, false}};
     for (const Case& c : cases) {
-        std::unique_ptr<CMidiEvent> e(smftest::makeEvent(CMidiEvent::kEventTypeMeta, 0, 0x7F, c.data));
+        std::unique_ptr<CMidiEvent> e(
+            smftest::makeEvent(CMidiEvent::kEventTypeMeta, 0, 0x7F, c.data));
         EXPECT_EQ(e->getMetaData()->isChordEventData(), c.chord) << smftest::describe(*e);
-        EXPECT_EQ(e->getMetaData()->isRehearsalMarkEventData(), c.rehearsal) << smftest::describe(*e);
+        EXPECT_EQ(e->getMetaData()->isRehearsalMarkEventData(), c.rehearsal)
+            << smftest::describe(*e);
     }
 }
 
@@ -83,8 +86,8 @@ TEST(SysExEvent, TypeFollowsTheFirstByte) {
 }
 
 TEST(Payload, SizeBytesOfTheLengthQuantity) {
-    const std::pair<std::uint32_t, std::uint32_t> cases[] = {
-        {0, 1}, {127, 1}, {128, 2}, {16383, 2}, {16384, 3}, {65535, 3}};
+    const std::pair<std::uint32_t, std::uint32_t> cases[] = {{0, 1},     {127, 1},   {128, 2},
+                                                             {16383, 2}, {16384, 3}, {65535, 3}};
     for (const auto& [size, bytes] : cases) {
         std::unique_ptr<CMidiEvent> e(
             smftest::makeEvent(CMidiEvent::kEventTypeSysEx, 0, 0, Bytes(size, 0x11)));
@@ -94,7 +97,8 @@ TEST(Payload, SizeBytesOfTheLengthQuantity) {
 }
 
 TEST(Payload, ResetReleasesDataAndKeepsKindAndTick) {
-    std::unique_ptr<CMidiEvent> e(smftest::makeEvent(CMidiEvent::kEventTypeMeta, 42, 0x01, {'a', 'b'}));
+    std::unique_ptr<CMidiEvent> e(
+        smftest::makeEvent(CMidiEvent::kEventTypeMeta, 42, 0x01, {'a', 'b'}));
     e->resetEvent();
     EXPECT_EQ(e->payload().getParam(), nullptr);
     EXPECT_EQ(e->getDataSize(), 0u);

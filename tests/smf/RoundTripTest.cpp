@@ -31,7 +31,7 @@ struct SGeneratedFile {
 };
 
 class CFileGenerator {
-public:
+  public:
     explicit CFileGenerator(std::uint32_t inSeed) : mRandom(inSeed) {}
 
     SGeneratedFile make() {
@@ -48,7 +48,7 @@ public:
         return file;
     }
 
-private:
+  private:
     int pick(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(mRandom); }
     Bytes data(int lo, int hi, int maxByte) {
         Bytes b(static_cast<std::size_t>(pick(lo, hi)));
@@ -59,9 +59,12 @@ private:
     }
     std::uint32_t delta() {
         switch (pick(0, 9)) {
-        case 0: return static_cast<std::uint32_t>(pick(0x4000, 0x200000));
-        case 1: return static_cast<std::uint32_t>(pick(0x200000, 0x0FFFFFF));
-        default: return static_cast<std::uint32_t>(pick(0, 200));
+        case 0:
+            return static_cast<std::uint32_t>(pick(0x4000, 0x200000));
+        case 1:
+            return static_cast<std::uint32_t>(pick(0x200000, 0x0FFFFFF));
+        default:
+            return static_cast<std::uint32_t>(pick(0, 200));
         }
     }
 
@@ -80,7 +83,8 @@ private:
             case 0:
             case 1: { // channel message, with running status when it repeats
                 const auto status = static_cast<std::uint8_t>(pick(0x80, 0xEF));
-                const int count = CMidiShortEvent::shortMsgInfo[CMidiEvent::GetShortEventType(status)].dataBytes;
+                const int count =
+                    CMidiShortEvent::shortMsgInfo[CMidiEvent::GetShortEventType(status)].dataBytes;
                 const Bytes payload = data(count, count, 0x7F);
                 body = body + (status == running ? payload : Bytes{status} + payload);
                 running = status;
@@ -93,7 +97,8 @@ private:
                     type = 0x51;
                 }
                 const Bytes payload = data(0, 300, 0xFF);
-                body = body + Bytes{0xFF, type} + vlq(static_cast<std::uint32_t>(payload.size())) + payload;
+                body = body + Bytes{0xFF, type} + vlq(static_cast<std::uint32_t>(payload.size())) +
+                       payload;
                 line += " meta" + smftest::hex(&type, 1) +
                         smftest::hex(payload.data(), static_cast<std::uint32_t>(payload.size()));
                 break;
@@ -101,16 +106,21 @@ private:
             case 3:
             case 4: { // SysEx, 0xF0 form
                 const Bytes payload = data(0, 700, 0x7F) + Bytes{0xF7};
-                body = body + Bytes{0xF0} + vlq(static_cast<std::uint32_t>(payload.size())) + payload;
+                body =
+                    body + Bytes{0xF0} + vlq(static_cast<std::uint32_t>(payload.size())) + payload;
                 const Bytes held = Bytes{0xF0} + payload;
-                line += " sysex" + smftest::hex(held.data(), static_cast<std::uint32_t>(held.size()));
+                line +=
+                    " sysex" + smftest::hex(held.data(), static_cast<std::uint32_t>(held.size()));
                 break;
             }
             default: { // SysEx, 0xF7 form: comes back with an 0xF0 in front
                 const Bytes payload = data(0, 100, 0xFF);
-                body = body + Bytes{0xF7} + vlq(static_cast<std::uint32_t>(payload.size())) + payload;
-                const std::string held = smftest::hex(payload.data(), static_cast<std::uint32_t>(payload.size()));
-                rewritten = line + " sysex" + (payload.empty() || payload[0] != 0xF0 ? " F0" : "") + held;
+                body =
+                    body + Bytes{0xF7} + vlq(static_cast<std::uint32_t>(payload.size())) + payload;
+                const std::string held =
+                    smftest::hex(payload.data(), static_cast<std::uint32_t>(payload.size()));
+                rewritten =
+                    line + " sysex" + (payload.empty() || payload[0] != 0xF0 ? " F0" : "") + held;
                 line += " sysex" + held;
                 break;
             }
@@ -131,7 +141,8 @@ Tracks readBack(const Bytes& inFile, std::uint32_t* outConsumed = nullptr) {
     CSMF smf;
     std::uint32_t count = 0;
     EXPECT_TRUE(smf.setData(inFile.data(), static_cast<std::uint32_t>(inFile.size()), count))
-        << describeSMFReadFailure(smf.getReadFailure().reason) << " at " << smf.getReadFailure().offset;
+        << describeSMFReadFailure(smf.getReadFailure().reason) << " at "
+        << smf.getReadFailure().offset;
     if (outConsumed != nullptr) {
         *outConsumed = count;
     }

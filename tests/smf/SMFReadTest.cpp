@@ -86,33 +86,40 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         RefusedCase{"FewerThan14Bytes", slice(minimalFile(), 0, 13), Reason::kFileTooShort, 13},
         RefusedCase{"NotMThd", text("RIFF") + slice(minimalFile(), 4, 26), Reason::kNotMidiFile, 0},
-        RefusedCase{"HeaderLength8", chunk("MThd", {0, 0, 0, 1, 0, 96, 0, 0}) + chunk("MTrk", kEndOnly),
+        RefusedCase{"HeaderLength8",
+                    chunk("MThd", {0, 0, 0, 1, 0, 96, 0, 0}) + chunk("MTrk", kEndOnly),
                     Reason::kHeaderLength, 4},
-        RefusedCase{"Format2", header(2, 1, 96) + chunk("MTrk", kEndOnly), Reason::kUnsupportedFormat, 8},
-        RefusedCase{"Format3", header(3, 1, 96) + chunk("MTrk", kEndOnly), Reason::kUnsupportedFormat, 8},
-        RefusedCase{"NoTracksDeclared", header(0, 0, 96) + chunk("MTrk", kEndOnly), Reason::kNoTracks, 10},
+        RefusedCase{"Format2", header(2, 1, 96) + chunk("MTrk", kEndOnly),
+                    Reason::kUnsupportedFormat, 8},
+        RefusedCase{"Format3", header(3, 1, 96) + chunk("MTrk", kEndOnly),
+                    Reason::kUnsupportedFormat, 8},
+        RefusedCase{"NoTracksDeclared", header(0, 0, 96) + chunk("MTrk", kEndOnly),
+                    Reason::kNoTracks, 10},
         RefusedCase{"MoreTracksThanTags", minimalFile(2), Reason::kTooFewTrackTags, 10},
         RefusedCase{"TagInsideTextCountsButTheTrackIsMissing",
-                    header(0, 2, 96) + chunk("MTrk", kNameWithTag + kEndOnly), Reason::kChunkTooShort,
-                    38},
+                    header(0, 2, 96) + chunk("MTrk", kNameWithTag + kEndOnly),
+                    Reason::kChunkTooShort, 38},
         RefusedCase{"ValueAfterATagOfTheFileSize",
                     header(0, 1, 96) +
-                        chunk("MTrk", Bytes{0x00, 0xFF, 0x01, 0x08, 'M', 'T', 'r', 'k'} + be32(42) + kEndOnly),
+                        chunk("MTrk", Bytes{0x00, 0xFF, 0x01, 0x08, 'M', 'T', 'r', 'k'} + be32(42) +
+                                          kEndOnly),
                     Reason::kTrackTagLength, 30},
         RefusedCase{"Division0", withDivision(0), Reason::kDivision, 12},
         RefusedCase{"Division8000", withDivision(0x8000), Reason::kDivision, 12},
         RefusedCase{"Division80FF", withDivision(0x80FF), Reason::kDivision, 12},
         RefusedCase{"OtherChunkBeforeTheTrack",
-                    header(0, 1, 96) + chunk("XFIH", {1, 2}) + chunk("MTrk", kEndOnly), Reason::kChunkId, 14},
+                    header(0, 1, 96) + chunk("XFIH", {1, 2}) + chunk("MTrk", kEndOnly),
+                    Reason::kChunkId, 14},
         RefusedCase{"BadEventInSecondTrack",
                     header(1, 2, 96) + chunk("MTrk", kEndOnly) + chunk("MTrk", {0x00, 0x3C, 0x40}),
                     Reason::kNoRunningStatus, 35},
-        RefusedCase{"TrackLongerThanTheFile",
-                    header(0, 1, 96) + text("MTrk") + be32(5) + kEndOnly, Reason::kChunkLength, 18}),
+        RefusedCase{"TrackLongerThanTheFile", header(0, 1, 96) + text("MTrk") + be32(5) + kEndOnly,
+                    Reason::kChunkLength, 18}),
     [](const testing::TestParamInfo<RefusedCase>& param) { return std::string(param.param.name); });
 
 TEST(SMFRead, FailureNamesTheTrack) {
-    const Bytes file = header(1, 2, 96) + chunk("MTrk", kEndOnly) + chunk("MTrk", {0x00, 0x3C, 0x40});
+    const Bytes file =
+        header(1, 2, 96) + chunk("MTrk", kEndOnly) + chunk("MTrk", {0x00, 0x3C, 0x40});
     CSMF smf;
     std::uint32_t count = 0;
     ASSERT_FALSE(smf.setData(file.data(), static_cast<std::uint32_t>(file.size()), count));
@@ -131,7 +138,8 @@ TEST(SMFRead, AcceptedDivisionsAndFormats) {
         const Bytes file = withDivision(division);
         CSMF smf;
         std::uint32_t count = 0;
-        EXPECT_TRUE(smf.setData(file.data(), static_cast<std::uint32_t>(file.size()), count)) << division;
+        EXPECT_TRUE(smf.setData(file.data(), static_cast<std::uint32_t>(file.size()), count))
+            << division;
         EXPECT_EQ(smf.mHeader.mDivision, division);
     }
     const Bytes format1 = header(1, 2, 480) + chunk("MTrk", kEndOnly) + chunk("MTrk", kEndOnly);
@@ -142,7 +150,8 @@ TEST(SMFRead, AcceptedDivisionsAndFormats) {
 }
 
 TEST(SMFRead, SecondReadReplacesTheFirst) {
-    const Bytes two = header(1, 2, 480) + chunk("MTrk", kEndOnly) + chunk("MTrk", {0x00, 0xC0, 0x01});
+    const Bytes two =
+        header(1, 2, 480) + chunk("MTrk", kEndOnly) + chunk("MTrk", {0x00, 0xC0, 0x01});
     const Bytes one = minimalFile();
     CSMF smf;
     std::uint32_t count = 0;
@@ -157,7 +166,8 @@ TEST(SMFRead, SecondReadReplacesTheFirst) {
 TEST(SMFRead, TagInsideTextLetsTheCountPass) {
     // Two tracks declared, one real tag and one inside the text: the tag count passes, and
     // the second track is read from the chunk that really follows.
-    const Bytes file = header(1, 2, 96) + chunk("MTrk", kNameWithTag + kEndOnly) + chunk("MTrk", kEndOnly);
+    const Bytes file =
+        header(1, 2, 96) + chunk("MTrk", kNameWithTag + kEndOnly) + chunk("MTrk", kEndOnly);
     CSMF smf;
     std::uint32_t count = 0;
     EXPECT_TRUE(smf.setData(file.data(), static_cast<std::uint32_t>(file.size()), count));
@@ -210,9 +220,9 @@ TEST(SequenceName, OlderNameAtTickZeroStaysFirstAfterSorting) {
     const Bytes name = text("New");
     smf.setSequenceName(0, name.data(), 3);
     smf.fix();
-    EXPECT_EQ(smftest::describe(*smf.mTracks[0]), (std::vector<std::string>{
-                                                       "0 meta 03 4F 6C 64", "0 meta 03 4E 65 77",
-                                                       "16 short C0 01"}));
+    EXPECT_EQ(
+        smftest::describe(*smf.mTracks[0]),
+        (std::vector<std::string>{"0 meta 03 4F 6C 64", "0 meta 03 4E 65 77", "16 short C0 01"}));
     EXPECT_EQ(smf.getSequenceName(), "Old");
 }
 

@@ -57,13 +57,22 @@ INSTANTIATE_TEST_SUITE_P(
                   {0x00, 0x90, 0x3C, 0x64, 0x00, 0x90, 0x40, 0x64}},
         WriteCase{"Delta128", {{kShort, 128, 0xC0, {0x01}}}, {0x81, 0x00, 0xC0, 0x01}},
         WriteCase{"Delta3FFF", {{kShort, 0x3FFF, 0xC0, {0x01}}}, {0xFF, 0x7F, 0xC0, 0x01}},
-        WriteCase{"LargestDelta", {{kShort, 0x0FFFFFFF, 0xC0, {0x01}}}, {0xFF, 0xFF, 0xFF, 0x7F, 0xC0, 0x01}},
-        WriteCase{"SetTempo", {{kMeta, 0, 0x51, {0x07, 0xA1, 0x20}}}, {0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20}},
-        WriteCase{"SysExF0Form", {{kSysEx, 0, 0, {0xF0, 0x43, 0x10, 0xF7}}}, {0x00, 0xF0, 0x03, 0x43, 0x10, 0xF7}},
-        WriteCase{"SysExF7FormIsWrittenAsF0", {{kSysEx, 0, 0, {0x43, 0x10}}}, {0x00, 0xF0, 0x02, 0x43, 0x10}},
+        WriteCase{"LargestDelta",
+                  {{kShort, 0x0FFFFFFF, 0xC0, {0x01}}},
+                  {0xFF, 0xFF, 0xFF, 0x7F, 0xC0, 0x01}},
+        WriteCase{"SetTempo",
+                  {{kMeta, 0, 0x51, {0x07, 0xA1, 0x20}}},
+                  {0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20}},
+        WriteCase{"SysExF0Form",
+                  {{kSysEx, 0, 0, {0xF0, 0x43, 0x10, 0xF7}}},
+                  {0x00, 0xF0, 0x03, 0x43, 0x10, 0xF7}},
+        WriteCase{"SysExF7FormIsWrittenAsF0",
+                  {{kSysEx, 0, 0, {0x43, 0x10}}},
+                  {0x00, 0xF0, 0x02, 0x43, 0x10}},
         WriteCase{"SysExWithoutData", {{kSysEx, 0, 0, {}}}, {0x00, 0xF0, 0x00}},
         WriteCase{"SysExOfOnlyF0", {{kSysEx, 0, 0, {0xF0}}}, {0x00, 0xF0, 0x00}},
-        WriteCase{"ShortWithoutChannelStatus", {{kShort, 0, 0x45, {0x01, 0x02}}}, {0x00, 0x01, 0x02}},
+        WriteCase{
+            "ShortWithoutChannelStatus", {{kShort, 0, 0x45, {0x01, 0x02}}}, {0x00, 0x01, 0x02}},
         WriteCase{"UnlistedMeta", {{kMeta, 5, 0x21, {0x00}}}, {0x05, 0xFF, 0x21, 0x01, 0x00}}),
     [](const testing::TestParamInfo<WriteCase>& param) { return std::string(param.param.name); });
 
@@ -153,15 +162,15 @@ TEST(Sort, RehearsalMarksLeadTheirTickAndChordsDoNot) {
     track.AddEvent(makeEvent(kShort, 5, 0xC0, {1}));
     track.AddEvent(makeEvent(kMeta, 5, 0x01, {'a'}));
     track.AddEvent(makeEvent(kMeta, 5, 0x7F, {0x43, 0x7B, 0x01}));       // chord
-    track.AddEvent(makeEvent(kMeta, 5, 0x7F, {0x43, 0x7B, 0x02, 0x01}));  // rehearsal mark 1
+    track.AddEvent(makeEvent(kMeta, 5, 0x7F, {0x43, 0x7B, 0x02, 0x01})); // rehearsal mark 1
     track.AddEvent(makeEvent(kMeta, 4, 0x01, {'b'}));
-    track.AddEvent(makeEvent(kMeta, 5, 0x7F, {0x43, 0x7B, 0x02, 0x02}));  // rehearsal mark 2
-    track.AddEvent(makeEvent(kMeta, 5, 0x01, {0x43, 0x7B, 0x02}));        // not sequencer-specific
+    track.AddEvent(makeEvent(kMeta, 5, 0x7F, {0x43, 0x7B, 0x02, 0x02})); // rehearsal mark 2
+    track.AddEvent(makeEvent(kMeta, 5, 0x01, {0x43, 0x7B, 0x02}));       // not sequencer-specific
     track.sortEvents();
     EXPECT_EQ(smftest::describe(track),
-              (std::vector<std::string>{"4 meta 01 62", "5 meta 7F 43 7B 02 01", "5 meta 7F 43 7B 02 02",
-                                        "5 short C0 01", "5 meta 01 61", "5 meta 7F 43 7B 01",
-                                        "5 meta 01 43 7B 02"}));
+              (std::vector<std::string>{"4 meta 01 62", "5 meta 7F 43 7B 02 01",
+                                        "5 meta 7F 43 7B 02 02", "5 short C0 01", "5 meta 01 61",
+                                        "5 meta 7F 43 7B 01", "5 meta 01 43 7B 02"}));
 }
 
 TEST(Sort, CompareIsAStrictWeakOrder) {
@@ -213,8 +222,9 @@ TEST(FileWrite, TracksFollowTheHeaderBackToBack) {
     std::uint32_t count = 0;
     ASSERT_TRUE(smf.getData(out.data(), count));
     EXPECT_EQ(count, out.size());
-    const Bytes expected = smftest::smfFile(1, 96, {Bytes{0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20} + kEnd,
-                                                    Bytes{0x0A, 0xF0, 0x02, 0x7E, 0xF7} + kEnd});
+    const Bytes expected = smftest::smfFile(1, 96,
+                                            {Bytes{0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20} + kEnd,
+                                             Bytes{0x0A, 0xF0, 0x02, 0x7E, 0xF7} + kEnd});
     EXPECT_EQ(out, expected);
     Bytes tracksOnly(out.size() - 14);
     EXPECT_EQ(smf.getTrackData(tracksOnly.data()), tracksOnly.size());

@@ -21,7 +21,8 @@ class VariableValCodec : public testing::TestWithParam<VarCase> {};
 TEST_P(VariableValCodec, DecodesAndEncodesInTheSameBytes) {
     const VarCase& c = GetParam();
     std::uint32_t value = 0xDEADBEEF;
-    EXPECT_EQ(SMFUtil::fetchVariableVal(c.bytes.data(), static_cast<std::uint32_t>(c.bytes.size()), value),
+    EXPECT_EQ(SMFUtil::fetchVariableVal(c.bytes.data(), static_cast<std::uint32_t>(c.bytes.size()),
+                                        value),
               c.bytes.size());
     EXPECT_EQ(value, c.value);
 
@@ -35,8 +36,7 @@ TEST_P(VariableValCodec, DecodesAndEncodesInTheSameBytes) {
 
 INSTANTIATE_TEST_SUITE_P(Values, VariableValCodec,
                          testing::Values(VarCase{{0x00}, 0}, VarCase{{0x7F}, 127},
-                                         VarCase{{0x81, 0x00}, 128},
-                                         VarCase{{0xC0, 0x00}, 0x2000},
+                                         VarCase{{0x81, 0x00}, 128}, VarCase{{0xC0, 0x00}, 0x2000},
                                          VarCase{{0xFF, 0x7F}, 0x3FFF},
                                          VarCase{{0x81, 0x80, 0x00}, 0x4000},
                                          VarCase{{0xFF, 0xFF, 0x7F}, 0x1FFFFF},

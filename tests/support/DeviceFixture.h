@@ -14,11 +14,11 @@
 #include <vector>
 
 class DeviceFixture : public testing::Test {
-public:
+  public:
     using Event = std::tuple<EDTAEventID, std::int32_t, std::int32_t>;
     using Bytes = std::vector<std::uint8_t>;
 
-protected:
+  protected:
     void SetUp() override {
         sNow = 1'000'000;
         CVYRController::setWallClock(fakeTime);
@@ -42,7 +42,8 @@ protected:
         return std::exchange(mEvents, {});
     }
     static std::time_t fakeTime(std::time_t*) { return sNow; }
-    static void record(void* inUserData, EDTAEventID inEvent, std::int32_t inParam1, std::int32_t inParam2) {
+    static void record(void* inUserData, EDTAEventID inEvent, std::int32_t inParam1,
+                       std::int32_t inParam2) {
         auto* self = static_cast<DeviceFixture*>(inUserData);
         const std::lock_guard<std::mutex> lock(self->mMutex);
         self->mEvents.emplace_back(inEvent, inParam1, inParam2);

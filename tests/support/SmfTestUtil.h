@@ -32,14 +32,15 @@ inline Bytes chunk(const std::string& id, const Bytes& body) {
 }
 
 inline Bytes header(std::uint16_t format, std::uint16_t tracks, std::uint16_t division) {
-    return chunk("MThd", {static_cast<std::uint8_t>(format >> 8), static_cast<std::uint8_t>(format),
-                          static_cast<std::uint8_t>(tracks >> 8), static_cast<std::uint8_t>(tracks),
-                          static_cast<std::uint8_t>(division >> 8),
-                          static_cast<std::uint8_t>(division)});
+    return chunk("MThd",
+                 {static_cast<std::uint8_t>(format >> 8), static_cast<std::uint8_t>(format),
+                  static_cast<std::uint8_t>(tracks >> 8), static_cast<std::uint8_t>(tracks),
+                  static_cast<std::uint8_t>(division >> 8), static_cast<std::uint8_t>(division)});
 }
 
 /// A whole file: the header declares as many tracks as bodies are given.
-inline Bytes smfFile(std::uint16_t format, std::uint16_t division, const std::vector<Bytes>& bodies) {
+inline Bytes smfFile(std::uint16_t format, std::uint16_t division,
+                     const std::vector<Bytes>& bodies) {
     Bytes file = header(format, static_cast<std::uint16_t>(bodies.size()), division);
     for (const Bytes& body : bodies) {
         file = file + chunk("MTrk", body);
@@ -63,10 +64,18 @@ inline std::string describe(const CMidiEvent& e) {
     std::string s = std::to_string(e.mTick);
     const std::uint8_t lead = p.getLeadByte();
     switch (e.mEventType) {
-    case CMidiEvent::kEventTypeShort: s += " short" + hex(&lead, 1); break;
-    case CMidiEvent::kEventTypeMeta: s += " meta" + hex(&lead, 1); break;
-    case CMidiEvent::kEventTypeSysEx: s += " sysex"; break;
-    default: s += " none"; break;
+    case CMidiEvent::kEventTypeShort:
+        s += " short" + hex(&lead, 1);
+        break;
+    case CMidiEvent::kEventTypeMeta:
+        s += " meta" + hex(&lead, 1);
+        break;
+    case CMidiEvent::kEventTypeSysEx:
+        s += " sysex";
+        break;
+    default:
+        s += " none";
+        break;
     }
     return s + hex(p.getParam(), p.getDataSize());
 }

@@ -8,7 +8,7 @@
 #include <unistd.h>
 
 class CTestDirectory {
-public:
+  public:
     CTestDirectory()
         : mPath(std::filesystem::temp_directory_path() /
                 ("vyr-test-" + std::to_string(getpid()) + "-" +
@@ -27,6 +27,6 @@ public:
     const std::filesystem::path& path() const { return mPath; }
     std::string file(const std::string& inName) const { return (mPath / inName).string(); }
 
-private:
+  private:
     std::filesystem::path mPath;
 };

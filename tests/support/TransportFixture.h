@@ -11,7 +11,7 @@
 #include <vector>
 
 class TransportFixture : public testing::Test {
-protected:
+  protected:
     using Bytes = std::vector<std::uint8_t>;
 
     void SetUp() override {

@@ -23,11 +23,12 @@ struct SRun {
 };
 
 class FwTool : public testing::Test {
-protected:
+  protected:
     std::string file(const std::string& name, const Bytes& bytes) {
         const std::string path = (mDir / name).string();
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                   static_cast<std::streamsize>(bytes.size()));
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
         return path;
     }
 
@@ -41,8 +42,8 @@ protected:
     SRun run(const std::string& args) {
         const fs::path out = mDir / "stdout";
         const fs::path err = mDir / "stderr";
-        const std::string command = std::string(VYR_FWTOOL) + " " + args + " >" + out.string() +
-                                    " 2>" + err.string();
+        const std::string command =
+            std::string(VYR_FWTOOL) + " " + args + " >" + out.string() + " 2>" + err.string();
         const int raw = std::system(command.c_str());
         return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(out), slurp(err)};
     }
@@ -52,8 +53,8 @@ protected:
 };
 
 const Bytes kTrack0 = {0x00, 0xFF, 0x03, 0x02, 'F', 'W', 0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20};
-const Bytes kTrack1 = {0x00, 0xF0, 0x03, 0x43, 0x10, 0xF7, 0x60, 0x90, 0x3C, 0x64, 0x00, 0x3C, 0x00,
-                       0x81, 0x00, 0xF7, 0x02, 0x01, 0x02, 0x00, 0xFF, 0x2F, 0x00};
+const Bytes kTrack1 = {0x00, 0xF0, 0x03, 0x43, 0x10, 0xF7, 0x60, 0x90, 0x3C, 0x64, 0x00, 0x3C,
+                       0x00, 0x81, 0x00, 0xF7, 0x02, 0x01, 0x02, 0x00, 0xFF, 0x2F, 0x00};
 
 TEST_F(FwTool, DumpPrintsEveryEventInTheStableFormat) {
     const std::string path = file("a.mid", smftest::smfFile(1, 480, {kTrack0, kTrack1}));
@@ -75,9 +76,10 @@ TEST_F(FwTool, RefusedFileGivesOneLineWithTheOffset) {
     const SRun r = run("dump " + path);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, "vyr-fwtool: " + path +
-                         ": refused at byte 25 (track 0): meta or SysEx length runs past the end of "
-                         "the track\n");
+    EXPECT_EQ(r.err,
+              "vyr-fwtool: " + path +
+                  ": refused at byte 25 (track 0): meta or SysEx length runs past the end of "
+                  "the track\n");
 }
 
 TEST_F(FwTool, EveryCommandRefusesWhatTheReaderRefuses) {
@@ -131,10 +133,12 @@ TEST_F(FwTool, SchedulePrintsWhenEachMessageIsSent) {
     // 2400, 2880 in track 0 and one at 0 in track 1, sent after track 0's.
     const Bytes sysEx = {0xF0, 0x02, 0x7E, 0xF7};
     const auto at = [&](Bytes delta) { return delta + sysEx; };
-    const Bytes track0 = Bytes{0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20} + at({0x00}) + at({0x83, 0x60}) +
-                         at({0x84, 0x08}) + at({0x87, 0x18}) + Bytes{0x00, 0xFF, 0x51, 0x03, 0x0A, 0xAE, 0x60} +
-                         at({0x83, 0x60}) + at({0x83, 0x60});
-    const std::string path = file("s.mid", smftest::smfFile(1, 480, {track0, Bytes{0x00, 0xF7, 0x02, 0x01, 0x02}}));
+    const Bytes track0 = Bytes{0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20} + at({0x00}) +
+                         at({0x83, 0x60}) + at({0x84, 0x08}) + at({0x87, 0x18}) +
+                         Bytes{0x00, 0xFF, 0x51, 0x03, 0x0A, 0xAE, 0x60} + at({0x83, 0x60}) +
+                         at({0x83, 0x60});
+    const std::string path =
+        file("s.mid", smftest::smfFile(1, 480, {track0, Bytes{0x00, 0xF7, 0x02, 0x01, 0x02}}));
     const SRun r = run("schedule " + path);
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "# messages 7\n# bytes 20\n# duration_ms 3412\n"
@@ -142,11 +146,13 @@ TEST_F(FwTool, SchedulePrintsWhenEachMessageIsSent) {
 }
 
 TEST_F(FwTool, ScheduleRefusesABadTempo) {
-    const std::string path = file("t.mid", smftest::smfFile(0, 96, {{0x00, 0xFF, 0x51, 0x03, 0, 0, 0}}));
+    const std::string path =
+        file("t.mid", smftest::smfFile(0, 96, {{0x00, 0xFF, 0x51, 0x03, 0, 0, 0}}));
     const SRun r = run("schedule " + path);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, "vyr-fwtool: " + path + ": refused: Set Tempo event at tick 0 of track 0 has the value 0\n");
+    EXPECT_EQ(r.err, "vyr-fwtool: " + path +
+                         ": refused: Set Tempo event at tick 0 of track 0 has the value 0\n");
 }
 
 TEST_F(FwTool, UsageErrorsExitWithTwo) {

@@ -102,7 +102,8 @@ TEST_F(Manager, FailedDisconnectionIsReportedAndClosingGoesOn) {
     testing::internal::CaptureStderr();
     EXPECT_EQ(mManager->closeMidiIn(), noErr) << "the port's disposal decides the result";
     const std::string diagnostic = testing::internal::GetCapturedStderr();
-    EXPECT_TRUE(diagnostic.starts_with("MIDIPortDisconnectSource returned error. (DTAMIDIManager_Mac:"))
+    EXPECT_TRUE(
+        diagnostic.starts_with("MIDIPortDisconnectSource returned error. (DTAMIDIManager_Mac:"))
         << diagnostic;
     EXPECT_FALSE(mManager->isOpenedMidiIn());
 }
@@ -112,7 +113,8 @@ TEST_F(Manager, ClientThatCannotBeCreatedIsReported) {
     testing::internal::CaptureStderr();
     ASSERT_EQ(CDTAMIDIManager::initialize(nullptr, nullptr), noErr);
     const std::string diagnostic = testing::internal::GetCapturedStderr();
-    EXPECT_TRUE(diagnostic.starts_with("MIDIClientCreate returned error. (DTAMIDIManager_Mac:")) << diagnostic;
+    EXPECT_TRUE(diagnostic.starts_with("MIDIClientCreate returned error. (DTAMIDIManager_Mac:"))
+        << diagnostic;
     mManager = CDTAMIDIManager::instance();
     mService->addSource("VYR10", "a");
     EXPECT_EQ(openInput(0), kMIDIInvalidClient);

@@ -40,16 +40,23 @@ const Bytes kHeartbeat = {0xF0, 0x43, 0x7D, 0x60, 0x44, 0x54, 0x41, 0x30, 0xF7};
 INSTANTIATE_TEST_SUITE_P(
     Traffic, Receive,
     testing::Values(
-        ReceiveCase{"SplitOverTwoLists", {{{0xF0, 0x01}}, {{0x02, 0xF7}}}, {{0xF0, 0x01, 0x02, 0xF7}}},
-        ReceiveCase{"SplitOverPackets", {{{0xF0}, {0x01}, {0x02, 0xF7}}}, {{0xF0, 0x01, 0x02, 0xF7}}},
+        ReceiveCase{
+            "SplitOverTwoLists", {{{0xF0, 0x01}}, {{0x02, 0xF7}}}, {{0xF0, 0x01, 0x02, 0xF7}}},
+        ReceiveCase{
+            "SplitOverPackets", {{{0xF0}, {0x01}, {0x02, 0xF7}}}, {{0xF0, 0x01, 0x02, 0xF7}}},
         ReceiveCase{"ChannelMessagesAreDropped", {{{0x90, 0x3C, 0x64}}}, {}},
         ReceiveCase{"RealTimeByteInsideDropsTheMessage", {{{0xF0, 0x01, 0xF8, 0x02, 0xF7}}}, {}},
-        ReceiveCase{"NewStartDropsThePartBefore", {{{0xF0, 0x01, 0xF0, 0x02, 0xF7}}}, {{0xF0, 0x02, 0xF7}}},
+        ReceiveCase{
+            "NewStartDropsThePartBefore", {{{0xF0, 0x01, 0xF0, 0x02, 0xF7}}}, {{0xF0, 0x02, 0xF7}}},
         ReceiveCase{"EmptyPacketIsSkipped", {{{0xF0, 0x01}, {}, {0xF7}}}, {{0xF0, 0x01, 0xF7}}},
         ReceiveCase{"EndOutsideAMessageIsDropped", {{{0xF7, 0x01, 0xF0, 0xF7}}}, {{0xF0, 0xF7}}},
-        ReceiveCase{"MessagesBackToBack", {{{0xF0, 0x01, 0xF7, 0xF0, 0x02, 0xF7}}}, {{0xF0, 0x01, 0xF7}, {0xF0, 0x02, 0xF7}}},
+        ReceiveCase{"MessagesBackToBack",
+                    {{{0xF0, 0x01, 0xF7, 0xF0, 0x02, 0xF7}}},
+                    {{0xF0, 0x01, 0xF7}, {0xF0, 0x02, 0xF7}}},
         ReceiveCase{"JunkAroundAHeartbeat",
-                    {{{0x3C, 0x90, 0x40, 0x40}, {0xF0, 0x43, 0x7D, 0x60, 0x44}, {0x54, 0x41, 0x30, 0xF7, 0x7F, 0xFE}}},
+                    {{{0x3C, 0x90, 0x40, 0x40},
+                      {0xF0, 0x43, 0x7D, 0x60, 0x44},
+                      {0x54, 0x41, 0x30, 0xF7, 0x7F, 0xFE}}},
                     {kHeartbeat}}),
     [](const testing::TestParamInfo<ReceiveCase>& param) { return std::string(param.param.name); });
 
@@ -83,7 +90,8 @@ TEST_F(ReceiveInput, MessagesLongerThanTheReserveAreWhole) {
     std::vector<Bytes> packets;
     for (std::size_t at = 0; at < message.size(); at += 1024) {
         packets.emplace_back(message.begin() + static_cast<std::ptrdiff_t>(at),
-                             message.begin() + static_cast<std::ptrdiff_t>(std::min(at + 1024, message.size())));
+                             message.begin() +
+                                 static_cast<std::ptrdiff_t>(std::min(at + 1024, message.size())));
     }
     mService->inject(source, packets);
     EXPECT_EQ(received(), (std::vector<Bytes>{message}));

@@ -8,19 +8,21 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 class Send : public TransportFixture {
-protected:
+  protected:
     void SetUp() override {
         TransportFixture::SetUp();
-        mService->addDestination("VYR10", "out", [this](const MIDIPacketList& inList, MIDITimeStamp) {
-            std::vector<Bytes> packets;
-            const MIDIPacket* packet = inList.packet;
-            for (std::uint32_t i = 0; i < inList.numPackets; ++i, packet = MIDIPacketNext(packet)) {
-                packets.emplace_back(packet->data, packet->data + packet->length);
-                const MIDITimeStamp stamp = packet->timeStamp; // a copy: the field is packed
-                mStamps.push_back(stamp);
-            }
-            mSends.push_back(packets);
-        });
+        mService->addDestination(
+            "VYR10", "out", [this](const MIDIPacketList& inList, MIDITimeStamp) {
+                std::vector<Bytes> packets;
+                const MIDIPacket* packet = inList.packet;
+                for (std::uint32_t i = 0; i < inList.numPackets;
+                     ++i, packet = MIDIPacketNext(packet)) {
+                    packets.emplace_back(packet->data, packet->data + packet->length);
+                    const MIDITimeStamp stamp = packet->timeStamp; // a copy: the field is packed
+                    mStamps.push_back(stamp);
+                }
+                mSends.push_back(packets);
+            });
         ASSERT_EQ(mManager->openMidiOut(0), noErr);
     }
 
@@ -34,10 +36,14 @@ TEST_F(Send, ShortMessagesTakeTheirByteCountFromTheStatus) {
         Bytes bytes;
     };
     const Case cases[] = {
-        {3, 0x90, 60, 100, {0x93, 0x3C, 0x64}},  {0, 0xC0, 5, 9, {0xC0, 0x05}},
-        {15, 0xD0, 0x40, 1, {0xDF, 0x40}},       {1, 0xE0, 0, 0x40, {0xE1, 0x00, 0x40}},
-        {0, 0xF8, 0, 0, {0xF8}},                 {9, 0xF1, 0x12, 0, {0xF1, 0x12}},
-        {0, 0xF2, 0x01, 0x02, {0xF2, 0x01, 0x02}}, {0, 0xF3, 0x05, 0x06, {0xF3, 0x05}},
+        {3, 0x90, 60, 100, {0x93, 0x3C, 0x64}},
+        {0, 0xC0, 5, 9, {0xC0, 0x05}},
+        {15, 0xD0, 0x40, 1, {0xDF, 0x40}},
+        {1, 0xE0, 0, 0x40, {0xE1, 0x00, 0x40}},
+        {0, 0xF8, 0, 0, {0xF8}},
+        {9, 0xF1, 0x12, 0, {0xF1, 0x12}},
+        {0, 0xF2, 0x01, 0x02, {0xF2, 0x01, 0x02}},
+        {0, 0xF3, 0x05, 0x06, {0xF3, 0x05}},
         {0x13, 0x80, 0x1FF, 0x100, {0x83, 0xFF, 0x00}}, // channel and data take their low bits
     };
     for (const Case& c : cases) {
@@ -65,7 +71,9 @@ TEST_F(Send, LongMessagesGoInChunksOfAtMost256BytesWithOneTime) {
         mSends.clear();
         mStamps.clear();
         const Bytes message = counting(length);
-        ASSERT_EQ(mManager->sendLongMessage(message.data(), static_cast<std::int32_t>(length)), noErr) << length;
+        ASSERT_EQ(mManager->sendLongMessage(message.data(), static_cast<std::int32_t>(length)),
+                  noErr)
+            << length;
         ASSERT_EQ(mSends.size(), 1u) << "one MIDISend per message, also for none";
         Bytes joined;
         for (const Bytes& packet : mSends[0]) {

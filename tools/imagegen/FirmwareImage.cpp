@@ -6,7 +6,7 @@ namespace {
 
 // xorshift32: a small generator whose sequence is the same on every platform and run.
 class CRandom {
-public:
+  public:
     explicit CRandom(std::uint32_t inSeed) : mState(inSeed != 0 ? inSeed : 0x9E3779B9u) {}
     std::uint32_t next() {
         mState ^= mState << 13;
@@ -15,7 +15,7 @@ public:
         return mState;
     }
 
-private:
+  private:
     std::uint32_t mState;
 };
 

@@ -20,8 +20,8 @@ struct SFirmwareMessage {
 
 struct SFirmwareImage {
     std::uint16_t division = 480;
-    std::string name;                  // sequence name in track 0; none if empty
-    std::vector<STempoChange> tempos;  // track 0, in tick order
+    std::string name;                       // sequence name in track 0; none if empty
+    std::vector<STempoChange> tempos;       // track 0, in tick order
     std::vector<SFirmwareMessage> messages; // track 1, in tick order
 };
 

@@ -8,7 +8,7 @@ namespace {
 // Lines are built in one buffer and written in large blocks: a dump of a big file is
 // millions of lines.
 class CDumpWriter {
-public:
+  public:
     ~CDumpWriter() { flush(); }
     void text(const char* inText) { mBuffer += inText; }
     void number(std::uint64_t inValue) { mBuffer += std::to_string(inValue); }
@@ -29,7 +29,7 @@ public:
         mBuffer.clear();
     }
 
-private:
+  private:
     static constexpr std::size_t kFlushSize = 1 << 16;
     std::string mBuffer;
 };
@@ -48,7 +48,9 @@ void dumpEvent(CDumpWriter& ioOut, std::size_t inTrack, const CMidiEvent& inEven
         ioOut.text(" meta");
         ioOut.hexByte(payload.getLeadByte());
         break;
-    default: ioOut.text(" sysex"); break;
+    default:
+        ioOut.text(" sysex");
+        break;
     }
     for (std::uint32_t i = 0; i < payload.getDataSize(); ++i) {
         ioOut.hexByte(payload.getParam()[i]);

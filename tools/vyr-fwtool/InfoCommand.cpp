@@ -17,13 +17,18 @@ STrackCounts countEvents(const CMidiTrack& inTrack) {
     for (std::uint32_t i = 0; i < inTrack.GetEventCount(); ++i) {
         const CMidiEvent* event = inTrack.GetEvent(i);
         switch (event->mEventType) {
-        case CMidiEvent::kEventTypeShort: ++counts.shortEvents; break;
-        case CMidiEvent::kEventTypeMeta: ++counts.metaEvents; break;
+        case CMidiEvent::kEventTypeShort:
+            ++counts.shortEvents;
+            break;
+        case CMidiEvent::kEventTypeMeta:
+            ++counts.metaEvents;
+            break;
         case CMidiEvent::kEventTypeSysEx:
             ++counts.sysExEvents;
             counts.sysExBytes += event->getDataSize();
             break;
-        default: break;
+        default:
+            break;
         }
     }
     return counts;

@@ -7,7 +7,7 @@
 namespace mstd {
 
 class CCriticalRegionGuard {
-public:
+  public:
     explicit CCriticalRegionGuard(MPCriticalRegionID inRegion) : mRegion(inRegion) {
         MPEnterCriticalRegion(mRegion, kDurationForever);
     }
@@ -16,7 +16,7 @@ public:
     CCriticalRegionGuard(const CCriticalRegionGuard&) = delete;
     CCriticalRegionGuard& operator=(const CCriticalRegionGuard&) = delete;
 
-private:
+  private:
     MPCriticalRegionID mRegion;
 };
 

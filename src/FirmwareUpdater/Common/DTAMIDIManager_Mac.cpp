@@ -17,7 +17,8 @@ void releaseIfAny(CFStringRef inString) {
 }
 
 std::uint32_t endpointCount(bool inSources) {
-    return static_cast<std::uint32_t>(inSources ? MIDIGetNumberOfSources() : MIDIGetNumberOfDestinations());
+    return static_cast<std::uint32_t>(inSources ? MIDIGetNumberOfSources()
+                                                : MIDIGetNumberOfDestinations());
 }
 
 MIDIEndpointRef endpointAt(bool inSources, std::uint32_t inIndex) {
@@ -41,7 +42,8 @@ void CDTAMIDIManager::terminate() {
 
 CDTAMIDIManager::CDTAMIDIManager(DTAMIDINotifyProc inNotifyProc, void* inContext)
     : mPrivate(std::make_unique<SPrivateMember>()) {
-    if (MIDIClientCreate(CFSTR("VYR Editor"), inNotifyProc, inContext, &mPrivate->client) != noErr) {
+    if (MIDIClientCreate(CFSTR("VYR Editor"), inNotifyProc, inContext, &mPrivate->client) !=
+        noErr) {
         DTA_LOCATED_DIAGNOSTIC("MIDIClientCreate returned error.", kSourceName);
     }
     if (MPCreateCriticalRegion(&mPrivate->region) != noErr) {
@@ -58,11 +60,13 @@ CDTAMIDIManager::~CDTAMIDIManager() {
     mPrivate->region = nullptr;
 }
 
-void CDTAMIDIManager::getMidiInDevices(std::vector<std::string>& ioNames, std::vector<std::uint32_t>* outIndices) {
+void CDTAMIDIManager::getMidiInDevices(std::vector<std::string>& ioNames,
+                                       std::vector<std::uint32_t>* outIndices) {
     listEndpoints(true, ioNames, outIndices);
 }
 
-void CDTAMIDIManager::getMidiOutDevices(std::vector<std::string>& ioNames, std::vector<std::uint32_t>* outIndices) {
+void CDTAMIDIManager::getMidiOutDevices(std::vector<std::string>& ioNames,
+                                        std::vector<std::uint32_t>* outIndices) {
     listEndpoints(false, ioNames, outIndices);
 }
 
@@ -71,7 +75,8 @@ void CDTAMIDIManager::listEndpoints(bool inSources, std::vector<std::string>& io
     const std::uint32_t count = endpointCount(inSources);
     for (std::uint32_t index = 0; index < count; ++index) {
         CFStringRef model = nullptr;
-        if (MIDIObjectGetStringProperty(endpointAt(inSources, index), kMIDIPropertyModel, &model) != noErr) {
+        if (MIDIObjectGetStringProperty(endpointAt(inSources, index), kMIDIPropertyModel, &model) !=
+            noErr) {
             continue;
         }
         CFStringRef copy = CFStringCreateWithFormat(nullptr, nullptr, CFSTR("%@"), model);
@@ -86,8 +91,8 @@ void CDTAMIDIManager::listEndpoints(bool inSources, std::vector<std::string>& io
     }
 }
 
-OSStatus CDTAMIDIManager::openMidiIn(std::uint32_t inIndex, DTAMIDIInputCallback inCallback, void* inContext,
-                                     std::int32_t inCapacity) {
+OSStatus CDTAMIDIManager::openMidiIn(std::uint32_t inIndex, DTAMIDIInputCallback inCallback,
+                                     void* inContext, std::int32_t inCapacity) {
     closeMidiIn();
     {
         mstd::CCriticalRegionGuard guard(mPrivate->region);
@@ -97,8 +102,8 @@ OSStatus CDTAMIDIManager::openMidiIn(std::uint32_t inIndex, DTAMIDIInputCallback
             mPrivate->sysExBuffer.reserve(static_cast<std::size_t>(inCapacity));
         }
     }
-    const OSStatus created =
-        MIDIInputPortCreate(mPrivate->client, CFSTR("MIDI INPUT"), procMidiIn, this, &mPrivate->inputPort);
+    const OSStatus created = MIDIInputPortCreate(mPrivate->client, CFSTR("MIDI INPUT"), procMidiIn,
+                                                 this, &mPrivate->inputPort);
     if (created != noErr) {
         return created;
     }
@@ -108,7 +113,8 @@ OSStatus CDTAMIDIManager::openMidiIn(std::uint32_t inIndex, DTAMIDIInputCallback
 
 OSStatus CDTAMIDIManager::openMidiOut(std::uint32_t inIndex) {
     closeMidiOut();
-    const OSStatus created = MIDIOutputPortCreate(mPrivate->client, CFSTR("MIDI OUTPUT"), &mPrivate->outputPort);
+    const OSStatus created =
+        MIDIOutputPortCreate(mPrivate->client, CFSTR("MIDI OUTPUT"), &mPrivate->outputPort);
     mPrivate->destination = MIDIGetDestination(inIndex);
     return created;
 }
@@ -194,14 +200,16 @@ void CDTAMIDIManager::healthCheck() {
 bool CDTAMIDIManager::isStillListed(MIDIEndpointRef inEndpoint, bool inSource) const {
     CFStringRef name = nullptr;
     // An endpoint whose name cannot be read any more (it was removed) is not listed.
-    if (MIDIObjectGetStringProperty(inEndpoint, kMIDIPropertyName, &name) != noErr || name == nullptr) {
+    if (MIDIObjectGetStringProperty(inEndpoint, kMIDIPropertyName, &name) != noErr ||
+        name == nullptr) {
         return false;
     }
     bool found = false;
     const std::uint32_t count = endpointCount(inSource);
     for (std::uint32_t index = 0; index < count && !found; ++index) {
         CFStringRef other = nullptr;
-        if (MIDIObjectGetStringProperty(endpointAt(inSource, index), kMIDIPropertyName, &other) == noErr) {
+        if (MIDIObjectGetStringProperty(endpointAt(inSource, index), kMIDIPropertyName, &other) ==
+            noErr) {
             found = other != nullptr && CFStringCompare(name, other, 0) == kCFCompareEqualTo;
             releaseIfAny(other);
         }
@@ -210,7 +218,8 @@ bool CDTAMIDIManager::isStillListed(MIDIEndpointRef inEndpoint, bool inSource) c
     return found;
 }
 
-void getStringFromCFString(CFStringRef inString, std::string& outResult, CFStringEncoding inEncoding) {
+void getStringFromCFString(CFStringRef inString, std::string& outResult,
+                           CFStringEncoding inEncoding) {
     outResult.clear();
     if (inString == nullptr) {
         return;
@@ -220,7 +229,8 @@ void getStringFromCFString(CFStringRef inString, std::string& outResult, CFStrin
         return;
     }
     std::vector<char> buffer(static_cast<std::size_t>(size) + 1);
-    if (CFStringGetCString(inString, buffer.data(), static_cast<CFIndex>(buffer.size()), inEncoding)) {
+    if (CFStringGetCString(inString, buffer.data(), static_cast<CFIndex>(buffer.size()),
+                           inEncoding)) {
         outResult = buffer.data();
     }
 }

@@ -20,11 +20,12 @@
 #include <vector>
 
 /// Receives one complete SysEx message, F0 to F7 inclusive. Runs on the service's thread.
-using DTAMIDIInputCallback = void (*)(void* inContext, const std::uint8_t* inData, std::uint32_t inLength);
+using DTAMIDIInputCallback = void (*)(void* inContext, const std::uint8_t* inData,
+                                      std::uint32_t inLength);
 using DTAMIDINotifyProc = void (*)(const MIDINotification* inMessage, void* inContext);
 
 class CDTAMIDIManager {
-public:
+  public:
     /// The longest run of bytes one packet of a send carries.
     static constexpr std::uint32_t kMaxPacketData = 256;
 
@@ -44,8 +45,10 @@ public:
     /// service's order. With outIndices, also appends each listed endpoint's index in the
     /// service, the index that openMidiIn (openMidiOut) takes: the two differ once an
     /// endpoint with an unreadable model has been left out.
-    void getMidiInDevices(std::vector<std::string>& ioNames, std::vector<std::uint32_t>* outIndices = nullptr);
-    void getMidiOutDevices(std::vector<std::string>& ioNames, std::vector<std::uint32_t>* outIndices = nullptr);
+    void getMidiInDevices(std::vector<std::string>& ioNames,
+                          std::vector<std::uint32_t>* outIndices = nullptr);
+    void getMidiOutDevices(std::vector<std::string>& ioNames,
+                           std::vector<std::uint32_t>* outIndices = nullptr);
 
     /// Closes the input, then opens a port connected to the source at inIndex, delivering
     /// complete SysEx messages to inCallback. inCapacity bytes are reserved for assembling
@@ -82,9 +85,10 @@ public:
     OSStatus sendLongMessage(const std::uint8_t* inData, std::int32_t inLength);
 
     /// The input port's read procedure. inReadProcRefCon is the manager.
-    static void procMidiIn(const MIDIPacketList* inList, void* inReadProcRefCon, void* inSrcConnRefCon);
+    static void procMidiIn(const MIDIPacketList* inList, void* inReadProcRefCon,
+                           void* inSrcConnRefCon);
 
-private:
+  private:
     struct SPrivateMember;
 
     CDTAMIDIManager(DTAMIDINotifyProc inNotifyProc, void* inContext);
@@ -97,7 +101,8 @@ private:
     void assemble(const std::uint8_t* inBytes, std::uint32_t inLength);
     /// Handles a status byte: ends, drops or starts a message. Inside the critical region.
     void assembleStatus(std::uint8_t inStatus);
-    OSStatus sendPackets(const std::uint8_t* inData, std::uint32_t inLength, std::uint32_t inListSize);
+    OSStatus sendPackets(const std::uint8_t* inData, std::uint32_t inLength,
+                         std::uint32_t inListSize);
 
     static CDTAMIDIManager* s_instance;
 
@@ -112,4 +117,5 @@ private:
 
 /// Converts a platform string to text in inEncoding; a null string, or one that cannot be
 /// converted, gives the empty string.
-void getStringFromCFString(CFStringRef inString, std::string& outResult, CFStringEncoding inEncoding);
+void getStringFromCFString(CFStringRef inString, std::string& outResult,
+                           CFStringEncoding inEncoding);

@@ -6,10 +6,10 @@
 
 struct CDTAMIDIManager::SPrivateMember {
     MIDIClientRef client = 0;
-    MIDIPortRef inputPort = 0;   // 0 while no input is open
-    MIDIPortRef outputPort = 0;  // 0 while no output is open
+    MIDIPortRef inputPort = 0;  // 0 while no input is open
+    MIDIPortRef outputPort = 0; // 0 while no output is open
     MIDIEndpointRef source = 0;
     MIDIEndpointRef destination = 0;
-    MPCriticalRegionID region = nullptr; // held by the read procedure for a whole packet list
+    MPCriticalRegionID region = nullptr;   // held by the read procedure for a whole packet list
     std::vector<std::uint8_t> sysExBuffer; // the message being assembled; empty when idle
 };

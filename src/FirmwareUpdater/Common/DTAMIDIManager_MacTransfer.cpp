@@ -62,7 +62,8 @@ void CDTAMIDIManager::assembleStatus(std::uint8_t inStatus) {
         if (inStatus == kSysExEnd) {
             buffer.push_back(kSysExEnd);
             // Read here, not once per list: the callback itself may close the input.
-            if (const DTAMIDIInputCallback callback = mInputCallback.load(std::memory_order_relaxed)) {
+            if (const DTAMIDIInputCallback callback =
+                    mInputCallback.load(std::memory_order_relaxed)) {
                 callback(mInputContext, buffer.data(), static_cast<std::uint32_t>(buffer.size()));
             }
         }
@@ -73,16 +74,18 @@ void CDTAMIDIManager::assembleStatus(std::uint8_t inStatus) {
     }
 }
 
-OSStatus CDTAMIDIManager::sendShortMessage(std::int32_t inChannel, std::int32_t inStatus, std::int32_t inData1,
-                                           std::int32_t inData2) {
+OSStatus CDTAMIDIManager::sendShortMessage(std::int32_t inChannel, std::int32_t inStatus,
+                                           std::int32_t inData1, std::int32_t inData2) {
     if (mPrivate->outputPort == 0 || mPrivate->destination == 0) {
         return noErr;
     }
     if (inStatus == 0xF0) {
         return kMIDIMessageSendErr;
     }
-    const auto first = static_cast<std::uint8_t>(inStatus >= 0xF1 ? inStatus : (inStatus & 0xF0) | (inChannel & 0x0F));
-    const std::uint8_t bytes[] = {first, static_cast<std::uint8_t>(inData1), static_cast<std::uint8_t>(inData2)};
+    const auto first = static_cast<std::uint8_t>(
+        inStatus >= 0xF1 ? inStatus : (inStatus & 0xF0) | (inChannel & 0x0F));
+    const std::uint8_t bytes[] = {first, static_cast<std::uint8_t>(inData1),
+                                  static_cast<std::uint8_t>(inData2)};
     std::uint32_t count = 3;
     if (inStatus == 0xC0 || inStatus == 0xD0 || inStatus == 0xF1 || inStatus == 0xF3) {
         count = 2;
@@ -103,7 +106,8 @@ OSStatus CDTAMIDIManager::sendLongMessage(const std::uint8_t* inData, std::int32
     return sendPackets(inData, length, longListSize(length));
 }
 
-OSStatus CDTAMIDIManager::sendPackets(const std::uint8_t* inData, std::uint32_t inLength, std::uint32_t inListSize) {
+OSStatus CDTAMIDIManager::sendPackets(const std::uint8_t* inData, std::uint32_t inLength,
+                                      std::uint32_t inListSize) {
     TSimpleBuffer<unsigned char> buffer(inListSize, true);
     auto* list = reinterpret_cast<MIDIPacketList*>(buffer.data());
     MIDIPacket* packet = MIDIPacketListInit(list);

@@ -18,9 +18,9 @@ void plainDiagnostic(const char* inMessage);
 } // namespace mstd
 
 /// A located diagnostic from the current line of a source that names itself inSource.
-#define DTA_LOCATED_DIAGNOSTIC(inMessage, inSource)                                             \
+#define DTA_LOCATED_DIAGNOSTIC(inMessage, inSource)                                                \
     ::mstd::locatedDiagnostic((inMessage), (inSource), __LINE__)
 
 /// A caller error: never the result of bad input data. Checked in every build type.
-#define DTA_ASSERT(condition)                                                                  \
+#define DTA_ASSERT(condition)                                                                      \
     ((condition) ? static_cast<void>(0) : ::mstd::assertionFailed(#condition, __FILE__, __LINE__))

@@ -22,7 +22,8 @@ bool CFirmwareSchedule::build(const CSMF& inSmf) {
                 return false;
             }
             const auto offset = static_cast<std::uint32_t>(mBytes.size());
-            mBytes.insert(mBytes.end(), sysEx->getParam(), sysEx->getParam() + sysEx->getDataSize());
+            mBytes.insert(mBytes.end(), sysEx->getParam(),
+                          sysEx->getParam() + sysEx->getDataSize());
             mMessages.push_back({timeOfTick(event->mTick), offset, sysEx->getDataSize()});
         }
     }
@@ -40,7 +41,8 @@ bool CFirmwareSchedule::buildTempoMap(const CMidiTrack& inTrack) {
         const std::uint32_t value = meta->getDataSize() < 3 ? 0 : (d[0] << 16) | (d[1] << 8) | d[2];
         if (value == 0) {
             clear();
-            mFailure = "Set Tempo event at tick " + std::to_string(event->mTick) + " of track 0 has " +
+            mFailure = "Set Tempo event at tick " + std::to_string(event->mTick) +
+                       " of track 0 has " +
                        (meta->getDataSize() < 3 ? "fewer than 3 data bytes" : "the value 0");
             return false;
         }
@@ -67,7 +69,8 @@ std::uint32_t CFirmwareSchedule::timeOfTick(std::uint32_t inTick) const {
 }
 
 int CFirmwareSchedule::progressBefore(std::size_t inIndex, std::size_t inCount) {
-    return static_cast<int>(static_cast<double>(inIndex) * 100.0 / static_cast<double>(inCount) + 0.5);
+    return static_cast<int>(static_cast<double>(inIndex) * 100.0 / static_cast<double>(inCount) +
+                            0.5);
 }
 
 void CFirmwareSchedule::clear() {

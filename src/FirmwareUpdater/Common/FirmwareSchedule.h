@@ -16,7 +16,7 @@ struct STempoEntry {
 };
 
 class CFirmwareSchedule {
-public:
+  public:
     /// Builds the schedule of a parsed image. Returns false, leaving the schedule empty and
     /// failure() saying why, when a Set Tempo event of track 0 has fewer than 3 data bytes
     /// or the value 0: no sound time can be given to any message then.
@@ -29,7 +29,9 @@ public:
 
     std::size_t size() const { return mMessages.size(); }
     std::uint32_t timeOf(std::size_t inIndex) const { return mMessages[inIndex].timeMs; }
-    const std::uint8_t* bytesOf(std::size_t inIndex) const { return mBytes.data() + mMessages[inIndex].offset; }
+    const std::uint8_t* bytesOf(std::size_t inIndex) const {
+        return mBytes.data() + mMessages[inIndex].offset;
+    }
     std::uint32_t lengthOf(std::size_t inIndex) const { return mMessages[inIndex].length; }
     std::uint64_t totalBytes() const { return mBytes.size(); }
     const std::vector<STempoEntry>& tempoMap() const { return mTempoMap; }
@@ -39,7 +41,7 @@ public:
     /// rounded half up.
     static int progressBefore(std::size_t inIndex, std::size_t inCount);
 
-private:
+  private:
     struct SMessage {
         std::uint32_t timeMs;
         std::uint32_t offset; // into mBytes

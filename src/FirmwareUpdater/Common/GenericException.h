@@ -9,7 +9,7 @@
 namespace mstd {
 
 class CGenericException : public std::exception {
-public:
+  public:
     /// inErrorCode: the program's code (1000, 1002); inOSErrorCode: the platform status
     /// that caused the failure, 0 if none; inFileName: may be null, read as "".
     CGenericException(std::int32_t inErrorCode, std::int32_t inOSErrorCode, const char* inFileName)
@@ -22,7 +22,7 @@ public:
     virtual std::int32_t getOSErrorCode() const { return mOSErrorCode; }
     virtual const std::string& getErrFileName() const { return mErrFileName; }
 
-private:
+  private:
     std::int32_t mErrorCode;
     std::int32_t mOSErrorCode;
     std::string mErrFileName;

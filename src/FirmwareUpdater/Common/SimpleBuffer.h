@@ -5,9 +5,8 @@
 #include <cstring>
 #include <new>
 
-template <class T>
-class TSimpleBuffer {
-public:
+template <class T> class TSimpleBuffer {
+  public:
     /// Allocates inSize bytes, zero-filled when inClear; throws std::bad_alloc without memory.
     TSimpleBuffer(std::uint32_t inSize, bool inClear)
         : mData(static_cast<T*>(::operator new(inSize))), mSize(inSize) {
@@ -27,7 +26,7 @@ public:
     T* data() const { return mData; }
     std::uint32_t size() const { return mSize; }
 
-private:
+  private:
     T* mData;
     std::uint32_t mSize;
 };

@@ -57,7 +57,8 @@ CVYRController::CVYRController() {
     if (sTimerUPP == nullptr) {
         sTimerUPP = NewEventLoopTimerUPP(procTimer);
     }
-    InstallEventLoopTimer(GetMainEventLoop(), kTimerInterval, kTimerInterval, sTimerUPP, this, &mTimer);
+    InstallEventLoopTimer(GetMainEventLoop(), kTimerInterval, kTimerInterval, sTimerUPP, this,
+                          &mTimer);
     if (MPCreateCriticalRegion(&mRegion) != noErr) {
         DTA_LOCATED_DIAGNOSTIC("MPCreateCriticalRegion returned error.", kSourceName);
     }
@@ -109,7 +110,8 @@ void CVYRController::closeVYR() {
 
 void CVYRController::openMidiIn(std::int32_t inIndex) {
     CDTAMIDIManager* manager = CDTAMIDIManager::instance();
-    OSStatus status = manager->openMidiIn(static_cast<std::uint32_t>(inIndex), procMIDIIn, this, kSysExCapacity);
+    OSStatus status =
+        manager->openMidiIn(static_cast<std::uint32_t>(inIndex), procMIDIIn, this, kSysExCapacity);
     if (status == noErr) {
         status = manager->startMidiIn();
     }
@@ -166,7 +168,8 @@ void CVYRController::removeListenerCallback(DTAListenerCallback inCallback) {
     }
 }
 
-void CVYRController::notifyDTAEvent(EDTAEventID inEvent, std::int32_t inParam1, std::int32_t inParam2) {
+void CVYRController::notifyDTAEvent(EDTAEventID inEvent, std::int32_t inParam1,
+                                    std::int32_t inParam2) {
     if (s_instance == nullptr) {
         return;
     }
@@ -180,7 +183,8 @@ void CVYRController::notifyDTAEvent(EDTAEventID inEvent, std::int32_t inParam1, 
     }
 }
 
-void CVYRController::notifyDTAEventAsync(EDTAEventID inEvent, std::int32_t inParam1, std::int32_t inParam2) {
+void CVYRController::notifyDTAEventAsync(EDTAEventID inEvent, std::int32_t inParam1,
+                                         std::int32_t inParam2) {
     if (s_instance == nullptr) {
         return;
     }
@@ -220,13 +224,15 @@ void CVYRController::doTimerFunc() {
 }
 
 void CVYRController::handleMIDIIn(const std::uint8_t* inData, std::uint32_t inLength) {
-    if (inLength >= 9 && inData[0] == 0xF0 && inData[1] == 0x43 && inData[2] == 0x7D && (inData[3] & 0xF0) == 0x60) {
+    if (inLength >= 9 && inData[0] == 0xF0 && inData[1] == 0x43 && inData[2] == 0x7D &&
+        (inData[3] & 0xF0) == 0x60) {
         receiveHeartbeatMessage(inData, inLength);
     }
 }
 
 bool CVYRController::receiveHeartbeatMessage(const std::uint8_t* inData, std::uint32_t inLength) {
-    if (inLength < 9 || inData[4] != 0x44 || inData[5] != 0x54 || inData[6] != 0x41 || inData[7] == 0) {
+    if (inLength < 9 || inData[4] != 0x44 || inData[5] != 0x54 || inData[6] != 0x41 ||
+        inData[7] == 0) {
         return false;
     }
     const std::uint8_t status = inData[7];
@@ -248,7 +254,8 @@ bool CVYRController::receiveHeartbeatMessage(const std::uint8_t* inData, std::ui
     return true;
 }
 
-void CVYRController::procMIDIIn(void* inContext, const std::uint8_t* inData, std::uint32_t inLength) {
+void CVYRController::procMIDIIn(void* inContext, const std::uint8_t* inData,
+                                std::uint32_t inLength) {
     try {
         static_cast<CVYRController*>(inContext)->handleMIDIIn(inData, inLength);
     } catch (...) {

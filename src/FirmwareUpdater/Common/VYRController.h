@@ -24,7 +24,7 @@
 #include <vector>
 
 enum EDTAEventID : std::int32_t {
-    kDTAEventConnected = 1,    // param1: the heartbeat status byte
+    kDTAEventConnected = 1, // param1: the heartbeat status byte
     kDTAEventDisconnected = 2,
     kDTAEventNoHeartbeat = 3,
 };
@@ -35,7 +35,7 @@ using DTAListenerCallback = void (*)(void* inUserData, EDTAEventID inEvent, std:
 using DTAProgressCallback = bool (*)(int inPercent, void* inContext);
 
 class CVYRController {
-public:
+  public:
     /// The wall clock the heartbeat watch reads, in seconds, as time() gives them.
     using WallClock = std::time_t (*)(std::time_t*);
 
@@ -77,8 +77,8 @@ public:
     /// Plays every SysEx event of the firmware image at its time (Part of the controller's
     /// interface but none of its state). False when the image is refused or a send fails;
     /// the first failed send ends playback.
-    bool updateFirmware(const std::uint8_t* inData, std::uint32_t inSize, DTAProgressCallback inProgress,
-                        void* inContext);
+    bool updateFirmware(const std::uint8_t* inData, std::uint32_t inSize,
+                        DTAProgressCallback inProgress, void* inContext);
 
     /// Appends a registration; the same callback may be registered several times.
     void addListenerCallback(DTAListenerCallback inCallback, void* inUserData);
@@ -102,7 +102,7 @@ public:
     static void procTimer(EventLoopTimerRef inTimer, void* inUserData);
     static void MIDINotifyProc(const MIDINotification* inMessage, void* inContext);
 
-private:
+  private:
     struct DTAEvent {
         EDTAEventID identifier;
         std::int32_t param1;

@@ -34,20 +34,20 @@ void waitUntil(std::uint32_t inStart, std::uint32_t inTime) {
 // The kernel may pool a sleeping thread's wake-up with others within its timer slack; the
 // transfer keeps it at 1 ns so messages leave on time, and puts it back afterwards.
 class CTightTimerSlack {
-public:
+  public:
     CTightTimerSlack() : mPrevious(SetCurrentThreadTimerSlack(1)) {}
     ~CTightTimerSlack() { SetCurrentThreadTimerSlack(mPrevious); }
     CTightTimerSlack(const CTightTimerSlack&) = delete;
     CTightTimerSlack& operator=(const CTightTimerSlack&) = delete;
 
-private:
+  private:
     std::uint64_t mPrevious;
 };
 
 } // namespace
 
-bool CVYRController::updateFirmware(const std::uint8_t* inData, std::uint32_t inSize, DTAProgressCallback inProgress,
-                                    void* inContext) {
+bool CVYRController::updateFirmware(const std::uint8_t* inData, std::uint32_t inSize,
+                                    DTAProgressCallback inProgress, void* inContext) {
     CDTAMIDIManager* const manager = CDTAMIDIManager::instance();
     CFirmwareSchedule schedule;
     {
@@ -66,7 +66,8 @@ bool CVYRController::updateFirmware(const std::uint8_t* inData, std::uint32_t in
     for (std::size_t i = 0; i < count; ++i) {
         const int progress = CFirmwareSchedule::progressBefore(i, count);
         waitUntil(start, schedule.timeOf(i));
-        if (manager->sendLongMessage(schedule.bytesOf(i), static_cast<std::int32_t>(schedule.lengthOf(i))) != noErr) {
+        if (manager->sendLongMessage(schedule.bytesOf(i),
+                                     static_cast<std::int32_t>(schedule.lengthOf(i))) != noErr) {
             return false;
         }
         if (inProgress != nullptr && progress != lastProgress) {

@@ -33,7 +33,8 @@ bool fail(std::string* outError, const char* inWhat) {
 
 } // namespace
 
-bool WriteFileAtomically(const std::string& inPath, const void* inData, std::size_t inSize, std::string* outError) {
+bool WriteFileAtomically(const std::string& inPath, const void* inData, std::size_t inSize,
+                         std::string* outError) {
     std::string temporary = inPath + ".XXXXXX";
     const int fd = ::mkstemp(temporary.data());
     if (fd < 0) {

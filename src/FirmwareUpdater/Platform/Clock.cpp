@@ -6,7 +6,8 @@
 AbsoluteTime UpTime() {
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<AbsoluteTime>(now.tv_sec) * 1'000'000'000u + static_cast<AbsoluteTime>(now.tv_nsec);
+    return static_cast<AbsoluteTime>(now.tv_sec) * 1'000'000'000u +
+           static_cast<AbsoluteTime>(now.tv_nsec);
 }
 
 Nanoseconds AbsoluteToNanoseconds(AbsoluteTime inTime) {

@@ -71,7 +71,8 @@ CFStringRef newString(std::string inText) {
 
 } // namespace
 
-CFStringRef CFStringCreateWithCString(CFAllocatorRef, const char* inText, CFStringEncoding inEncoding) {
+CFStringRef CFStringCreateWithCString(CFAllocatorRef, const char* inText,
+                                      CFStringEncoding inEncoding) {
     if (inText == nullptr || inEncoding != kCFStringEncodingUTF8) {
         return nullptr;
     }

@@ -70,7 +70,8 @@ MIDIPacket* MIDIPacketListInit(MIDIPacketList* ioList);
 /// or null, leaving the list as it was, when the packet does not fit in inListSize bytes,
 /// when inDataSize is above 65535, or when inCurrent is null or outside the list.
 MIDIPacket* MIDIPacketListAdd(MIDIPacketList* ioList, ByteCount inListSize, MIDIPacket* inCurrent,
-                              MIDITimeStamp inTime, ByteCount inDataSize, const std::uint8_t* inData);
+                              MIDITimeStamp inTime, ByteCount inDataSize,
+                              const std::uint8_t* inData);
 
 OSStatus MIDIClientCreate(CFStringRef inName, MIDINotifyProc inNotifyProc, void* inNotifyRefCon,
                           MIDIClientRef* outClient);
@@ -87,8 +88,8 @@ MIDIEndpointRef MIDIGetDestination(ItemCount inIndex);
 OSStatus MIDIObjectGetStringProperty(MIDIObjectRef inObject, CFStringRef inPropertyID,
                                      CFStringRef* outString);
 
-OSStatus MIDIInputPortCreate(MIDIClientRef inClient, CFStringRef inPortName, MIDIReadProc inReadProc,
-                             void* inRefCon, MIDIPortRef* outPort);
+OSStatus MIDIInputPortCreate(MIDIClientRef inClient, CFStringRef inPortName,
+                             MIDIReadProc inReadProc, void* inRefCon, MIDIPortRef* outPort);
 OSStatus MIDIOutputPortCreate(MIDIClientRef inClient, CFStringRef inPortName, MIDIPortRef* outPort);
 /// Disposes of a port. No read procedure of the port runs after it returns, unless it is
 /// called from that read procedure itself.

@@ -21,7 +21,7 @@ Clock::duration toDuration(EventTimerInterval inSeconds) {
 }
 
 class CMainLoop {
-public:
+  public:
     OSStatus install(EventTimerInterval inFireDelay, EventTimerInterval inInterval,
                      EventLoopTimerUPP inProc, void* inUserData, EventLoopTimerRef* outTimer) {
         if (inProc == nullptr || outTimer == nullptr || inFireDelay < 0 || inInterval < 0) {
@@ -29,7 +29,8 @@ public:
         }
         const std::lock_guard<std::mutex> lock(mMutex);
         const std::uintptr_t id = mNextId++;
-        mTimers[id] = {Clock::now() + toDuration(inFireDelay), toDuration(inInterval), inProc, inUserData};
+        mTimers[id] = {Clock::now() + toDuration(inFireDelay), toDuration(inInterval), inProc,
+                       inUserData};
         *outTimer = reinterpret_cast<EventLoopTimerRef>(id);
         mChanged.notify_all();
         return noErr;
@@ -42,7 +43,8 @@ public:
 
     OSStatus run(EventTimerInterval inTimeout) {
         const bool forever = inTimeout < 0;
-        const Clock::time_point deadline = forever ? Clock::time_point::max() : Clock::now() + toDuration(inTimeout);
+        const Clock::time_point deadline =
+            forever ? Clock::time_point::max() : Clock::now() + toDuration(inTimeout);
         std::unique_lock<std::mutex> lock(mMutex);
         for (;;) {
             if (mQuitRequested) {
@@ -77,7 +79,7 @@ public:
         return std::max(0.0, std::chrono::duration<double>(next - Clock::now()).count());
     }
 
-private:
+  private:
     Clock::time_point nextDue() const {
         Clock::time_point next = Clock::time_point::max();
         for (const auto& [id, timer] : mTimers) {
@@ -91,7 +93,8 @@ private:
         const Clock::time_point now = Clock::now();
         auto due = mTimers.end();
         for (auto timer = mTimers.begin(); timer != mTimers.end(); ++timer) {
-            if (timer->second.due <= now && (due == mTimers.end() || timer->second.due < due->second.due)) {
+            if (timer->second.due <= now &&
+                (due == mTimers.end() || timer->second.due < due->second.due)) {
                 due = timer;
             }
         }
@@ -129,8 +132,9 @@ EventLoopRef GetMainEventLoop() {
     return reinterpret_cast<EventLoopRef>(&mainLoop());
 }
 
-OSStatus InstallEventLoopTimer(EventLoopRef inLoop, EventTimerInterval inFireDelay, EventTimerInterval inInterval,
-                               EventLoopTimerUPP inProc, void* inUserData, EventLoopTimerRef* outTimer) {
+OSStatus InstallEventLoopTimer(EventLoopRef inLoop, EventTimerInterval inFireDelay,
+                               EventTimerInterval inInterval, EventLoopTimerUPP inProc,
+                               void* inUserData, EventLoopTimerRef* outTimer) {
     if (inLoop != GetMainEventLoop()) {
         return paramErr;
     }

@@ -29,7 +29,8 @@ MIDIPacket* MIDIPacketListInit(MIDIPacketList* ioList) {
 }
 
 MIDIPacket* MIDIPacketListAdd(MIDIPacketList* ioList, ByteCount inListSize, MIDIPacket* inCurrent,
-                              MIDITimeStamp inTime, ByteCount inDataSize, const std::uint8_t* inData) {
+                              MIDITimeStamp inTime, ByteCount inDataSize,
+                              const std::uint8_t* inData) {
     if (inCurrent == nullptr || inDataSize > 0xFFFF) {
         return nullptr;
     }
@@ -37,7 +38,8 @@ MIDIPacket* MIDIPacketListAdd(MIDIPacketList* ioList, ByteCount inListSize, MIDI
     const std::uintptr_t listEnd = listStart + inListSize;
     const auto current = reinterpret_cast<std::uintptr_t>(inCurrent);
     // The current packet must be the first of an empty list or a packet inside the list.
-    if (current < reinterpret_cast<std::uintptr_t>(ioList->packet) || current + kPacketHeader > listEnd) {
+    if (current < reinterpret_cast<std::uintptr_t>(ioList->packet) ||
+        current + kPacketHeader > listEnd) {
         return nullptr;
     }
     MIDIPacket* packet = ioList->numPackets == 0 ? ioList->packet : MIDIPacketNext(inCurrent);

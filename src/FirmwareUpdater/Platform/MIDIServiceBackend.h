@@ -7,7 +7,7 @@
 #include <memory>
 
 class CMIDIServiceBackend {
-public:
+  public:
     virtual ~CMIDIServiceBackend() = default;
 
     /// True while a client of this backend exists.
@@ -22,13 +22,17 @@ public:
     virtual MIDIEndpointRef destination(ItemCount inIndex) = 0;
     virtual OSStatus objectGetStringProperty(MIDIObjectRef inObject, CFStringRef inPropertyID,
                                              CFStringRef* outString) = 0;
-    virtual OSStatus inputPortCreate(MIDIClientRef inClient, CFStringRef inName, MIDIReadProc inReadProc,
-                                     void* inRefCon, MIDIPortRef* outPort) = 0;
-    virtual OSStatus outputPortCreate(MIDIClientRef inClient, CFStringRef inName, MIDIPortRef* outPort) = 0;
+    virtual OSStatus inputPortCreate(MIDIClientRef inClient, CFStringRef inName,
+                                     MIDIReadProc inReadProc, void* inRefCon,
+                                     MIDIPortRef* outPort) = 0;
+    virtual OSStatus outputPortCreate(MIDIClientRef inClient, CFStringRef inName,
+                                      MIDIPortRef* outPort) = 0;
     virtual OSStatus portDispose(MIDIPortRef inPort) = 0;
-    virtual OSStatus portConnectSource(MIDIPortRef inPort, MIDIEndpointRef inSource, void* inConnRefCon) = 0;
+    virtual OSStatus portConnectSource(MIDIPortRef inPort, MIDIEndpointRef inSource,
+                                       void* inConnRefCon) = 0;
     virtual OSStatus portDisconnectSource(MIDIPortRef inPort, MIDIEndpointRef inSource) = 0;
-    virtual OSStatus send(MIDIPortRef inPort, MIDIEndpointRef inDestination, const MIDIPacketList* inList) = 0;
+    virtual OSStatus send(MIDIPortRef inPort, MIDIEndpointRef inDestination,
+                          const MIDIPacketList* inList) = 0;
     virtual OSStatus flushOutput(MIDIEndpointRef inDestination) = 0;
 };
 

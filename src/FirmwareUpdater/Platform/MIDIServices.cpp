@@ -68,14 +68,15 @@ OSStatus MIDIObjectGetStringProperty(MIDIObjectRef inObject, CFStringRef inPrope
                    : kMIDIObjectNotFound;
 }
 
-OSStatus MIDIInputPortCreate(MIDIClientRef inClient, CFStringRef inPortName, MIDIReadProc inReadProc,
-                             void* inRefCon, MIDIPortRef* outPort) {
+OSStatus MIDIInputPortCreate(MIDIClientRef inClient, CFStringRef inPortName,
+                             MIDIReadProc inReadProc, void* inRefCon, MIDIPortRef* outPort) {
     const auto service = backend();
     return service ? service->inputPortCreate(inClient, inPortName, inReadProc, inRefCon, outPort)
                    : kMIDIInvalidClient;
 }
 
-OSStatus MIDIOutputPortCreate(MIDIClientRef inClient, CFStringRef inPortName, MIDIPortRef* outPort) {
+OSStatus MIDIOutputPortCreate(MIDIClientRef inClient, CFStringRef inPortName,
+                              MIDIPortRef* outPort) {
     const auto service = backend();
     return service ? service->outputPortCreate(inClient, inPortName, outPort) : kMIDIInvalidClient;
 }

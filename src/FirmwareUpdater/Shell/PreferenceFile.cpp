@@ -80,7 +80,9 @@ bool CPreferenceFile::load(std::int32_t& outStatus) const {
 
 bool CPreferenceFile::save(std::int32_t inStatus) const {
     const PlistPtr root(plist_new_dict());
-    plist_dict_set_item(root.get(), kStatusKey, plist_new_uint(static_cast<std::uint64_t>(static_cast<std::int64_t>(inStatus))));
+    plist_dict_set_item(
+        root.get(), kStatusKey,
+        plist_new_uint(static_cast<std::uint64_t>(static_cast<std::int64_t>(inStatus))));
     char* xml = nullptr;
     std::uint32_t length = 0;
     plist_to_xml(root.get(), &xml, &length);

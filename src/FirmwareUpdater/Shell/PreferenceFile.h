@@ -7,7 +7,7 @@
 #include <string>
 
 class CPreferenceFile {
-public:
+  public:
     explicit CPreferenceFile(std::string inPath) : mPath(std::move(inPath)) {}
 
     /// $XDG_CONFIG_HOME/<inIdentifier>.plist, or ~/.config/<inIdentifier>.plist.
@@ -22,6 +22,6 @@ public:
 
     const std::string& path() const { return mPath; }
 
-private:
+  private:
     std::string mPath;
 };

@@ -4,7 +4,7 @@
 #include "UserInterface.h"
 
 class ProgressViewController {
-public:
+  public:
     /// A bar at 0 of 100 on inDisplay; inUI shows the completion notice.
     ProgressViewController(CUserInterface& inUI, CProgressDisplay& inDisplay);
 
@@ -18,7 +18,7 @@ public:
     int currentValue() const { return mCurrentValue; }
     int maxValue() const { return mMaxValue; }
 
-private:
+  private:
     CUserInterface& mUI;
     CProgressDisplay& mDisplay;
     int mCurrentValue = 0;

@@ -13,7 +13,8 @@ std::string findResource(const std::string& inName, const std::string& inType) {
     std::error_code error;
     const fs::path program = fs::read_symlink("/proc/self/exe", error);
     // bin/ and share/ are siblings both in the build tree and under the install prefix.
-    const fs::path candidates[] = {program.parent_path().parent_path() / "share" / "vyr-updater" / file,
+    const fs::path candidates[] = {program.parent_path().parent_path() / "share" / "vyr-updater" /
+                                       file,
                                    fs::path(VYR_DATA_DIR) / file};
     for (const fs::path& candidate : candidates) {
         if (!error && fs::is_regular_file(candidate, error)) {

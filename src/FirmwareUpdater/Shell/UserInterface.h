@@ -23,7 +23,7 @@ struct SAlert {
 
 /// The view the workflow places in the main window during the transfer.
 class CProgressDisplay {
-public:
+  public:
     virtual ~CProgressDisplay() = default;
     virtual void setMessage(const std::string& inText) = 0;
     virtual void setProgress(int inCurrent, int inMaximum) = 0;
@@ -32,7 +32,7 @@ public:
 };
 
 class CUserInterface {
-public:
+  public:
     virtual ~CUserInterface() = default;
 
     /// Shows inAlert and waits until one of its buttons ends it (kAlertFirstButtonReturn,
@@ -47,7 +47,8 @@ public:
     /// Places the progress view in the main window and brings the window to the front.
     virtual CProgressDisplay& showProgressView() = 0;
     /// The bytes of a named resource, or nothing when it cannot be found or read.
-    virtual std::optional<std::vector<std::uint8_t>> resource(const std::string& inName, const std::string& inType) = 0;
+    virtual std::optional<std::vector<std::uint8_t>> resource(const std::string& inName,
+                                                              const std::string& inType) = 0;
     /// One line for the system log.
     virtual void log(const std::string& inLine) = 0;
 };

@@ -25,7 +25,8 @@ VYRAppDelegate::~VYRAppDelegate() {
     stopPoll();
 }
 
-SAlert VYRAppDelegate::createAlertWithMessage(const char* inKey, const char* inButton1, const char* inButton2) {
+SAlert VYRAppDelegate::createAlertWithMessage(const char* inKey, const char* inButton1,
+                                              const char* inButton2) {
     SAlert alert{inKey, _(inKey), {inButton1}, false};
     if (inButton2 != nullptr) {
         alert.buttons.emplace_back(inButton2);
@@ -129,7 +130,8 @@ bool VYRAppDelegate::checkHeartbeat() {
 }
 
 bool VYRAppDelegate::waitForUpdateMode() {
-    const SAlert prompt = createAlertWithMessage("Please change VYR to update mode.", "OK", "Cancel");
+    const SAlert prompt =
+        createAlertWithMessage("Please change VYR to update mode.", "OK", "Cancel");
     for (;;) {
         if (mUI.runModal(prompt) == kAlertSecondButtonReturn) {
             return false;
@@ -148,13 +150,14 @@ bool VYRAppDelegate::waitForUpdateMode() {
 }
 
 bool VYRAppDelegate::runUpdate() {
-    const std::vector<std::uint8_t> image = mUI.resource("VYR_Firm_ver200main", "bin").value_or(std::vector<std::uint8_t>{});
+    const std::vector<std::uint8_t> image =
+        mUI.resource("VYR_Firm_ver200main", "bin").value_or(std::vector<std::uint8_t>{});
     mProgress = std::make_unique<ProgressViewController>(mUI, mUI.showProgressView());
     mProgress->awakeFromNib();
     static const std::uint8_t kNoImage = 0;
     if (!CVYRController::instance()->updateFirmware(image.empty() ? &kNoImage : image.data(),
-                                                    static_cast<std::uint32_t>(image.size()), updateProgress,
-                                                    mProgress.get())) {
+                                                    static_cast<std::uint32_t>(image.size()),
+                                                    updateProgress, mProgress.get())) {
         return false;
     }
     mProgress->showCompleteAlert();
@@ -163,7 +166,8 @@ bool VYRAppDelegate::runUpdate() {
 
 bool VYRAppDelegate::pollSleep(double inSeconds) {
     std::unique_lock<std::mutex> lock(mPollMutex);
-    return !mPollWake.wait_for(lock, std::chrono::duration<double>(inSeconds), [this] { return mPollStopped; });
+    return !mPollWake.wait_for(lock, std::chrono::duration<double>(inSeconds),
+                               [this] { return mPollStopped; });
 }
 
 void VYRAppDelegate::stopPoll() {
@@ -180,10 +184,17 @@ void VYRAppDelegate::stopPoll() {
 int displayToolError(CUserInterface& inUI, std::int32_t inCode) {
     const char* key = "Unexpected error.";
     switch (inCode) {
-    case kErrorNotConnected: key = "Please check that VYR is connected."; break;
-    case kErrorCommunication: key = "Communication error."; break;
-    case kErrorNotInUpdateMode: key = "Please check that VYR is connected in update mode."; break;
-    default: break;
+    case kErrorNotConnected:
+        key = "Please check that VYR is connected.";
+        break;
+    case kErrorCommunication:
+        key = "Communication error.";
+        break;
+    case kErrorNotInUpdateMode:
+        key = "Please check that VYR is connected in update mode.";
+        break;
+    default:
+        break;
     }
     return inUI.showError(_(key), inCode);
 }

@@ -29,7 +29,7 @@ inline constexpr std::int32_t kStatusTransferBegun = 1;
 inline constexpr std::int32_t kStatusTransferCompleted = 2;
 
 class VYRAppDelegate {
-public:
+  public:
     VYRAppDelegate(CUserInterface& inUI, const CPreferenceFile& inPreferences);
     /// Stops the background poll if it still runs.
     ~VYRAppDelegate();
@@ -58,13 +58,14 @@ public:
     bool runUpdate();
 
     /// An alert with a localised message (inKey is its English text) and one or two buttons.
-    static SAlert createAlertWithMessage(const char* inKey, const char* inButton1, const char* inButton2 = nullptr);
+    static SAlert createAlertWithMessage(const char* inKey, const char* inButton1,
+                                         const char* inButton2 = nullptr);
 
     std::int32_t mStatus() const { return mStatusValue; }
     ELaunchOutcome outcome() const { return mOutcome; }
     ProgressViewController* mViewController() const { return mProgress.get(); }
 
-private:
+  private:
     /// Sets the status, writing it at once when a transfer begins or completes, so a crash
     /// or a kill during the transfer still leaves "transfer begun" on disk.
     void setStatus(std::int32_t inStatus);

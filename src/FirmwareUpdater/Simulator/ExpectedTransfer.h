@@ -9,4 +9,5 @@
 
 /// The image's SysEx messages in send order with their times; nothing when the playback
 /// would refuse the image.
-std::optional<std::vector<SExpectedMessage>> expectedTransfer(const std::vector<std::uint8_t>& inImage);
+std::optional<std::vector<SExpectedMessage>>
+expectedTransfer(const std::vector<std::uint8_t>& inImage);

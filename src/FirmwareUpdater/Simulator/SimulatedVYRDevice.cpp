@@ -6,10 +6,9 @@ CSimulatedVYRDevice::CSimulatedVYRDevice(std::shared_ptr<CVirtualMIDIService> in
                                          SSimulatedDeviceOptions inOptions)
     : mService(std::move(inService)), mOptions(std::move(inOptions)),
       mSource(mService->addSource(mOptions.model, mOptions.name)),
-      mDestination(mService->addDestination(mOptions.model, mOptions.name,
-                                             [this](const MIDIPacketList& inList, MIDITimeStamp inTime) {
-                                                 receive(inList, inTime);
-                                             })),
+      mDestination(mService->addDestination(
+          mOptions.model, mOptions.name,
+          [this](const MIDIPacketList& inList, MIDITimeStamp inTime) { receive(inList, inTime); })),
       mHeartbeat([this] { sendHeartbeats(); }) {}
 
 CSimulatedVYRDevice::~CSimulatedVYRDevice() {
@@ -64,7 +63,8 @@ void CSimulatedVYRDevice::receive(const MIDIPacketList& inList, MIDITimeStamp in
             throw std::runtime_error("simulated MIDI service failure");
         }
         mReceived.push_back(std::move(message));
-        vanish = mOptions.vanishAfterMessage != 0 && mReceived.size() == mOptions.vanishAfterMessage;
+        vanish =
+            mOptions.vanishAfterMessage != 0 && mReceived.size() == mOptions.vanishAfterMessage;
     }
     if (vanish) {
         unplug();
@@ -72,9 +72,11 @@ void CSimulatedVYRDevice::receive(const MIDIPacketList& inList, MIDITimeStamp in
 }
 
 void CSimulatedVYRDevice::sendHeartbeats() {
-    const std::vector<std::uint8_t> heartbeat = {0xF0, 0x43, 0x7D, 0x60, 0x44, 0x54, 0x41, mOptions.statusByte, 0xF7};
+    const std::vector<std::uint8_t> heartbeat = {
+        0xF0, 0x43, 0x7D, 0x60, 0x44, 0x54, 0x41, mOptions.statusByte, 0xF7};
     // What a busy MIDI line carries besides: a note, a clock tick, a cut-off SysEx.
-    const std::vector<std::uint8_t> junk = {0x90, 0x3C, 0x40, 0xF8, 0xF0, 0x43, 0x10, 0xFE, 0x3C, 0x00};
+    const std::vector<std::uint8_t> junk = {0x90, 0x3C, 0x40, 0xF8, 0xF0,
+                                            0x43, 0x10, 0xFE, 0x3C, 0x00};
     std::unique_lock<std::mutex> lock(mMutex);
     while (!mStopping) {
         // Injected under the lock, so no heartbeat leaves after switchToUpdateMode returns.

@@ -21,17 +21,18 @@ struct SSimulatedDeviceOptions {
     std::string name = "VYR10 Port 1";
     std::chrono::milliseconds heartbeatPeriod{200};
     std::uint8_t statusByte = 0x30;
-    bool heartbeatInUpdateMode = false; // keeps sending heartbeats after the switch
-    bool junkBetweenHeartbeats = false; // channel, real-time and stray SysEx bytes between them
+    bool heartbeatInUpdateMode = false;   // keeps sending heartbeats after the switch
+    bool junkBetweenHeartbeats = false;   // channel, real-time and stray SysEx bytes between them
     std::uint32_t vanishAfterMessage = 0; // k > 0: unplugged right after the k-th message
     std::uint32_t refuseSendsFrom = 0;    // k > 0: the k-th send in update mode and all later fail
-    std::uint32_t serviceFaultAt = 0;     // k > 0: the k-th send throws, as a broken MIDI service might
+    std::uint32_t serviceFaultAt = 0; // k > 0: the k-th send throws, as a broken MIDI service might
 };
 
 class CSimulatedVYRDevice {
-public:
+  public:
     /// Plugs the device in (its endpoints appear) in normal mode.
-    CSimulatedVYRDevice(std::shared_ptr<CVirtualMIDIService> inService, SSimulatedDeviceOptions inOptions = {});
+    CSimulatedVYRDevice(std::shared_ptr<CVirtualMIDIService> inService,
+                        SSimulatedDeviceOptions inOptions = {});
     /// Unplugs it.
     ~CSimulatedVYRDevice();
 
@@ -47,9 +48,11 @@ public:
 
     /// The messages received in update mode, one per packet list sent, in arrival order.
     std::vector<SReceivedMessage> received() const;
-    STransferReport report(const std::vector<SExpectedMessage>& inExpected) const { return compareTransfer(inExpected, received()); }
+    STransferReport report(const std::vector<SExpectedMessage>& inExpected) const {
+        return compareTransfer(inExpected, received());
+    }
 
-private:
+  private:
     void receive(const MIDIPacketList& inList, MIDITimeStamp inHostTime);
     void sendHeartbeats();
     void unplug();

@@ -8,7 +8,8 @@ namespace {
 
 // Nearest rank: the smallest value with at least inShare of all values at or below it.
 double percentile(const std::vector<double>& inSorted, double inShare) {
-    const auto rank = static_cast<std::size_t>(std::ceil(inShare * static_cast<double>(inSorted.size())));
+    const auto rank =
+        static_cast<std::size_t>(std::ceil(inShare * static_cast<double>(inSorted.size())));
     return inSorted[std::max<std::size_t>(rank, 1) - 1];
 }
 
@@ -23,7 +24,8 @@ STransferReport compareTransfer(const std::vector<SExpectedMessage>& inExpected,
     for (std::size_t i = 0; i < common && report.firstDifference.empty(); ++i) {
         if (inExpected[i].bytes != inReceived[i].bytes) {
             report.firstDifference = "message " + std::to_string(i) + " differs (" +
-                                     std::to_string(inReceived[i].bytes.size()) + " bytes received, " +
+                                     std::to_string(inReceived[i].bytes.size()) +
+                                     " bytes received, " +
                                      std::to_string(inExpected[i].bytes.size()) + " expected)";
         }
     }
@@ -37,7 +39,8 @@ STransferReport compareTransfer(const std::vector<SExpectedMessage>& inExpected,
     }
     std::vector<double> lateness;
     for (std::size_t i = 0; i < common; ++i) {
-        const double arrivedMs = static_cast<double>(inReceived[i].hostTimeNs - inReceived[0].hostTimeNs) / 1e6;
+        const double arrivedMs =
+            static_cast<double>(inReceived[i].hostTimeNs - inReceived[0].hostTimeNs) / 1e6;
         const double scheduledMs = static_cast<double>(inExpected[i].timeMs) - inExpected[0].timeMs;
         lateness.push_back(arrivedMs - scheduledMs);
         if (lateness.back() < -1.0) {
@@ -55,15 +58,17 @@ STransferReport compareTransfer(const std::vector<SExpectedMessage>& inExpected,
 std::string describeTransfer(const STransferReport& inReport) {
     char line[256];
     std::string text;
-    std::snprintf(line, sizeof line, "messages received: %zu of %zu\n", inReport.received, inReport.expected);
+    std::snprintf(line, sizeof line, "messages received: %zu of %zu\n", inReport.received,
+                  inReport.expected);
     text += line;
     text += inReport.identical ? "identical to the image: yes\n"
                                : "identical to the image: no (" + inReport.firstDifference + ")\n";
     if (inReport.received > 0 && inReport.expected > 0) {
-        std::snprintf(line, sizeof line,
-                      "lateness (ms): min %.3f, median %.3f, p99 %.3f, max %.3f; more than 1 ms early: %zu\n",
-                      inReport.lateMinMs, inReport.lateMedianMs, inReport.lateP99Ms, inReport.lateMaxMs,
-                      inReport.earlyCount);
+        std::snprintf(
+            line, sizeof line,
+            "lateness (ms): min %.3f, median %.3f, p99 %.3f, max %.3f; more than 1 ms early: %zu\n",
+            inReport.lateMinMs, inReport.lateMedianMs, inReport.lateP99Ms, inReport.lateMaxMs,
+            inReport.earlyCount);
         text += line;
     }
     return text;

@@ -7,8 +7,7 @@ namespace {
 constexpr std::uint32_t kFramingSize = 8;
 }
 
-bool CChunk::setData(const std::uint8_t* inBuff, std::uint32_t inSize,
-                     std::uint32_t& outConsumed) {
+bool CChunk::setData(const std::uint8_t* inBuff, std::uint32_t inSize, std::uint32_t& outConsumed) {
     outConsumed = 0;
     mReadFailure = {};
     std::uint32_t bodySize = 0;

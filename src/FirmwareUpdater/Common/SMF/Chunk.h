@@ -8,7 +8,7 @@
 #include <cstdint>
 
 class CChunk {
-public:
+  public:
     /// inChunkId: the id as a big-endian 32-bit value ("MTrk" is 0x4D54726B); 0 accepts
     /// whatever id is read and takes it on.
     explicit CChunk(std::uint32_t inChunkId) : mChunkId(inChunkId) {}
@@ -45,11 +45,11 @@ public:
     /// Why the last read failed; offset counts from the chunk's first byte.
     const SSMFReadFailure& getReadFailure() const { return mReadFailure; }
 
-protected:
+  protected:
     /// Records why a read failed, for people; returns false so readers can return it.
     bool refuse(ESMFReadFailure inReason, std::uint32_t inOffset);
 
-private:
+  private:
     std::uint32_t mChunkId;
     SSMFReadFailure mReadFailure;
 };

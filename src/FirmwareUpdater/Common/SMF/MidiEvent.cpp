@@ -20,10 +20,14 @@ void CMidiEvent::setDataType(std::uint8_t inType) {
 
 std::uint8_t CMidiEvent::getDataType() const {
     switch (mEventType) {
-    case kEventTypeShort: return mPayload.mShort.getType();
-    case kEventTypeSysEx: return mPayload.mSysEx.getType();
-    case kEventTypeMeta: return mPayload.mMeta.getType();
-    default: return 0;
+    case kEventTypeShort:
+        return mPayload.mShort.getType();
+    case kEventTypeSysEx:
+        return mPayload.mSysEx.getType();
+    case kEventTypeMeta:
+        return mPayload.mMeta.getType();
+    default:
+        return 0;
     }
 }
 

@@ -15,7 +15,7 @@
 #include <memory>
 
 class CMidiEvent {
-public:
+  public:
     static constexpr std::uint32_t kEventTypeNone = 0;
     static constexpr std::uint32_t kEventTypeShort = 1;
     static constexpr std::uint32_t kEventTypeSysEx = 2;
@@ -49,9 +49,15 @@ public:
     void setType(std::uint8_t inType) { mEventType = inType; }
 
     /// The payload in the form of the kind code, or null for another kind.
-    CMidiShortEvent* getShortData() { return mEventType == kEventTypeShort ? &mPayload.mShort : nullptr; }
-    CMidiMetaEvent* getMetaData() { return mEventType == kEventTypeMeta ? &mPayload.mMeta : nullptr; }
-    CMidiSysExEvent* getSysExData() { return mEventType == kEventTypeSysEx ? &mPayload.mSysEx : nullptr; }
+    CMidiShortEvent* getShortData() {
+        return mEventType == kEventTypeShort ? &mPayload.mShort : nullptr;
+    }
+    CMidiMetaEvent* getMetaData() {
+        return mEventType == kEventTypeMeta ? &mPayload.mMeta : nullptr;
+    }
+    CMidiSysExEvent* getSysExData() {
+        return mEventType == kEventTypeSysEx ? &mPayload.mSysEx : nullptr;
+    }
     const CMidiShortEvent* getShortData() const {
         return mEventType == kEventTypeShort ? &mPayload.mShort : nullptr;
     }
@@ -67,7 +73,9 @@ public:
     /// The payload's type index; 0 for kind 0.
     std::uint8_t getDataType() const;
     /// The payload's data size; 0 for kind 0.
-    std::uint32_t getDataSize() const { return mEventType == kEventTypeNone ? 0 : payload().getDataSize(); }
+    std::uint32_t getDataSize() const {
+        return mEventType == kEventTypeNone ? 0 : payload().getDataSize();
+    }
     /// Replaces the data with a copy of inSize bytes; inParam must not be null.
     void setDataParam(const std::uint8_t* inParam, std::uint32_t inSize) {
         payload().setParam(inParam, inSize);
@@ -81,7 +89,7 @@ public:
     CMidiPayload& payload() { return mPayload.mShort; }
     const CMidiPayload& payload() const { return mPayload.mShort; }
 
-private:
+  private:
     static void* operator new(std::size_t inSize, std::uint32_t inDataSize) {
         return ::operator new(inSize + inDataSize);
     }
@@ -96,7 +104,7 @@ private:
         CMidiSysExEvent mSysEx;
     } mPayload;
 
-public:
+  public:
     std::uint32_t mEventType = kEventTypeNone;
     std::uint32_t mTick = 0;
 };

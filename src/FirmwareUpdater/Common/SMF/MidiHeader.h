@@ -4,7 +4,7 @@
 #include "Chunk.h"
 
 class CMidiHeader : public CChunk {
-public:
+  public:
     static constexpr std::uint32_t kChunkId = 0x4D546864; // "MThd"
     static constexpr std::uint32_t kBodySize = 6;
 

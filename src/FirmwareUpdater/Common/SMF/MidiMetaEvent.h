@@ -5,7 +5,7 @@
 #include "MidiPayload.h"
 
 class CMidiMetaEvent : public CMidiPayload {
-public:
+  public:
     /// One past the last type index: a type byte that is not in sMsgType.
     static constexpr std::uint8_t kTypeMax = 15;
     static constexpr std::uint8_t sMsgType[kTypeMax] = {

@@ -6,7 +6,7 @@
 #include <cstdint>
 
 class CMidiPayload {
-public:
+  public:
     /// Replaces the data with a copy of inSize bytes (an array is allocated also for 0).
     /// inParam must not be null.
     void setParam(const std::uint8_t* inParam, std::uint32_t inSize);
@@ -24,11 +24,11 @@ public:
     /// Bytes of the variable-length quantity that encodes the data size (1 for 0).
     std::uint32_t getSizeBytes() const;
 
-protected:
+  protected:
     /// True if the data holds at least inCount bytes and begins with inPrefix.
     bool dataBeginsWith(const std::uint8_t* inPrefix, std::uint32_t inCount) const;
 
-private:
+  private:
     friend class CMidiEvent;
 
     /// Releases the data and allocates inSize bytes in its place, left for the caller to fill.

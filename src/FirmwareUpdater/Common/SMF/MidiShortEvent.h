@@ -5,7 +5,7 @@
 #include "MidiPayload.h"
 
 class CMidiShortEvent : public CMidiPayload {
-public:
+  public:
     struct SMsgInfo {
         std::uint8_t status;    // high nibble, channel 0
         std::uint8_t dataBytes; // data bytes after the status

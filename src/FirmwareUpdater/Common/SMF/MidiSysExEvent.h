@@ -4,8 +4,8 @@
 #include "MidiPayload.h"
 
 class CMidiSysExEvent : public CMidiPayload {
-public:
-    static constexpr std::uint8_t kTypeComplete = 0; // data begins with 0xF0
+  public:
+    static constexpr std::uint8_t kTypeComplete = 0;  // data begins with 0xF0
     static constexpr std::uint8_t kTypeContinued = 1; // anything else, also no data
 
     std::uint8_t getType() const {

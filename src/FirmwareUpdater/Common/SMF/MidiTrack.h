@@ -9,7 +9,7 @@
 #include <vector>
 
 class CMidiTrack : public CChunk {
-public:
+  public:
     static constexpr std::uint32_t kChunkId = 0x4D54726B; // "MTrk"
     static constexpr std::uint8_t kEventHeaderSysEx1 = 0xF0;
     static constexpr std::uint8_t kEventHeaderSysEx2 = 0xF7;
@@ -80,7 +80,7 @@ public:
                                        const std::uint8_t* pBuff, std::uint32_t inSize,
                                        SSMFReadFailure* outFailure = nullptr);
 
-private:
+  private:
     /// Destroys every event of ioEvents with its data, then empties it.
     static void resetChunkData(EventList& ioEvents);
 

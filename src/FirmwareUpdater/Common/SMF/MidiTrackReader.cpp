@@ -127,9 +127,15 @@ std::uint32_t CMidiTrack::NewEventData(CMidiEvent** ppEvt, const std::uint8_t* p
     const std::uint32_t left = inSize - n;
     std::uint32_t count = kReadFailure;
     switch (*event) {
-    case kEventHeaderSysEx1: count = NewSysEx1Data(ppEvt, tick, event, left, outFailure); break;
-    case kEventHeaderSysEx2: count = NewSysEx2Data(ppEvt, tick, event, left, outFailure); break;
-    case kEventHeaderMeta: count = NewMetaEventData(ppEvt, tick, event, left, outFailure); break;
+    case kEventHeaderSysEx1:
+        count = NewSysEx1Data(ppEvt, tick, event, left, outFailure);
+        break;
+    case kEventHeaderSysEx2:
+        count = NewSysEx2Data(ppEvt, tick, event, left, outFailure);
+        break;
+    case kEventHeaderMeta:
+        count = NewMetaEventData(ppEvt, tick, event, left, outFailure);
+        break;
     default:
         count = NewShortEventData(ppEvt, tick, event, left, inRunningStatus, outFailure);
         break;

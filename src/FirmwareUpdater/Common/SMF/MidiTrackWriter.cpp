@@ -12,18 +12,18 @@ namespace {
 constexpr std::uint8_t kEndOfTrack[] = {0x00, CMidiTrack::kEventHeaderMeta, 0x2F, 0x00};
 
 class CSizeSink {
-public:
+  public:
     void putByte(std::uint8_t) { ++mCount; }
     void putVariableVal(std::uint32_t inValue) { mCount += SMFUtil::getVariableValSize(inValue); }
     void putBytes(const std::uint8_t*, std::uint32_t inCount) { mCount += inCount; }
     std::uint32_t count() const { return mCount; }
 
-private:
+  private:
     std::uint32_t mCount = 0;
 };
 
 class CWriteSink {
-public:
+  public:
     explicit CWriteSink(std::uint8_t* ioBuff) : mStart(ioBuff), mPosition(ioBuff) {}
     void putByte(std::uint8_t inByte) { *mPosition++ = inByte; }
     void putVariableVal(std::uint32_t inValue) {
@@ -39,7 +39,7 @@ public:
     }
     std::uint32_t count() const { return static_cast<std::uint32_t>(mPosition - mStart); }
 
-private:
+  private:
     std::uint8_t* mStart;
     std::uint8_t* mPosition;
 };
@@ -60,8 +60,7 @@ SSysExBody sysExBody(const CMidiPayload& inPayload) {
     return {bytes, size};
 }
 
-template <class TSink>
-void encodeEvents(const CMidiTrack::EventList& inEvents, TSink& ioSink) {
+template <class TSink> void encodeEvents(const CMidiTrack::EventList& inEvents, TSink& ioSink) {
     std::uint32_t previousTick = 0;
     for (const CMidiEvent* event : inEvents) {
         ioSink.putVariableVal(event->mTick - previousTick);

@@ -179,7 +179,8 @@ std::string CSMF::getSequenceName() const {
             if (meta != nullptr && meta->getType() == CMidiMetaEvent::kTypeSequenceName) {
                 const char* name = reinterpret_cast<const char*>(meta->getParam());
                 // The name ends at its first zero byte, if it has one.
-                return name == nullptr ? std::string() : std::string(name, strnlen(name, meta->getDataSize()));
+                return name == nullptr ? std::string()
+                                       : std::string(name, strnlen(name, meta->getDataSize()));
             }
         }
     }

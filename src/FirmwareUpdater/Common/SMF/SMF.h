@@ -11,7 +11,7 @@
 #include <vector>
 
 class CSMF {
-public:
+  public:
     /// What setTrackData returns for a track chunk that does not read.
     static constexpr std::uint32_t kReadFailure = 0xFFFFFFFF;
 
@@ -62,9 +62,10 @@ public:
     CMidiHeader mHeader;
     std::vector<CMidiTrack*> mTracks;
 
-private:
+  private:
     bool refuse(ESMFReadFailure inReason, std::uint32_t inOffset);
-    bool checkTrackTags(const std::uint8_t* inBuff, std::uint32_t inSize, std::uint16_t inNumTracks);
+    bool checkTrackTags(const std::uint8_t* inBuff, std::uint32_t inSize,
+                        std::uint16_t inNumTracks);
 
     SSMFReadFailure mReadFailure;
 };

@@ -37,7 +37,8 @@ std::uint32_t findOneByOne(const std::uint8_t* inBuff, std::uint32_t inFrom, std
 #if defined(__x86_64__)
 
 // Each candidate mask bit is one position whose first and last tag bytes match.
-std::uint32_t firstWholeTag(const std::uint8_t* inBuff, std::uint32_t inPosition, std::uint32_t inMask) {
+std::uint32_t firstWholeTag(const std::uint8_t* inBuff, std::uint32_t inPosition,
+                            std::uint32_t inMask) {
     while (inMask != 0) {
         const auto offset = static_cast<std::uint32_t>(__builtin_ctz(inMask));
         if (tagAt(inBuff, inPosition + offset)) {
@@ -48,8 +49,8 @@ std::uint32_t firstWholeTag(const std::uint8_t* inBuff, std::uint32_t inPosition
     return UINT32_MAX;
 }
 
-__attribute__((target("avx2"))) std::uint32_t findAvx2(const std::uint8_t* inBuff, std::uint32_t inFrom,
-                                                       std::uint32_t inLast) {
+__attribute__((target("avx2"))) std::uint32_t findAvx2(const std::uint8_t* inBuff,
+                                                       std::uint32_t inFrom, std::uint32_t inLast) {
     const __m256i first = _mm256_set1_epi8(kTag[0]);
     const __m256i last = _mm256_set1_epi8(kTag[3]);
     std::uint32_t p = inFrom;

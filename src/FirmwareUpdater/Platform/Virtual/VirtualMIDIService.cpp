@@ -17,7 +17,8 @@ std::vector<std::uint8_t> buildPacketList(const std::vector<std::vector<std::uin
     auto* list = reinterpret_cast<MIDIPacketList*>(storage.data());
     MIDIPacket* current = MIDIPacketListInit(list);
     for (const auto& packet : inPackets) {
-        current = MIDIPacketListAdd(list, storage.size(), current, inTime, packet.size(), packet.data());
+        current =
+            MIDIPacketListAdd(list, storage.size(), current, inTime, packet.size(), packet.data());
     }
     return storage;
 }
@@ -39,7 +40,8 @@ CVirtualMIDIService::~CVirtualMIDIService() {
     mThread.join();
 }
 
-MIDIEndpointRef CVirtualMIDIService::addSource(const std::string& inModel, const std::string& inName) {
+MIDIEndpointRef CVirtualMIDIService::addSource(const std::string& inModel,
+                                               const std::string& inName) {
     const std::lock_guard<std::mutex> lock(mMutex);
     const MIDIEndpointRef ref = newRef();
     SEndpoint& endpoint = mEndpoints[ref];
@@ -50,7 +52,8 @@ MIDIEndpointRef CVirtualMIDIService::addSource(const std::string& inModel, const
     return ref;
 }
 
-MIDIEndpointRef CVirtualMIDIService::addDestination(const std::string& inModel, const std::string& inName,
+MIDIEndpointRef CVirtualMIDIService::addDestination(const std::string& inModel,
+                                                    const std::string& inName,
                                                     Receiver inReceiver) {
     const std::lock_guard<std::mutex> lock(mMutex);
     const MIDIEndpointRef ref = newRef();
@@ -76,18 +79,21 @@ bool CVirtualMIDIService::removeEndpoint(MIDIEndpointRef inEndpoint) {
     }
     for (const auto& entry : mClients) {
         enqueue([this, clientRef = entry.first] {
-            static const MIDINotification kRemoved = {kMIDIMsgObjectRemoved, sizeof(MIDINotification)};
+            static const MIDINotification kRemoved = {kMIDIMsgObjectRemoved,
+                                                      sizeof(MIDINotification)};
             MIDINotifyProc proc = nullptr;
             void* refCon = nullptr;
-            callUnlessGone(clientRef, [&] { proc(&kRemoved, refCon); }, [&] {
-                const auto client = mClients.find(clientRef);
-                if (client == mClients.end() || client->second.notifyProc == nullptr) {
-                    return false;
-                }
-                proc = client->second.notifyProc;
-                refCon = client->second.refCon;
-                return true;
-            });
+            callUnlessGone(
+                clientRef, [&] { proc(&kRemoved, refCon); },
+                [&] {
+                    const auto client = mClients.find(clientRef);
+                    if (client == mClients.end() || client->second.notifyProc == nullptr) {
+                        return false;
+                    }
+                    proc = client->second.notifyProc;
+                    refCon = client->second.refCon;
+                    return true;
+                });
         });
     }
     return true;
@@ -98,8 +104,8 @@ void CVirtualMIDIService::setPropertyReadable(MIDIEndpointRef inEndpoint, EPrope
     const std::lock_guard<std::mutex> lock(mMutex);
     const auto found = mEndpoints.find(inEndpoint);
     if (found != mEndpoints.end()) {
-        (inProperty == EProperty::kModel ? found->second.modelReadable : found->second.nameReadable) =
-            inReadable;
+        (inProperty == EProperty::kModel ? found->second.modelReadable
+                                         : found->second.nameReadable) = inReadable;
     }
 }
 
@@ -108,10 +114,12 @@ bool CVirtualMIDIService::inject(MIDIEndpointRef inSource,
     const std::lock_guard<std::mutex> lock(mMutex);
     const auto found = mEndpoints.find(inSource);
     if (found == mEndpoints.end() || !found->second.isSource ||
-        std::any_of(inPackets.begin(), inPackets.end(), [](const auto& p) { return p.size() > 0xFFFF; })) {
+        std::any_of(inPackets.begin(), inPackets.end(),
+                    [](const auto& p) { return p.size() > 0xFFFF; })) {
         return false;
     }
-    auto list = std::make_shared<std::vector<std::uint8_t>>(buildPacketList(inPackets, AudioGetCurrentHostTime()));
+    auto list = std::make_shared<std::vector<std::uint8_t>>(
+        buildPacketList(inPackets, AudioGetCurrentHostTime()));
     // The bytes go to the ports connected now; a port connected later never sees them.
     std::vector<MIDIPortRef> ports;
     for (const auto& [ref, port] : mPorts) {
@@ -125,16 +133,18 @@ bool CVirtualMIDIService::inject(MIDIEndpointRef inSource,
             MIDIReadProc proc = nullptr;
             void* refCon = nullptr;
             void* connRefCon = nullptr;
-            callUnlessGone(portRef, [&] { proc(packets, refCon, connRefCon); }, [&] {
-                const auto port = mPorts.find(portRef);
-                if (port == mPorts.end() || port->second.sources.count(inSource) == 0) {
-                    return false; // disposed or disconnected since the list was queued
-                }
-                proc = port->second.readProc;
-                refCon = port->second.refCon;
-                connRefCon = port->second.sources.at(inSource);
-                return true;
-            });
+            callUnlessGone(
+                portRef, [&] { proc(packets, refCon, connRefCon); },
+                [&] {
+                    const auto port = mPorts.find(portRef);
+                    if (port == mPorts.end() || port->second.sources.count(inSource) == 0) {
+                        return false; // disposed or disconnected since the list was queued
+                    }
+                    proc = port->second.readProc;
+                    refCon = port->second.refCon;
+                    connRefCon = port->second.sources.at(inSource);
+                    return true;
+                });
         }
     });
     return true;
@@ -242,7 +252,8 @@ MIDIEndpointRef CVirtualMIDIService::destination(ItemCount inIndex) {
     return endpointAt(false, inIndex);
 }
 
-OSStatus CVirtualMIDIService::objectGetStringProperty(MIDIObjectRef inObject, CFStringRef inPropertyID,
+OSStatus CVirtualMIDIService::objectGetStringProperty(MIDIObjectRef inObject,
+                                                      CFStringRef inPropertyID,
                                                       CFStringRef* outString) {
     const std::lock_guard<std::mutex> lock(mMutex);
     if (const OSStatus fault = takeFault(EOperation::kObjectGetStringProperty)) {
@@ -262,13 +273,15 @@ OSStatus CVirtualMIDIService::objectGetStringProperty(MIDIObjectRef inObject, CF
     } else if (sameProperty(inPropertyID, kMIDIPropertyName) && endpoint.nameReadable) {
         text = &endpoint.name;
     }
-    *outString = text != nullptr ? CFStringCreateWithCString(nullptr, text->c_str(), kCFStringEncodingUTF8)
-                                 : nullptr;
+    *outString = text != nullptr
+                     ? CFStringCreateWithCString(nullptr, text->c_str(), kCFStringEncodingUTF8)
+                     : nullptr;
     return *outString != nullptr ? noErr : kMIDIUnknownProperty;
 }
 
-OSStatus CVirtualMIDIService::inputPortCreate(MIDIClientRef inClient, CFStringRef, MIDIReadProc inReadProc,
-                                              void* inRefCon, MIDIPortRef* outPort) {
+OSStatus CVirtualMIDIService::inputPortCreate(MIDIClientRef inClient, CFStringRef,
+                                              MIDIReadProc inReadProc, void* inRefCon,
+                                              MIDIPortRef* outPort) {
     const std::lock_guard<std::mutex> lock(mMutex);
     if (const OSStatus fault = takeFault(EOperation::kInputPortCreate)) {
         return fault;
@@ -284,7 +297,8 @@ OSStatus CVirtualMIDIService::inputPortCreate(MIDIClientRef inClient, CFStringRe
     return noErr;
 }
 
-OSStatus CVirtualMIDIService::outputPortCreate(MIDIClientRef inClient, CFStringRef, MIDIPortRef* outPort) {
+OSStatus CVirtualMIDIService::outputPortCreate(MIDIClientRef inClient, CFStringRef,
+                                               MIDIPortRef* outPort) {
     const std::lock_guard<std::mutex> lock(mMutex);
     if (const OSStatus fault = takeFault(EOperation::kOutputPortCreate)) {
         return fault;
@@ -405,7 +419,8 @@ MIDIEndpointRef CVirtualMIDIService::endpointAt(bool inSources, ItemCount inInde
     return inIndex < list.size() ? list[inIndex] : 0;
 }
 
-void CVirtualMIDIService::callUnlessGone(MIDIObjectRef inObject, const std::function<void()>& inCall,
+void CVirtualMIDIService::callUnlessGone(MIDIObjectRef inObject,
+                                         const std::function<void()>& inCall,
                                          const std::function<bool()>& inStillWanted) {
     {
         const std::lock_guard<std::mutex> lock(mMutex);
@@ -426,7 +441,8 @@ void CVirtualMIDIService::callUnlessGone(MIDIObjectRef inObject, const std::func
     mChanged.notify_all();
 }
 
-void CVirtualMIDIService::waitWhileCalling(std::unique_lock<std::mutex>& ioLock, MIDIObjectRef inObject) {
+void CVirtualMIDIService::waitWhileCalling(std::unique_lock<std::mutex>& ioLock,
+                                           MIDIObjectRef inObject) {
     if (std::this_thread::get_id() != mThread.get_id()) {
         mChanged.wait(ioLock, [&] { return mCalling != inObject; });
     }

@@ -25,7 +25,7 @@
 #include <vector>
 
 class CVirtualMIDIService final : public CMIDIServiceBackend {
-public:
+  public:
     /// Receives every packet list sent to a destination, with the host time of the send.
     using Receiver = std::function<void(const MIDIPacketList& inList, MIDITimeStamp inHostTime)>;
 
@@ -94,14 +94,17 @@ public:
                                      CFStringRef* outString) override;
     OSStatus inputPortCreate(MIDIClientRef inClient, CFStringRef inName, MIDIReadProc inReadProc,
                              void* inRefCon, MIDIPortRef* outPort) override;
-    OSStatus outputPortCreate(MIDIClientRef inClient, CFStringRef inName, MIDIPortRef* outPort) override;
+    OSStatus outputPortCreate(MIDIClientRef inClient, CFStringRef inName,
+                              MIDIPortRef* outPort) override;
     OSStatus portDispose(MIDIPortRef inPort) override;
-    OSStatus portConnectSource(MIDIPortRef inPort, MIDIEndpointRef inSource, void* inConnRefCon) override;
+    OSStatus portConnectSource(MIDIPortRef inPort, MIDIEndpointRef inSource,
+                               void* inConnRefCon) override;
     OSStatus portDisconnectSource(MIDIPortRef inPort, MIDIEndpointRef inSource) override;
-    OSStatus send(MIDIPortRef inPort, MIDIEndpointRef inDestination, const MIDIPacketList* inList) override;
+    OSStatus send(MIDIPortRef inPort, MIDIEndpointRef inDestination,
+                  const MIDIPacketList* inList) override;
     OSStatus flushOutput(MIDIEndpointRef inDestination) override;
 
-private:
+  private:
     struct SEndpoint {
         bool isSource = false;
         std::string model;

@@ -3,7 +3,7 @@
 #pragma once
 
 class CInterruptGuard {
-public:
+  public:
     /// The exit status after the second Ctrl-C (128 + SIGINT).
     static constexpr int kExitInterrupted = 130;
 

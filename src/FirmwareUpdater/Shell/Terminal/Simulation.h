@@ -10,15 +10,15 @@
 #include <memory>
 
 struct SSimulationOptions {
-    bool absent = false;        // no device plugged in
+    bool absent = false; // no device plugged in
     bool staysInNormalMode = false;
-    std::uint32_t failAt = 0;   // sends fail from the k-th message on
-    std::uint32_t vanishAt = 0; // unplugged after the k-th message
+    std::uint32_t failAt = 0;         // sends fail from the k-th message on
+    std::uint32_t vanishAt = 0;       // unplugged after the k-th message
     std::uint32_t serviceFaultAt = 0; // the MIDI service throws at the k-th message
 };
 
 class CSimulation {
-public:
+  public:
     /// Installs a virtual MIDI service as the process's backend and plugs the device in.
     explicit CSimulation(const SSimulationOptions& inOptions);
     ~CSimulation();
@@ -31,7 +31,7 @@ public:
     /// Prints what the device received, compared with inImage's SysEx messages.
     void printReport(const std::vector<std::uint8_t>& inImage, std::FILE* inOutput) const;
 
-private:
+  private:
     SSimulationOptions mOptions;
     std::shared_ptr<CVirtualMIDIService> mService;
     std::unique_ptr<CSimulatedVYRDevice> mDevice;

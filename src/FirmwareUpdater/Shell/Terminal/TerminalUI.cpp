@@ -22,7 +22,8 @@ constexpr int kProgressBarWidth = 30;
 constexpr double kMaxPollSeconds = 0.05; // timers are due every 0.05 s at the most
 
 std::string lowercase(std::string inText) {
-    std::transform(inText.begin(), inText.end(), inText.begin(), [](unsigned char c) { return std::tolower(c); });
+    std::transform(inText.begin(), inText.end(), inText.begin(),
+                   [](unsigned char c) { return std::tolower(c); });
     return inText;
 }
 
@@ -67,10 +68,11 @@ int CTerminalUI::runModal(const SAlert& inAlert) {
     }
     std::string choices;
     for (std::size_t i = 0; i < inAlert.buttons.size(); ++i) {
-        choices += (i == 0 ? "[Enter] " : "   [") + std::string(i == 0 ? "" : std::to_string(i + 1) + "] ") +
-                   inAlert.buttons[i];
+        choices += (i == 0 ? "[Enter] " : "   [") +
+                   std::string(i == 0 ? "" : std::to_string(i + 1) + "] ") + inAlert.buttons[i];
     }
-    std::fprintf(mOptions.output, "%s%s\n", choices.c_str(), inAlert.endsByItself ? "   (or wait)" : "");
+    std::fprintf(mOptions.output, "%s%s\n", choices.c_str(),
+                 inAlert.endsByItself ? "   (or wait)" : "");
     std::fflush(mOptions.output);
     for (;;) {
         const int result = waitForAnswer(inAlert, !mInputEnded, -1);
@@ -94,7 +96,8 @@ int CTerminalUI::answerUnattended(const SAlert& inAlert) {
             return result;
         }
         mGaveUp = true;
-        std::fprintf(mOptions.output, "-> %s (no answer in time)\n", inAlert.buttons.front().c_str());
+        std::fprintf(mOptions.output, "-> %s (no answer in time)\n",
+                     inAlert.buttons.front().c_str());
         return kAlertFirstButtonReturn;
     }
     // The same question again after an error: a bounded number of tries, then back out.
@@ -105,8 +108,8 @@ int CTerminalUI::answerUnattended(const SAlert& inAlert) {
         mErrorSincePrompt = false;
         if (mRepeats >= mOptions.promptRepeats) {
             mGaveUp = true;
-            std::fprintf(mOptions.output, "-> %s (--yes: given up after %d tries)\n", inAlert.buttons.back().c_str(),
-                         mRepeats);
+            std::fprintf(mOptions.output, "-> %s (--yes: given up after %d tries)\n",
+                         inAlert.buttons.back().c_str(), mRepeats);
             return resultOfButton(inAlert.buttons.size() - 1);
         }
     }
@@ -117,8 +120,9 @@ int CTerminalUI::answerUnattended(const SAlert& inAlert) {
 
 int CTerminalUI::waitForAnswer(const SAlert& inAlert, bool inReadInput, double inTimeoutSeconds) {
     using Clock = std::chrono::steady_clock;
-    const auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(
-                                             std::chrono::duration<double>(std::max(inTimeoutSeconds, 0.0)));
+    const auto deadline =
+        Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                           std::chrono::duration<double>(std::max(inTimeoutSeconds, 0.0)));
     for (;;) {
         const double untilTimer = RunDueEventLoopTimers();
         double wait = untilTimer < 0 ? kMaxPollSeconds : std::min(untilTimer, kMaxPollSeconds);
@@ -195,7 +199,10 @@ void CTerminalUI::abortModal() {
 
 int CTerminalUI::showError(const std::string& inMessage, int inCode) {
     mErrorSincePrompt = true;
-    return runModal({"error", _("Error") + std::string(" ") + std::to_string(inCode) + ": " + inMessage, {"OK"}, false});
+    return runModal({"error",
+                     _("Error") + std::string(" ") + std::to_string(inCode) + ": " + inMessage,
+                     {"OK"},
+                     false});
 }
 
 CProgressDisplay& CTerminalUI::showProgressView() {
@@ -206,13 +213,16 @@ CProgressDisplay& CTerminalUI::showProgressView() {
     return *this;
 }
 
-std::optional<std::vector<std::uint8_t>> CTerminalUI::resource(const std::string& inName, const std::string& inType) {
-    const std::string path = mOptions.firmwarePath.empty() ? findResource(inName, inType) : mOptions.firmwarePath;
+std::optional<std::vector<std::uint8_t>> CTerminalUI::resource(const std::string& inName,
+                                                               const std::string& inType) {
+    const std::string path =
+        mOptions.firmwarePath.empty() ? findResource(inName, inType) : mOptions.firmwarePath;
     std::ifstream file(path, std::ios::binary);
     if (path.empty() || !file) {
         return std::nullopt;
     }
-    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(file),
+                                     std::istreambuf_iterator<char>());
 }
 
 void CTerminalUI::log(const std::string& inLine) {
@@ -237,7 +247,8 @@ void CTerminalUI::setProgress(int inCurrent, int inMaximum) {
         }
     } else {
         const int filled = percent * kProgressBarWidth / 100;
-        std::fprintf(mOptions.output, "\r%s [%s%s] %3d%%", mProgressMessage.c_str(), std::string(filled, '#').c_str(),
+        std::fprintf(mOptions.output, "\r%s [%s%s] %3d%%", mProgressMessage.c_str(),
+                     std::string(filled, '#').c_str(),
                      std::string(kProgressBarWidth - filled, ' ').c_str(), percent);
         mProgressLineOpen = true;
     }

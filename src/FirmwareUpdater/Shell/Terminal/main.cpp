@@ -105,9 +105,10 @@ std::optional<int> parseOptions(int argc, char** argv, SOptions& outOptions) {
         } else if (arg == "--sim-normal-mode") {
             outOptions.simulation.staysInNormalMode = true;
         } else if ((arg == "--firmware" || arg == "--prefs") && hasValue) {
-            (arg == "--firmware" ? outOptions.terminal.firmwarePath : outOptions.prefsPath) = argv[++i];
-        } else if ((arg == "--wait" || arg == "--tries" || arg == "--sim-fail-at" || arg == "--sim-vanish-at" ||
-                    arg == "--sim-service-fault-at") &&
+            (arg == "--firmware" ? outOptions.terminal.firmwarePath : outOptions.prefsPath) =
+                argv[++i];
+        } else if ((arg == "--wait" || arg == "--tries" || arg == "--sim-fail-at" ||
+                    arg == "--sim-vanish-at" || arg == "--sim-service-fault-at") &&
                    hasValue) {
             const std::optional<unsigned long> value = number(argv[++i]);
             if (!value || *value > 100000) {
@@ -129,22 +130,28 @@ std::optional<int> parseOptions(int argc, char** argv, SOptions& outOptions) {
         }
     }
     if (!outOptions.simulate) {
-        return usageError("this build can only update the simulated device: real devices need the ALSA MIDI "
-                          "backend, which is not built yet; use --simulate");
+        return usageError(
+            "this build can only update the simulated device: real devices need the ALSA MIDI "
+            "backend, which is not built yet; use --simulate");
     }
     if (!outOptions.terminal.unattended && isatty(outOptions.terminal.inputFd) == 0) {
-        return usageError("standard input is not a terminal, so nobody can answer the prompts; run with --yes "
-                          "to answer them unattended");
+        return usageError(
+            "standard input is not a terminal, so nobody can answer the prompts; run with --yes "
+            "to answer them unattended");
     }
     return std::nullopt;
 }
 
 int exitStatus(ELaunchOutcome inOutcome, bool inGaveUp) {
     switch (inOutcome) {
-    case ELaunchOutcome::kCompleted: return kExitComplete;
-    case ELaunchOutcome::kTransferFailed: return kExitTransferFailed;
-    case ELaunchOutcome::kUnexpectedError: return kExitUnexpected;
-    case ELaunchOutcome::kCancelled: return inGaveUp ? kExitGaveUp : kExitCancelled;
+    case ELaunchOutcome::kCompleted:
+        return kExitComplete;
+    case ELaunchOutcome::kTransferFailed:
+        return kExitTransferFailed;
+    case ELaunchOutcome::kUnexpectedError:
+        return kExitUnexpected;
+    case ELaunchOutcome::kCancelled:
+        return inGaveUp ? kExitGaveUp : kExitCancelled;
     }
     return kExitUnexpected;
 }
@@ -160,9 +167,11 @@ int main(int argc, char** argv) {
     openlog("vyr-update", LOG_PID, LOG_USER);
     try {
         // The simulation keeps its own status, never the user's real one.
-        const std::string prefsPath = !options.prefsPath.empty() ? options.prefsPath
-                                      : options.simulate ? CPreferenceFile::defaultPath(std::string(kIdentifier) + ".simulate")
-                                                         : CPreferenceFile::defaultPath(kIdentifier);
+        const std::string prefsPath =
+            !options.prefsPath.empty() ? options.prefsPath
+            : options.simulate
+                ? CPreferenceFile::defaultPath(std::string(kIdentifier) + ".simulate")
+                : CPreferenceFile::defaultPath(kIdentifier);
         const CPreferenceFile preferences(prefsPath);
         CSimulation simulation(options.simulation);
         CTerminalUI terminal(options.terminal);
@@ -174,7 +183,9 @@ int main(int argc, char** argv) {
             delegate.applicationWillTerminate();
             outcome = delegate.outcome();
         }
-        simulation.printReport(terminal.resource("VYR_Firm_ver200main", "bin").value_or(std::vector<std::uint8_t>{}), stdout);
+        simulation.printReport(
+            terminal.resource("VYR_Firm_ver200main", "bin").value_or(std::vector<std::uint8_t>{}),
+            stdout);
         return exitStatus(outcome, terminal.gaveUp());
     } catch (const std::exception& e) {
         std::fprintf(stderr, "vyr-update: %s\n", e.what());
