@@ -1,0 +1,85 @@
+// The main event loop: timers run only while it turns, on the turning thread, and another
+// thread can end a turn.
+#include "Platform/EventLoop.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+namespace {
+
+struct STicks {
+    int calls = 0;
+    std::thread::id thread;
+    EventLoopTimerRef removeOnFirst = nullptr;
+};
+
+void tick(EventLoopTimerRef inTimer, void* inUserData) {
+    auto* ticks = static_cast<STicks*>(inUserData);
+    ticks->thread = std::this_thread::get_id();
+    ++ticks->calls;
+    if (ticks->removeOnFirst == inTimer) {
+        RemoveEventLoopTimer(inTimer); // a timer may remove itself
+    }
+}
+
+TEST(EventLoop, TimersRunOnlyWhileTheLoopTurnsOnThatThread) {
+    STicks ticks;
+    EventLoopTimerRef timer = nullptr;
+    ASSERT_EQ(InstallEventLoopTimer(GetMainEventLoop(), 0.01, 0.01, tick, &ticks, &timer), noErr);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(ticks.calls, 0) << "nobody turned the loop";
+    EXPECT_EQ(RunCurrentEventLoop(0.1), eventLoopTimedOutErr);
+    EXPECT_GE(ticks.calls, 1);
+    EXPECT_EQ(ticks.thread, std::this_thread::get_id());
+    EXPECT_EQ(RemoveEventLoopTimer(timer), noErr);
+    EXPECT_EQ(RemoveEventLoopTimer(timer), paramErr);
+}
+
+TEST(EventLoop, OneShotAndSelfRemovingTimersFireOnce) {
+    STicks ticks;
+    EventLoopTimerRef once = nullptr;
+    EventLoopTimerRef selfRemoving = nullptr;
+    ASSERT_EQ(InstallEventLoopTimer(GetMainEventLoop(), 0, 0, tick, &ticks, &once), noErr);
+    ASSERT_EQ(InstallEventLoopTimer(GetMainEventLoop(), 0.001, 0.001, tick, &ticks, &selfRemoving),
+              noErr);
+    ticks.removeOnFirst = selfRemoving;
+    RunCurrentEventLoop(0.05);
+    EXPECT_EQ(ticks.calls, 2);
+    EXPECT_EQ(RemoveEventLoopTimer(once), paramErr) << "a one-shot timer is gone after firing";
+}
+
+TEST(EventLoop, QuitFromAnotherThreadEndsTheTurnAndIsNotLostWhenEarly) {
+    std::thread other([] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        QuitEventLoop(GetMainEventLoop());
+    });
+    EXPECT_EQ(RunCurrentEventLoop(kEventDurationForever), eventLoopQuitErr);
+    other.join();
+    // A quit that comes before the turn ends the next turn at once.
+    ASSERT_EQ(QuitEventLoop(GetMainEventLoop()), noErr);
+    EXPECT_EQ(RunCurrentEventLoop(10), eventLoopQuitErr);
+    EXPECT_EQ(RunCurrentEventLoop(0.01), eventLoopTimedOutErr) << "it is taken once";
+}
+
+TEST(EventLoop, ToolkitHookRunsDueTimersAndSaysWhenTheNextIsDue) {
+    EXPECT_EQ(RunDueEventLoopTimers(), kEventDurationForever);
+    STicks ticks;
+    EventLoopTimerRef timer = nullptr;
+    ASSERT_EQ(InstallEventLoopTimer(GetMainEventLoop(), 0, 5, tick, &ticks, &timer), noErr);
+    const EventTimerInterval next = RunDueEventLoopTimers();
+    EXPECT_EQ(ticks.calls, 1);
+    EXPECT_GT(next, 1.0);
+    EXPECT_LE(next, 5.0);
+    RemoveEventLoopTimer(timer);
+}
+
+TEST(EventLoop, BadArgumentsAreRefused) {
+    EventLoopTimerRef timer = nullptr;
+    EXPECT_EQ(InstallEventLoopTimer(GetMainEventLoop(), -1, 0, tick, nullptr, &timer), paramErr);
+    EXPECT_EQ(InstallEventLoopTimer(GetMainEventLoop(), 0, 0, nullptr, nullptr, &timer), paramErr);
+    EXPECT_EQ(InstallEventLoopTimer(nullptr, 0, 0, tick, nullptr, &timer), paramErr);
+    EXPECT_EQ(QuitEventLoop(nullptr), paramErr);
+}
+
+} // namespace
