@@ -50,6 +50,8 @@ TEST_F(Update, InteractiveRunOnATerminal) {
     ASSERT_TRUE(run->expect("Ready")) << run->output();
     run->send("\n");
     ASSERT_TRUE(run->expect("Please change VYR to update mode.")) << run->output();
+    run->send("maybe\n");
+    ASSERT_TRUE(run->expect("Please answer: [Enter] OK   [2] Cancel")) << run->output();
     run->send("ok\n");
     ASSERT_TRUE(run->expect("Now updating...")) << run->output();
     ASSERT_TRUE(run->expect("Complete")) << run->output();

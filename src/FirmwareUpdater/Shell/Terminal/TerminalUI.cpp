@@ -39,6 +39,16 @@ int resultOfButton(std::size_t inIndex) {
     return kAlertFirstButtonReturn + static_cast<int>(inIndex);
 }
 
+// "[Enter] OK   [2] Cancel": the keys that pick each button.
+std::string choiceLine(const SAlert& inAlert) {
+    std::string line;
+    for (std::size_t i = 0; i < inAlert.buttons.size(); ++i) {
+        line += i == 0 ? "[Enter] " : "   [" + std::to_string(i + 1) + "] ";
+        line += inAlert.buttons[i];
+    }
+    return line;
+}
+
 } // namespace
 
 CTerminalUI::CTerminalUI(STerminalOptions inOptions) : mOptions(std::move(inOptions)) {
@@ -66,12 +76,7 @@ int CTerminalUI::runModal(const SAlert& inAlert) {
     if (mOptions.unattended) {
         return answerUnattended(inAlert);
     }
-    std::string choices;
-    for (std::size_t i = 0; i < inAlert.buttons.size(); ++i) {
-        choices += (i == 0 ? "[Enter] " : "   [") +
-                   std::string(i == 0 ? "" : std::to_string(i + 1) + "] ") + inAlert.buttons[i];
-    }
-    std::fprintf(mOptions.output, "%s%s\n", choices.c_str(),
+    std::fprintf(mOptions.output, "%s%s\n", choiceLine(inAlert).c_str(),
                  inAlert.endsByItself ? "   (or wait)" : "");
     std::fflush(mOptions.output);
     for (;;) {
@@ -162,15 +167,7 @@ int CTerminalUI::waitForAnswer(const SAlert& inAlert, bool inReadInput, double i
             if (button != -1) {
                 return button;
             }
-            std::fprintf(mOptions.output, "Please answer with one of: %s\n",
-                         [&] {
-                             std::string list;
-                             for (const std::string& title : inAlert.buttons) {
-                                 list += (list.empty() ? "" : ", ") + title;
-                             }
-                             return list;
-                         }()
-                             .c_str());
+            std::fprintf(mOptions.output, "Please answer: %s\n", choiceLine(inAlert).c_str());
             std::fflush(mOptions.output);
         }
     }
