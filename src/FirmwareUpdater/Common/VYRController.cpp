@@ -16,6 +16,13 @@ constexpr std::int32_t kErrorNotInUpdateMode = 1002;
 
 EventLoopTimerUPP sTimerUPP = nullptr;
 
+// A port the service refused: the device cannot be reached (error 1000, with its status).
+void throwUnlessOpened(OSStatus inStatus) {
+    if (inStatus != noErr) {
+        throw mstd::CGenericException(kErrorNotConnected, inStatus, "");
+    }
+}
+
 bool isFamilyModel(const std::string& inModel) {
     return inModel.find("VYR5") != std::string::npos || inModel.find("VYR10") != std::string::npos;
 }
@@ -110,25 +117,15 @@ void CVYRController::closeVYR() {
 
 void CVYRController::openMidiIn(std::int32_t inIndex) {
     CDTAMIDIManager* manager = CDTAMIDIManager::instance();
-    OSStatus status =
-        manager->openMidiIn(static_cast<std::uint32_t>(inIndex), procMIDIIn, this, kSysExCapacity);
-    if (status == noErr) {
-        status = manager->startMidiIn();
-    }
-    if (status != noErr) {
-        throw mstd::CGenericException(kErrorNotConnected, status, "");
-    }
+    throwUnlessOpened(
+        manager->openMidiIn(static_cast<std::uint32_t>(inIndex), procMIDIIn, this, kSysExCapacity));
+    throwUnlessOpened(manager->startMidiIn());
 }
 
 void CVYRController::openMidiOut(std::int32_t inIndex) {
     CDTAMIDIManager* manager = CDTAMIDIManager::instance();
-    OSStatus status = manager->openMidiOut(static_cast<std::uint32_t>(inIndex));
-    if (status == noErr) {
-        status = manager->startMidiOut();
-    }
-    if (status != noErr) {
-        throw mstd::CGenericException(kErrorNotConnected, status, "");
-    }
+    throwUnlessOpened(manager->openMidiOut(static_cast<std::uint32_t>(inIndex)));
+    throwUnlessOpened(manager->startMidiOut());
 }
 
 void CVYRController::openVYRForUpdate() {

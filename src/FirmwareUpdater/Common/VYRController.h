@@ -74,9 +74,9 @@ class CVYRController {
     /// Closes a side whose endpoint is gone; a closed input loses the heartbeat at once.
     void healthCheck();
 
-    /// Plays every SysEx event of the firmware image at its time (Part of the controller's
-    /// interface but none of its state). False when the image is refused or a send fails;
-    /// the first failed send ends playback.
+    /// Plays every SysEx event of the firmware image at its time; uses none of the
+    /// controller's state. False when the image is refused or a send fails; the first failed
+    /// send ends playback.
     bool updateFirmware(const std::uint8_t* inData, std::uint32_t inSize,
                         DTAProgressCallback inProgress, void* inContext);
 

@@ -32,11 +32,6 @@ void CSimulatedVYRDevice::switchToUpdateMode() {
     mChanged.notify_all();
 }
 
-bool CSimulatedVYRDevice::isInUpdateMode() const {
-    const std::lock_guard<std::mutex> lock(mMutex);
-    return mUpdateMode;
-}
-
 bool CSimulatedVYRDevice::isPresent() const {
     const std::lock_guard<std::mutex> lock(mMutex);
     return mPresent;

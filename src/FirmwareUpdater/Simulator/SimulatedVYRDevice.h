@@ -42,7 +42,6 @@ class CSimulatedVYRDevice {
     /// As the user does on the device: from now on silent (unless told otherwise; no
     /// heartbeat is queued after this returns) and recording what it receives.
     void switchToUpdateMode();
-    bool isInUpdateMode() const;
     /// False once it has vanished.
     bool isPresent() const;
 

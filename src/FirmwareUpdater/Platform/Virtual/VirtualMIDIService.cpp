@@ -282,35 +282,30 @@ OSStatus CVirtualMIDIService::objectGetStringProperty(MIDIObjectRef inObject,
 OSStatus CVirtualMIDIService::inputPortCreate(MIDIClientRef inClient, CFStringRef,
                                               MIDIReadProc inReadProc, void* inRefCon,
                                               MIDIPortRef* outPort) {
-    const std::lock_guard<std::mutex> lock(mMutex);
-    if (const OSStatus fault = takeFault(EOperation::kInputPortCreate)) {
-        return fault;
-    }
-    if (mClients.count(inClient) == 0) {
-        return kMIDIInvalidClient;
-    }
-    if (outPort == nullptr || inReadProc == nullptr) {
-        return paramErr;
-    }
-    *outPort = newRef();
-    mPorts[*outPort] = {inClient, inReadProc, inRefCon, {}};
-    return noErr;
+    return createPort(EOperation::kInputPortCreate, inClient, inReadProc, inRefCon, outPort);
 }
 
 OSStatus CVirtualMIDIService::outputPortCreate(MIDIClientRef inClient, CFStringRef,
                                                MIDIPortRef* outPort) {
+    return createPort(EOperation::kOutputPortCreate, inClient, nullptr, nullptr, outPort);
+}
+
+OSStatus CVirtualMIDIService::createPort(EOperation inOperation, MIDIClientRef inClient,
+                                         MIDIReadProc inReadProc, void* inRefCon,
+                                         MIDIPortRef* outPort) {
     const std::lock_guard<std::mutex> lock(mMutex);
-    if (const OSStatus fault = takeFault(EOperation::kOutputPortCreate)) {
+    if (const OSStatus fault = takeFault(inOperation)) {
         return fault;
     }
     if (mClients.count(inClient) == 0) {
         return kMIDIInvalidClient;
     }
-    if (outPort == nullptr) {
+    const bool input = inOperation == EOperation::kInputPortCreate;
+    if (outPort == nullptr || (input && inReadProc == nullptr)) {
         return paramErr;
     }
     *outPort = newRef();
-    mPorts[*outPort] = {inClient, nullptr, nullptr, {}};
+    mPorts[*outPort] = {inClient, inReadProc, inRefCon, {}};
     return noErr;
 }
 

@@ -126,6 +126,9 @@ class CVirtualMIDIService final : public CMIDIServiceBackend {
     };
 
     MIDIObjectRef newRef() { return mNextRef++; }
+    /// An input port (with a read procedure) or an output port (without).
+    OSStatus createPort(EOperation inOperation, MIDIClientRef inClient, MIDIReadProc inReadProc,
+                        void* inRefCon, MIDIPortRef* outPort);
     /// Takes a pending fault of inOperation, if any. Called with the lock held.
     OSStatus takeFault(EOperation inOperation);
     MIDIEndpointRef endpointAt(bool inSources, ItemCount inIndex) const;
