@@ -14,6 +14,19 @@ using Controller = DeviceFixture;
 using Event = DeviceFixture::Event;
 using Bytes = std::vector<std::uint8_t>;
 
+// inCall throws the program's exception with these codes and an empty file name.
+template <class TCall>
+void expectGenericException(TCall inCall, std::int32_t inCode, std::int32_t inOSCode) {
+    try {
+        inCall();
+        ADD_FAILURE() << "no exception";
+    } catch (const mstd::CGenericException& e) {
+        EXPECT_EQ(e.getErrorCode(), inCode);
+        EXPECT_EQ(e.getOSErrorCode(), inOSCode);
+        EXPECT_EQ(e.getErrFileName(), "");
+    }
+}
+
 struct FindCase {
     const char* name;
     std::vector<std::string> sources;
@@ -104,14 +117,7 @@ TEST_F(Controller, RefusedPortThrows1000WithTheServiceStatus) {
     mService->addSource("VYR10", "a");
     mService->addDestination("VYR10", "a");
     mService->failNext(CVirtualMIDIService::EOperation::kOutputPortCreate, -4242);
-    try {
-        mController->openVYR();
-        FAIL() << "no exception";
-    } catch (const mstd::CGenericException& e) {
-        EXPECT_EQ(e.getErrorCode(), 1000);
-        EXPECT_EQ(e.getOSErrorCode(), -4242);
-        EXPECT_EQ(e.getErrFileName(), "");
-    }
+    expectGenericException([&] { mController->openVYR(); }, 1000, -4242);
     EXPECT_TRUE(CDTAMIDIManager::instance()->isOpenedMidiIn()) << "a throw undoes nothing";
 }
 
@@ -321,24 +327,12 @@ TEST_F(Controller, LifeCycle) {
 }
 
 TEST_F(Controller, OpenForUpdateWithoutADeviceThrows1000) {
-    try {
-        mController->openVYRForUpdate();
-        FAIL() << "no exception";
-    } catch (const mstd::CGenericException& e) {
-        EXPECT_EQ(e.getErrorCode(), 1000);
-        EXPECT_EQ(e.getOSErrorCode(), 0);
-    }
+    expectGenericException([&] { mController->openVYRForUpdate(); }, 1000, 0);
 }
 
 TEST_F(Controller, OpenForUpdateRefusesADeviceThatSendsHeartbeats) {
     CSimulatedVYRDevice device(mService, {.heartbeatPeriod = std::chrono::milliseconds(100)});
-    try {
-        mController->openVYRForUpdate();
-        FAIL() << "no exception";
-    } catch (const mstd::CGenericException& e) {
-        EXPECT_EQ(e.getErrorCode(), 1002);
-        EXPECT_EQ(e.getOSErrorCode(), 0);
-    }
+    expectGenericException([&] { mController->openVYRForUpdate(); }, 1002, 0);
     EXPECT_FALSE(CDTAMIDIManager::instance()->isOpenedMidiIn());
     EXPECT_FALSE(CDTAMIDIManager::instance()->isOpenedMidiOut());
 }
