@@ -85,7 +85,8 @@ TEST_F(FwTool, RefusedFileGivesOneLineWithTheOffset) {
 TEST_F(FwTool, EveryCommandRefusesWhatTheReaderRefuses) {
     const std::string path = file("short.mid", {0x4D, 0x54, 0x68, 0x64});
     for (const std::string command : {"info ", "dump ", "rewrite "}) {
-        const std::string extra = command == "rewrite " ? " " + (mDir / "out.mid").string() : "";
+        const std::string out = (mDir / "out.mid").string();
+        const std::string extra = command == "rewrite " ? " " + out : "";
         const SRun r = run(command + path + extra);
         EXPECT_EQ(r.status, 1) << command;
         EXPECT_NE(r.err.find("too short"), std::string::npos) << r.err;

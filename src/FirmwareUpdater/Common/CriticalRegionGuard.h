@@ -2,7 +2,7 @@
 // path, exceptions included.
 #pragma once
 
-#include "../Platform/Multiprocessing.h"
+#include "Platform/Multiprocessing.h"
 
 namespace mstd {
 

@@ -1,8 +1,8 @@
-#include "DTAMIDIManager_Mac.h"
+#include "Common/DTAMIDIManager_Mac.h"
 
-#include "CriticalRegionGuard.h"
-#include "DTAMIDIManager_MacPrivate.h"
-#include "DebugUtil.h"
+#include "Common/CriticalRegionGuard.h"
+#include "Common/DTAMIDIManager_MacPrivate.h"
+#include "Common/DebugUtil.h"
 
 #include <cstddef>
 

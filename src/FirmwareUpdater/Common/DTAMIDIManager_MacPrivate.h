@@ -1,7 +1,7 @@
 // The MIDI manager's private record, shared by its two source files.
 #pragma once
 
-#include "DTAMIDIManager_Mac.h"
+#include "Common/DTAMIDIManager_Mac.h"
 #include "Platform/Multiprocessing.h"
 
 struct CDTAMIDIManager::SPrivateMember {

@@ -1,9 +1,9 @@
 // The data path of the MIDI manager: assembling incoming SysEx messages and sending.
-#include "DTAMIDIManager_Mac.h"
+#include "Common/DTAMIDIManager_Mac.h"
 
-#include "CriticalRegionGuard.h"
-#include "DTAMIDIManager_MacPrivate.h"
-#include "SimpleBuffer.h"
+#include "Common/CriticalRegionGuard.h"
+#include "Common/DTAMIDIManager_MacPrivate.h"
+#include "Common/SimpleBuffer.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "DebugUtil.h"
+#include "Common/DebugUtil.h"
 
 #include <cstdio>
 #include <cstdlib>

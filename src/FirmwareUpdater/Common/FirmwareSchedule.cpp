@@ -1,4 +1,4 @@
-#include "FirmwareSchedule.h"
+#include "Common/FirmwareSchedule.h"
 
 #include <limits>
 

@@ -1,9 +1,9 @@
-#include "VYRController.h"
+#include "Common/VYRController.h"
 
-#include "CriticalRegionGuard.h"
-#include "DTAMIDIManager_Mac.h"
-#include "DebugUtil.h"
-#include "GenericException.h"
+#include "Common/CriticalRegionGuard.h"
+#include "Common/DTAMIDIManager_Mac.h"
+#include "Common/DebugUtil.h"
+#include "Common/GenericException.h"
 
 #include <ctime>
 #include <string>

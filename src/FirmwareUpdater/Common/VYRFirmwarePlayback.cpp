@@ -1,8 +1,8 @@
 // Playing the firmware image: every SysEx message at its time from one start, no earlier.
-#include "VYRController.h"
+#include "Common/VYRController.h"
 
-#include "DTAMIDIManager_Mac.h"
-#include "FirmwareSchedule.h"
+#include "Common/DTAMIDIManager_Mac.h"
+#include "Common/FirmwareSchedule.h"
 #include "Platform/Clock.h"
 
 #include <ctime>

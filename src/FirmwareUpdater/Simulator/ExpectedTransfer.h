@@ -2,7 +2,7 @@
 // simulated device received. Built on the playback's own schedule.
 #pragma once
 
-#include "TransferReport.h"
+#include "Simulator/TransferReport.h"
 
 #include <optional>
 #include <vector>

@@ -1,6 +1,6 @@
 #include "Chunk.h"
 
-#include "../DebugUtil.h"
+#include "Common/DebugUtil.h"
 #include "SMFUtil.h"
 
 namespace {

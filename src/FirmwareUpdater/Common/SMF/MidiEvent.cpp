@@ -1,6 +1,6 @@
 #include "MidiEvent.h"
 
-#include "../DebugUtil.h"
+#include "Common/DebugUtil.h"
 
 #include <cstring>
 

@@ -1,6 +1,6 @@
 #include "MidiHeader.h"
 
-#include "../DebugUtil.h"
+#include "Common/DebugUtil.h"
 #include "SMFUtil.h"
 
 CMidiHeader::~CMidiHeader() {

@@ -1,6 +1,6 @@
 #include "MidiMetaEvent.h"
 
-#include "../DebugUtil.h"
+#include "Common/DebugUtil.h"
 
 std::uint8_t CMidiMetaEvent::lookupType(std::uint8_t inTypeByte) {
     for (std::uint8_t i = 0; i < kTypeMax; ++i) {

@@ -1,6 +1,6 @@
 #include "MidiPayload.h"
 
-#include "../DebugUtil.h"
+#include "Common/DebugUtil.h"
 #include "SMFUtil.h"
 
 #include <cstdint>

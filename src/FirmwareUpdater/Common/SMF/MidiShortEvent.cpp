@@ -1,6 +1,6 @@
 #include "MidiShortEvent.h"
 
-#include "../DebugUtil.h"
+#include "Common/DebugUtil.h"
 
 namespace {
 // The table is in ascending status order, one entry per nibble from 0x8 to 0xE, so a lookup

@@ -1,6 +1,6 @@
 #include "MidiTrack.h"
 
-#include "../DebugUtil.h"
+#include "Common/DebugUtil.h"
 
 #include <algorithm>
 #include <cstddef>

@@ -2,7 +2,7 @@
 // and checks each length against them before it reads.
 #include "MidiTrack.h"
 
-#include "../DebugUtil.h"
+#include "Common/DebugUtil.h"
 #include "SMFUtil.h"
 
 #include <cstring>

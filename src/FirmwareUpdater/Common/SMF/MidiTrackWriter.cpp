@@ -2,7 +2,7 @@
 // same encoding walk over two sinks, so they agree byte for byte by construction.
 #include "MidiTrack.h"
 
-#include "../DebugUtil.h"
+#include "Common/DebugUtil.h"
 #include "SMFUtil.h"
 
 #include <cstring>

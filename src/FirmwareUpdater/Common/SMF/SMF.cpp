@@ -1,6 +1,6 @@
 #include "SMF.h"
 
-#include "../DebugUtil.h"
+#include "Common/DebugUtil.h"
 #include "SMFUtil.h"
 #include "TrackTagScan.h"
 

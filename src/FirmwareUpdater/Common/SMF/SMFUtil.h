@@ -1,7 +1,7 @@
 // Byte-level helpers of the SMF codec: big-endian integers and variable-length quantities.
 #pragma once
 
-#include "../DebugUtil.h"
+#include "Common/DebugUtil.h"
 
 #include <cstdint>
 

@@ -12,7 +12,7 @@
 // so they may call the service again.
 #pragma once
 
-#include "../MIDIServiceBackend.h"
+#include "Platform/MIDIServiceBackend.h"
 
 #include <condition_variable>
 #include <cstdint>
