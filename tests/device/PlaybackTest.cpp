@@ -13,12 +13,13 @@
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
+const SSimulatedDeviceOptions kSilent{.heartbeatPeriod = {}};
 
 class Playback : public DeviceFixture {
   protected:
     void SetUp() override {
         DeviceFixture::SetUp();
-        mDevice = std::make_unique<CSimulatedVYRDevice>(mService);
+        mDevice = std::make_unique<CSimulatedVYRDevice>(mService, kSilent);
         mDevice->switchToUpdateMode();
         mService->waitUntilDelivered();
         mController->openVYRForUpdate();
@@ -72,12 +73,11 @@ TEST_F(Playback, EveryMessageArrivesWholeInOrderAndNoneEarly) {
     const STransferReport report = mDevice->report(expected);
     EXPECT_TRUE(report.identical) << report.firstDifference;
     ASSERT_EQ(report.received, 40u);
-    // Playback starts after `before`, so arriving before before + time - 1 ms is early
-    // whatever the load (whole-millisecond timing allows 1 ms).
+    // On the test's clock every message leaves exactly at its time: not early, not late.
     const std::vector<SReceivedMessage> received = mDevice->received();
     for (std::size_t i = 0; i < received.size(); ++i) {
-        const double sinceBeforeMs = static_cast<double>(received[i].hostTimeNs - before) / 1e6;
-        EXPECT_GE(sinceBeforeMs, expected[i].timeMs - 1.0) << "message " << i;
+        EXPECT_EQ(received[i].hostTimeNs - before, MIDITimeStamp{expected[i].timeMs} * 1'000'000u)
+            << "message " << i;
     }
 }
 
@@ -108,7 +108,7 @@ TEST_F(Playback, SendFailureAtTheThirdMessageStopsThere) {
 TEST_F(Playback, DeviceThatVanishesEndsPlayback) {
     mDevice.reset();
     mDevice = std::make_unique<CSimulatedVYRDevice>(
-        mService, SSimulatedDeviceOptions{.vanishAfterMessage = 4});
+        mService, SSimulatedDeviceOptions{.heartbeatPeriod = {}, .vanishAfterMessage = 4});
     mDevice->switchToUpdateMode();
     mService->waitUntilDelivered();
     mController->openVYRForUpdate();

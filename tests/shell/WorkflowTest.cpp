@@ -2,6 +2,7 @@
 // the workflow's failure handling, and what is written when.
 #include "Common/VYRController.h"
 #include "FirmwareImage.h"
+#include "ManualClock.h"
 #include "Shell/VYRAppDelegate.h"
 #include "Simulator/SimulatedVYRDevice.h"
 #include "TestDirectory.h"
@@ -110,9 +111,14 @@ class Workflow : public testing::Test {
         MIDIServiceInstallBackend(nullptr);
     }
 
+    /// The device sends a heartbeat (when it is in normal mode) whenever the workflow waits.
     void plugIn(SSimulatedDeviceOptions inOptions = {}) {
-        inOptions.heartbeatPeriod = std::chrono::milliseconds(50);
+        inOptions.heartbeatPeriod = {};
         mDevice = std::make_unique<CSimulatedVYRDevice>(mService, inOptions);
+        mClock.onWait([this](Nanoseconds) {
+            mDevice->sendHeartbeat();
+            mService->waitUntilDelivered();
+        });
     }
     /// The user's "OK" on the update-mode prompt, having switched the device first.
     Answer switchAndOK() {
@@ -135,6 +141,7 @@ class Workflow : public testing::Test {
         return delegate.outcome();
     }
 
+    CManualClock mClock;
     CTestDirectory mDirectory;
     const fs::path& mDir = mDirectory.path();
     std::shared_ptr<CVirtualMIDIService> mService = std::make_shared<CVirtualMIDIService>();

@@ -1,13 +1,13 @@
-// A controller over a fresh virtual MIDI service, a wall clock the test sets, and a record
+// A controller over a fresh virtual MIDI service, a clock the test moves, and a record
 // of the listener events delivered.
 #pragma once
 
 #include "Common/VYRController.h"
+#include "ManualClock.h"
 #include "Platform/Virtual/VirtualMIDIService.h"
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <memory>
 #include <mutex>
 #include <tuple>
@@ -20,8 +20,6 @@ class DeviceFixture : public testing::Test {
 
   protected:
     void SetUp() override {
-        sNow = 1'000'000;
-        CVYRController::setWallClock(fakeTime);
         ASSERT_EQ(MIDIServiceInstallBackend(mService), noErr);
         CVYRController::initialize();
         mController = CVYRController::instance();
@@ -29,7 +27,6 @@ class DeviceFixture : public testing::Test {
     }
     void TearDown() override {
         CVYRController::terminate();
-        CVYRController::setWallClock(nullptr);
         MIDIServiceInstallBackend(nullptr);
     }
 
@@ -41,7 +38,6 @@ class DeviceFixture : public testing::Test {
         const std::lock_guard<std::mutex> lock(mMutex);
         return std::exchange(mEvents, {});
     }
-    static std::time_t fakeTime(std::time_t*) { return sNow; }
     static void record(void* inUserData, EDTAEventID inEvent, std::int32_t inParam1,
                        std::int32_t inParam2) {
         auto* self = static_cast<DeviceFixture*>(inUserData);
@@ -49,7 +45,7 @@ class DeviceFixture : public testing::Test {
         self->mEvents.emplace_back(inEvent, inParam1, inParam2);
     }
 
-    static inline std::atomic<std::time_t> sNow{0};
+    CManualClock mClock;
     std::shared_ptr<CVirtualMIDIService> mService = std::make_shared<CVirtualMIDIService>();
     CVYRController* mController = nullptr;
     std::mutex mMutex;

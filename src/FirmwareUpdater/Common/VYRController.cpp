@@ -5,7 +5,6 @@
 #include "Common/DebugUtil.h"
 #include "Common/GenericException.h"
 
-#include <ctime>
 #include <string>
 
 namespace {
@@ -13,6 +12,7 @@ namespace {
 constexpr const char* kSourceName = "VYRController";
 constexpr std::int32_t kErrorNotConnected = 1000;
 constexpr std::int32_t kErrorNotInUpdateMode = 1002;
+constexpr Nanoseconds kNanosecondsPerSecond = 1'000'000'000u;
 
 EventLoopTimerUPP sTimerUPP = nullptr;
 
@@ -30,7 +30,6 @@ bool isFamilyModel(const std::string& inModel) {
 } // namespace
 
 std::atomic<CVYRController*> CVYRController::s_instance{nullptr};
-std::atomic<CVYRController::WallClock> CVYRController::sWallClock{&std::time};
 
 void CVYRController::initialize() {
     if (s_instance != nullptr) {
@@ -54,10 +53,6 @@ void CVYRController::terminate() {
     }
     delete controller;
     CDTAMIDIManager::terminate();
-}
-
-void CVYRController::setWallClock(WallClock inClock) {
-    sWallClock = inClock != nullptr ? inClock : &std::time;
 }
 
 CVYRController::CVYRController() {
@@ -133,8 +128,8 @@ void CVYRController::openVYRForUpdate() {
         throw mstd::CGenericException(kErrorNotConnected, 0, "");
     }
     // openVYR cleared the heartbeat: only one that arrives during this second counts.
-    const timespec oneSecond = {1, 0};
-    nanosleep(&oneSecond, nullptr);
+    CClock& clock = CurrentClock();
+    clock.waitUntil(clock.now() + kNanosecondsPerSecond);
     if (mLastHeartbeatTime.load() != 0) {
         closeVYR();
         throw mstd::CGenericException(kErrorNotInUpdateMode, 0, "");
@@ -207,10 +202,11 @@ void CVYRController::doTimerFunc() {
     while (popQueuedEvent(event)) {
         notifyDTAEvent(event.identifier, event.param1, event.param2);
     }
-    const std::int32_t last = mLastHeartbeatTime.load();
+    const Nanoseconds last = mLastHeartbeatTime.load();
     if (last != 0) {
-        const auto now = static_cast<std::int32_t>(sWallClock.load()(nullptr));
-        if (now - last >= kHeartbeatTimeout) {
+        // Counted in whole seconds, as a seconds clock would.
+        const Nanoseconds now = CurrentClock().now();
+        if (now / kNanosecondsPerSecond - last / kNanosecondsPerSecond >= kHeartbeatTimeout) {
             mHeartbeatStatus = 0;
             mLastHeartbeatTime = 0;
             notifyDTAEvent(kDTAEventDisconnected, 0, 0);
@@ -243,7 +239,7 @@ bool CVYRController::receiveHeartbeatMessage(const std::uint8_t* inData, std::ui
         return true;
     }
     const bool wasOnRecord = mLastHeartbeatTime.load() != 0;
-    mLastHeartbeatTime = static_cast<std::int32_t>(sWallClock.load()(nullptr));
+    mLastHeartbeatTime = CurrentClock().now();
     if (!wasOnRecord) {
         mHeartbeatStatus = status;
         notifyDTAEventAsync(kDTAEventConnected, status, 0);

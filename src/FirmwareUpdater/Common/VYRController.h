@@ -11,13 +11,13 @@
 // Listeners run on the thread that turns the main event loop, without any lock held.
 #pragma once
 
+#include "Platform/Clock.h"
 #include "Platform/CoreMIDI.h"
 #include "Platform/EventLoop.h"
 #include "Platform/Multiprocessing.h"
 
 #include <atomic>
 #include <cstdint>
-#include <ctime>
 #include <mutex>
 #include <queue>
 #include <utility>
@@ -36,12 +36,9 @@ using DTAProgressCallback = bool (*)(int inPercent, void* inContext);
 
 class CVYRController {
   public:
-    /// The wall clock the heartbeat watch reads, in seconds, as time() gives them.
-    using WallClock = std::time_t (*)(std::time_t*);
-
     static constexpr std::uint32_t kSysExCapacity = 512;
     static constexpr EventTimerInterval kTimerInterval = 0.05;
-    static constexpr std::int32_t kHeartbeatTimeout = 3; // seconds of silence: lost
+    static constexpr Nanoseconds kHeartbeatTimeout = 3; // whole seconds of silence: lost
 
     /// Creates the MIDI manager and the controller, unless a controller exists.
     static void initialize();
@@ -49,8 +46,6 @@ class CVYRController {
     static CVYRController* instance();
     /// Destroys the controller, then the MIDI manager; nothing if there is no controller.
     static void terminate();
-    /// For tests: the clock the heartbeat watch reads (time() unless set).
-    static void setWallClock(WallClock inClock);
 
     ~CVYRController();
     CVYRController(const CVYRController&) = delete;
@@ -114,11 +109,10 @@ class CVYRController {
     bool popQueuedEvent(DTAEvent& outEvent);
 
     static std::atomic<CVYRController*> s_instance;
-    static std::atomic<WallClock> sWallClock;
 
     std::mutex mListenersMutex; // held only to copy or change the list, never during a call
     std::vector<std::pair<DTAListenerCallback, void*>> mListeners;
-    std::atomic<std::int32_t> mLastHeartbeatTime{0};
+    std::atomic<Nanoseconds> mLastHeartbeatTime{0}; // on CurrentClock(); 0: none on record
     std::atomic<std::uint8_t> mHeartbeatStatus{0};
     EventLoopTimerRef mTimer = nullptr;
     MPCriticalRegionID mRegion = nullptr;

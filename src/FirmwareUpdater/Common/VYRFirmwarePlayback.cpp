@@ -5,31 +5,7 @@
 #include "Common/FirmwareSchedule.h"
 #include "Platform/Clock.h"
 
-#include <ctime>
-
 namespace {
-
-// Milliseconds of the monotonic clock, in the low 32 bits: elapsed times are taken modulo
-// 2^32, so the wrap every 49.7 days does not matter.
-std::uint32_t nowMilliseconds() {
-    const double ms = static_cast<double>(AbsoluteToNanoseconds(UpTime())) * 1e-06;
-    return static_cast<std::uint32_t>(static_cast<std::uint64_t>(ms));
-}
-
-// Sleeps for the whole remaining interval, then checks again: a short or interrupted sleep
-// only leads to another check.
-void waitUntil(std::uint32_t inStart, std::uint32_t inTime) {
-    for (;;) {
-        const std::uint32_t elapsed = nowMilliseconds() - inStart;
-        if (elapsed >= inTime) {
-            return;
-        }
-        const std::uint32_t remaining = inTime - elapsed;
-        const timespec interval = {static_cast<std::time_t>(remaining / 1000),
-                                   static_cast<long>(remaining % 1000) * 1'000'000L};
-        nanosleep(&interval, nullptr);
-    }
-}
 
 // The kernel may pool a sleeping thread's wake-up with others within its timer slack; the
 // transfer keeps it at 1 ns so messages leave on time, and puts it back afterwards.
@@ -60,12 +36,13 @@ bool CVYRController::updateFirmware(const std::uint8_t* inData, std::uint32_t in
         }
     }
     const CTightTimerSlack slack;
+    CClock& clock = CurrentClock();
     const std::size_t count = schedule.size();
-    const std::uint32_t start = nowMilliseconds();
+    const Nanoseconds start = clock.now();
     int lastProgress = 0;
     for (std::size_t i = 0; i < count; ++i) {
         const int progress = CFirmwareSchedule::progressBefore(i, count);
-        waitUntil(start, schedule.timeOf(i));
+        clock.waitUntil(start + Nanoseconds{schedule.timeOf(i)} * 1'000'000u);
         if (manager->sendLongMessage(schedule.bytesOf(i),
                                      static_cast<std::int32_t>(schedule.lengthOf(i))) != noErr) {
             return false;

@@ -107,5 +107,5 @@ OSStatus MIDIFlushOutput(MIDIEndpointRef inDestination) {
 }
 
 MIDITimeStamp AudioGetCurrentHostTime() {
-    return AbsoluteToNanoseconds(UpTime());
+    return CurrentClock().now();
 }

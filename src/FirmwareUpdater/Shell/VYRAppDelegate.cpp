@@ -4,8 +4,6 @@
 #include "Common/VYRController.h"
 #include "Localization.h"
 
-#include <chrono>
-
 namespace {
 
 constexpr std::int32_t kErrorNotConnected = 1000;
@@ -165,17 +163,12 @@ bool VYRAppDelegate::runUpdate() {
 }
 
 bool VYRAppDelegate::pollSleep(double inSeconds) {
-    std::unique_lock<std::mutex> lock(mPollMutex);
-    return !mPollWake.wait_for(lock, std::chrono::duration<double>(inSeconds),
-                               [this] { return mPollStopped; });
+    CClock& clock = CurrentClock();
+    return clock.waitUntil(clock.now() + static_cast<Nanoseconds>(inSeconds * 1e9), &mPollStop);
 }
 
 void VYRAppDelegate::stopPoll() {
-    {
-        const std::lock_guard<std::mutex> lock(mPollMutex);
-        mPollStopped = true;
-    }
-    mPollWake.notify_all();
+    mPollStop.wake();
     if (mPoll.joinable()) {
         mPoll.join();
     }

@@ -9,10 +9,10 @@
 #include "ProgressViewController.h"
 #include "UserInterface.h"
 
-#include <condition_variable>
+#include "Platform/Clock.h"
+
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <thread>
 
 /// How the launch sequence ended, for the front-end's exit status.
@@ -69,7 +69,7 @@ class VYRAppDelegate {
     /// Sets the status, writing it at once when a transfer begins or completes, so a crash
     /// or a kill during the transfer still leaves "transfer begun" on disk.
     void setStatus(std::int32_t inStatus);
-    /// Sleeps up to inSeconds; false when the poll was stopped meanwhile.
+    /// Waits inSeconds on the clock in use; false when the poll was stopped meanwhile.
     bool pollSleep(double inSeconds);
     void stopPoll();
 
@@ -79,9 +79,7 @@ class VYRAppDelegate {
     ELaunchOutcome mOutcome = ELaunchOutcome::kCancelled;
     std::unique_ptr<ProgressViewController> mProgress;
 
-    std::mutex mPollMutex;
-    std::condition_variable mPollWake;
-    bool mPollStopped = false;
+    CWakeup mPollStop;
     std::thread mPoll;
 };
 

@@ -66,23 +66,37 @@ void CSimulatedVYRDevice::receive(const MIDIPacketList& inList, MIDITimeStamp in
     }
 }
 
+void CSimulatedVYRDevice::sendHeartbeat() {
+    const std::lock_guard<std::mutex> lock(mMutex);
+    injectHeartbeat();
+}
+
 void CSimulatedVYRDevice::sendHeartbeats() {
+    const bool periodic = mOptions.heartbeatPeriod.count() > 0;
+    std::unique_lock<std::mutex> lock(mMutex);
+    while (!mStopping) {
+        if (periodic) {
+            injectHeartbeat();
+            mChanged.wait_for(lock, mOptions.heartbeatPeriod, [this] { return mStopping; });
+        } else {
+            mChanged.wait(lock, [this] { return mStopping; });
+        }
+    }
+}
+
+void CSimulatedVYRDevice::injectHeartbeat() {
     const std::vector<std::uint8_t> heartbeat = {
         0xF0, 0x43, 0x7D, 0x60, 0x44, 0x54, 0x41, mOptions.statusByte, 0xF7};
     // What a busy MIDI line carries besides: a note, a clock tick, a cut-off SysEx.
     const std::vector<std::uint8_t> junk = {0x90, 0x3C, 0x40, 0xF8, 0xF0,
                                             0x43, 0x10, 0xFE, 0x3C, 0x00};
-    std::unique_lock<std::mutex> lock(mMutex);
-    while (!mStopping) {
-        // Injected under the lock, so no heartbeat leaves after switchToUpdateMode returns.
-        // The service never calls back into the device while it holds its own lock.
-        if (mPresent && (!mUpdateMode || mOptions.heartbeatInUpdateMode)) {
-            mService->inject(mSource, {heartbeat});
-            if (mOptions.junkBetweenHeartbeats) {
-                mService->inject(mSource, {junk});
-            }
+    // Injected under the lock, so no heartbeat leaves after switchToUpdateMode returns.
+    // The service never calls back into the device while it holds its own lock.
+    if (mPresent && (!mUpdateMode || mOptions.heartbeatInUpdateMode)) {
+        mService->inject(mSource, {heartbeat});
+        if (mOptions.junkBetweenHeartbeats) {
+            mService->inject(mSource, {junk});
         }
-        mChanged.wait_for(lock, mOptions.heartbeatPeriod, [this] { return mStopping; });
     }
 }
 

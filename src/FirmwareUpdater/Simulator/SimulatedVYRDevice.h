@@ -19,7 +19,7 @@
 struct SSimulatedDeviceOptions {
     std::string model = "VYR10";
     std::string name = "VYR10 Port 1";
-    std::chrono::milliseconds heartbeatPeriod{200};
+    std::chrono::milliseconds heartbeatPeriod{200}; // 0: only when sendHeartbeat() is called
     std::uint8_t statusByte = 0x30;
     bool heartbeatInUpdateMode = false;   // keeps sending heartbeats after the switch
     bool junkBetweenHeartbeats = false;   // channel, real-time and stray SysEx bytes between them
@@ -42,6 +42,8 @@ class CSimulatedVYRDevice {
     /// As the user does on the device: from now on silent (unless told otherwise; no
     /// heartbeat is queued after this returns) and recording what it receives.
     void switchToUpdateMode();
+    /// One heartbeat now, as the device would send it (none in update mode or once gone).
+    void sendHeartbeat();
     /// False once it has vanished.
     bool isPresent() const;
 
@@ -54,6 +56,8 @@ class CSimulatedVYRDevice {
   private:
     void receive(const MIDIPacketList& inList, MIDITimeStamp inHostTime);
     void sendHeartbeats();
+    /// With mMutex held.
+    void injectHeartbeat();
     void unplug();
 
     const std::shared_ptr<CVirtualMIDIService> mService;
