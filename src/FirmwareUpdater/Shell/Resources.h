@@ -2,8 +2,18 @@
 // <prefix>/share/vyr-updater/ when installed.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
+
+/// The firmware image the workflow plays.
+inline constexpr const char* kFirmwareResourceName = "VYR_Firm_ver200main";
+inline constexpr const char* kFirmwareResourceType = "bin";
 
 /// The path of resource inName of type inType (file "inName.inType"), or "" if there is
 /// none: <program's folder>/../share/vyr-updater/ first, then the installed data folder.
 std::string findResource(const std::string& inName, const std::string& inType);
+
+/// The bytes of the file at inPath, or nothing when inPath is "" or cannot be read.
+std::optional<std::vector<std::uint8_t>> readFile(const std::string& inPath);

@@ -1,7 +1,7 @@
 // The small port through which the update workflow uses its front-end: modal alerts, the
-// progress view, resources and the log. The terminal front-end implements it, and a
-// windowed one can (a modal alert maps to a nested modal loop, abortModal to ending it
-// from another thread with -1001).
+// progress view, resources and the log. A front-end implements CFrontEnd (a modal alert
+// maps to a nested modal loop, abortModal to ending it from another thread with -1001);
+// the launch path adds the rest.
 #pragma once
 
 #include <cstdint>
@@ -31,9 +31,10 @@ class CProgressDisplay {
     virtual void hideWindow() = 0;
 };
 
-class CUserInterface {
+/// What a front-end (a terminal, a window) provides: prompts and the progress view.
+class CFrontEnd {
   public:
-    virtual ~CUserInterface() = default;
+    virtual ~CFrontEnd() = default;
 
     /// Shows inAlert and waits until one of its buttons ends it (kAlertFirstButtonReturn,
     /// kAlertSecondButtonReturn) or abortModal does (kModalResponseAbort). The main event
@@ -46,6 +47,12 @@ class CUserInterface {
     virtual int showError(const std::string& inMessage, int inCode) = 0;
     /// Places the progress view in the main window and brings the window to the front.
     virtual CProgressDisplay& showProgressView() = 0;
+};
+
+/// The whole port the workflow uses: the front-end, plus what every front-end shares
+/// (resources and the log), which the launch path supplies.
+class CUserInterface : public CFrontEnd {
+  public:
     /// The bytes of a named resource, or nothing when it cannot be found or read.
     virtual std::optional<std::vector<std::uint8_t>> resource(const std::string& inName,
                                                               const std::string& inType) = 0;

@@ -2,7 +2,8 @@
 
 #include "Common/GenericException.h"
 #include "Common/VYRController.h"
-#include "Localization.h"
+#include "Shell/Localization.h"
+#include "Shell/Resources.h"
 
 namespace {
 
@@ -128,8 +129,7 @@ bool VYRAppDelegate::checkHeartbeat() {
 }
 
 bool VYRAppDelegate::waitForUpdateMode() {
-    const SAlert prompt =
-        createAlertWithMessage("Please change VYR to update mode.", "OK", "Cancel");
+    const SAlert prompt = createAlertWithMessage(kUpdateModePrompt, "OK", "Cancel");
     for (;;) {
         if (mUI.runModal(prompt) == kAlertSecondButtonReturn) {
             return false;
@@ -149,7 +149,8 @@ bool VYRAppDelegate::waitForUpdateMode() {
 
 bool VYRAppDelegate::runUpdate() {
     const std::vector<std::uint8_t> image =
-        mUI.resource("VYR_Firm_ver200main", "bin").value_or(std::vector<std::uint8_t>{});
+        mUI.resource(kFirmwareResourceName, kFirmwareResourceType)
+            .value_or(std::vector<std::uint8_t>{});
     mProgress = std::make_unique<ProgressViewController>(mUI, mUI.showProgressView());
     mProgress->awakeFromNib();
     static const std::uint8_t kNoImage = 0;

@@ -23,6 +23,9 @@ enum class ELaunchOutcome {
     kUnexpectedError, // "Unexpected error."
 };
 
+/// The prompt's key that asks the user to switch the device to update mode.
+inline constexpr const char* kUpdateModePrompt = "Please change VYR to update mode.";
+
 /// Update status values, persisted under "Status".
 inline constexpr std::int32_t kStatusNothingBegun = 0;
 inline constexpr std::int32_t kStatusTransferBegun = 1;

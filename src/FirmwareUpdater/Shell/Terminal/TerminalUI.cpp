@@ -3,17 +3,13 @@
 #include "InterruptGuard.h"
 #include "Platform/EventLoop.h"
 #include "Shell/Localization.h"
-#include "Shell/Resources.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <fcntl.h>
-#include <fstream>
-#include <iterator>
 #include <poll.h>
-#include <syslog.h>
 #include <unistd.h>
 
 namespace {
@@ -208,22 +204,6 @@ CProgressDisplay& CTerminalUI::showProgressView() {
     mLastPercent = -1;
     mLoggedTenth = -1;
     return *this;
-}
-
-std::optional<std::vector<std::uint8_t>> CTerminalUI::resource(const std::string& inName,
-                                                               const std::string& inType) {
-    const std::string path =
-        mOptions.firmwarePath.empty() ? findResource(inName, inType) : mOptions.firmwarePath;
-    std::ifstream file(path, std::ios::binary);
-    if (path.empty() || !file) {
-        return std::nullopt;
-    }
-    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(file),
-                                     std::istreambuf_iterator<char>());
-}
-
-void CTerminalUI::log(const std::string& inLine) {
-    syslog(LOG_ERR, "%s", inLine.c_str());
 }
 
 void CTerminalUI::setMessage(const std::string& inText) {

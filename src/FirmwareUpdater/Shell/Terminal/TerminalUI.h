@@ -18,12 +18,11 @@ struct STerminalOptions {
     bool unattended = false;       // --yes
     double deviceWaitSeconds = 60; // unattended: how long "Waiting..." may last
     int promptRepeats = 3;         // unattended: answers to a prompt repeated after an error
-    std::string firmwarePath;      // "": the bundled image
     int inputFd = 0;
     std::FILE* output = stdout;
 };
 
-class CTerminalUI : public CUserInterface, private CProgressDisplay {
+class CTerminalUI : public CFrontEnd, private CProgressDisplay {
   public:
     explicit CTerminalUI(STerminalOptions inOptions);
     ~CTerminalUI() override;
@@ -35,9 +34,6 @@ class CTerminalUI : public CUserInterface, private CProgressDisplay {
     void abortModal() override;
     int showError(const std::string& inMessage, int inCode) override;
     CProgressDisplay& showProgressView() override;
-    std::optional<std::vector<std::uint8_t>> resource(const std::string& inName,
-                                                      const std::string& inType) override;
-    void log(const std::string& inLine) override;
 
     /// True when an unattended run gave up: no device in time, or a prompt failed repeatedly.
     bool gaveUp() const { return mGaveUp; }

@@ -3,7 +3,6 @@
 // prompt, and at the end reports what it received.
 #pragma once
 
-#include "Shell/UserInterface.h"
 #include "Simulator/SimulatedVYRDevice.h"
 
 #include <cstdio>
@@ -26,8 +25,9 @@ class CSimulation {
     CSimulation(const CSimulation&) = delete;
     CSimulation& operator=(const CSimulation&) = delete;
 
-    /// The front-end as the workflow sees it: inInner, plus the user's hand on the device.
-    std::unique_ptr<CUserInterface> wrap(CUserInterface& inInner);
+    /// What the user does before confirming the update-mode prompt: switches the device
+    /// (unless it is told to stay in normal mode).
+    void userSwitchesToUpdateMode();
     /// Prints what the device received, compared with inImage's SysEx messages.
     void printReport(const std::vector<std::uint8_t>& inImage, std::FILE* inOutput) const;
 

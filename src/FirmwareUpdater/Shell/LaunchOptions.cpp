@@ -1,0 +1,185 @@
+#include "Shell/LaunchOptions.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <getopt.h>
+
+namespace {
+
+constexpr unsigned long kMaxMessageNumber = 1'000'000;
+constexpr std::size_t kHelpColumn = 28;
+
+// The options every front-end has; the front-end's own come first in the help.
+std::vector<SFrontEndOption> sharedOptions(SLaunchOptions& ioOptions, bool& outHelp,
+                                           bool& outVersion) {
+    const auto messageNumber = [](const char* inName, std::uint32_t& outK) {
+        return [inName, &outK](const char* inValue) {
+            unsigned long value = 0;
+            std::string error = parseNumber(inName, inValue, 1, kMaxMessageNumber, value);
+            outK = static_cast<std::uint32_t>(value);
+            return error;
+        };
+    };
+    const auto flag = [](bool& outFlag) {
+        return [&outFlag](const char*) {
+            outFlag = true;
+            return std::string();
+        };
+    };
+    const auto path = [](std::string& outPath) {
+        return [&outPath](const char* inValue) {
+            outPath = inValue;
+            return std::string();
+        };
+    };
+    SSimulationOptions& sim = ioOptions.simulation;
+    return {
+        {"simulate", 0, nullptr, "update a simulated VYR device (no hardware needed)",
+         flag(ioOptions.simulate)},
+        {"firmware", 0, "FILE", "play FILE instead of the bundled image",
+         path(ioOptions.firmwarePath)},
+        {"prefs", 0, "FILE", "keep the update status in FILE", path(ioOptions.prefsPath)},
+        {"sim-absent", 0, nullptr, "simulated device: not connected", flag(sim.absent)},
+        {"sim-normal-mode", 0, nullptr, "simulated device: stays in normal mode",
+         flag(sim.staysInNormalMode)},
+        {"sim-fail-at", 0, "K", "simulated device: refuses the K-th firmware message and later",
+         messageNumber("--sim-fail-at", sim.failAt)},
+        {"sim-vanish-at", 0, "K", "simulated device: unplugged after the K-th firmware message",
+         messageNumber("--sim-vanish-at", sim.vanishAt)},
+        {"sim-service-fault-at", 0, "K", "the MIDI service fails unexpectedly at the K-th message",
+         messageNumber("--sim-service-fault-at", sim.serviceFaultAt)},
+        {"help", 'h', nullptr, "show this help", flag(outHelp)},
+        {"version", 0, nullptr, "show the version", flag(outVersion)},
+    };
+}
+
+std::string helpLine(const SFrontEndOption& inOption) {
+    std::string line = inOption.shortName != 0 ? std::string("  -") + inOption.shortName + ", "
+                                               : std::string("      ");
+    line += std::string("--") + inOption.name;
+    if (inOption.valueName != nullptr) {
+        line += std::string(" ") + inOption.valueName;
+    }
+    line += line.size() + 2 <= kHelpColumn ? std::string(kHelpColumn - line.size(), ' ')
+                                           : "\n" + std::string(kHelpColumn, ' ');
+    for (const char* c = inOption.help; *c != '\0'; ++c) {
+        line += *c;
+        if (*c == '\n') {
+            line += std::string(kHelpColumn, ' ');
+        }
+    }
+    return line + "\n";
+}
+
+void printHelp(const SProgram& inProgram, const std::vector<SFrontEndOption>& inOptions) {
+    std::printf("usage: %s [OPTIONS]\n\n%s\noptions:\n", inProgram.name, inProgram.about);
+    for (const SFrontEndOption& option : inOptions) {
+        std::fputs(helpLine(option).c_str(), stdout);
+    }
+    std::printf("\n%s", inProgram.epilogue);
+}
+
+int usageError(const SProgram& inProgram, const std::string& inMessage) {
+    std::fprintf(stderr, "%s: %s\n(see %s --help)\n", inProgram.name, inMessage.c_str(),
+                 inProgram.name);
+    return kExitUsage;
+}
+
+// What the options say together that none says alone.
+std::string conflicts(const SLaunchOptions& inOptions) {
+    const SSimulationOptions& sim = inOptions.simulation;
+    const bool anyMisbehaviour =
+        sim.staysInNormalMode || sim.failAt != 0 || sim.vanishAt != 0 || sim.serviceFaultAt != 0;
+    if ((sim.absent || anyMisbehaviour) && !inOptions.simulate) {
+        return "the --sim-* options need --simulate";
+    }
+    if (sim.absent && anyMisbehaviour) {
+        return "--sim-absent cannot be combined with another --sim-* option: there is no device "
+               "to misbehave";
+    }
+    if (!inOptions.simulate) {
+        return "this build can only update the simulated device: real devices need the ALSA MIDI "
+               "backend, which is not built yet; use --simulate";
+    }
+    return {};
+}
+
+} // namespace
+
+std::string parseNumber(const char* inOption, const char* inValue, unsigned long inMin,
+                        unsigned long inMax, unsigned long& outValue) {
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long value = std::strtoul(inValue, &end, 10);
+    if (inValue[0] < '0' || inValue[0] > '9' || *end != '\0' || errno != 0 || value < inMin ||
+        value > inMax) {
+        return std::string(inOption) + " needs a whole number from " + std::to_string(inMin) +
+               " to " + std::to_string(inMax) + ", not \"" + inValue + "\"";
+    }
+    outValue = value;
+    return {};
+}
+
+std::optional<int> parseLaunchOptions(int argc, char** argv, const SProgram& inProgram,
+                                      const std::vector<SFrontEndOption>& inOwnOptions,
+                                      SLaunchOptions& outOptions) {
+    bool help = false;
+    bool version = false;
+    std::vector<SFrontEndOption> options = inOwnOptions;
+    for (SFrontEndOption& shared : sharedOptions(outOptions, help, version)) {
+        options.push_back(std::move(shared));
+    }
+
+    std::vector<option> table;
+    std::string shortOptions = ":"; // a missing value is told apart from an unknown option
+    for (std::size_t i = 0; i < options.size(); ++i) {
+        const int hasArg = options[i].valueName != nullptr ? required_argument : no_argument;
+        table.push_back({options[i].name, hasArg, nullptr, static_cast<int>(256 + i)});
+        if (options[i].shortName != 0) {
+            shortOptions += options[i].shortName;
+            shortOptions += hasArg == required_argument ? ":" : "";
+        }
+    }
+    table.push_back({nullptr, 0, nullptr, 0});
+
+    opterr = 0;
+    optind = 0; // 0: also resets getopt's state, so a second parse starts afresh
+    for (int c; (c = getopt_long(argc, argv, shortOptions.c_str(), table.data(), nullptr)) != -1;) {
+        if (c == '?' || c == ':') {
+            // A long option's optopt is its table value (256 and up) or 0.
+            const std::string which = optopt > 0 && optopt < 256
+                                          ? std::string("-") + static_cast<char>(optopt)
+                                          : argv[optind - 1];
+            return usageError(inProgram,
+                              (c == '?' ? "unknown option " : "missing value for ") + which);
+        }
+        std::size_t index = 0;
+        if (c >= 256) {
+            index = static_cast<std::size_t>(c - 256);
+        } else {
+            while (options[index].shortName != c) {
+                ++index;
+            }
+        }
+        const std::string error = options[index].apply(optarg);
+        if (!error.empty()) {
+            return usageError(inProgram, error);
+        }
+    }
+    if (help) {
+        printHelp(inProgram, options);
+        return 0;
+    }
+    if (version) {
+        std::printf("%s %s\n", inProgram.name, inProgram.version);
+        return 0;
+    }
+    if (optind < argc) {
+        return usageError(inProgram, std::string("unexpected argument ") + argv[optind]);
+    }
+    if (const std::string error = conflicts(outOptions); !error.empty()) {
+        return usageError(inProgram, error);
+    }
+    return std::nullopt;
+}
