@@ -1,6 +1,5 @@
 // When each firmware message is sent: tick-to-millisecond arithmetic and progress values.
 #include "Common/FirmwareSchedule.h"
-#include "FirmwareImage.h"
 #include "SmfTestUtil.h"
 
 #include <gtest/gtest.h>
@@ -9,8 +8,6 @@ namespace {
 
 using smftest::Bytes;
 using smftest::operator+;
-
-const Bytes kSysEx = {0xF0, 0x7E, 0xF7};
 
 Bytes tempo(std::uint8_t inDelta, std::uint32_t inValue) {
     return {inDelta,
@@ -22,89 +19,66 @@ Bytes tempo(std::uint8_t inDelta, std::uint32_t inValue) {
             static_cast<std::uint8_t>(inValue)};
 }
 
-Bytes vlq(std::uint32_t inValue) {
-    Bytes b;
-    b.push_back(static_cast<std::uint8_t>(inValue & 0x7F));
-    while ((inValue >>= 7) != 0) {
-        b.insert(b.begin(), static_cast<std::uint8_t>(0x80 | (inValue & 0x7F)));
-    }
-    return b;
-}
-
 Bytes sysExAt(std::uint32_t inDelta) {
-    return vlq(inDelta) + Bytes{0xF0, 0x02, 0x7E, 0xF7};
+    return smftest::vlq(inDelta) + Bytes{0xF0, 0x02, 0x7E, 0xF7};
 }
 
-CFirmwareSchedule scheduleOf(const Bytes& inFile) {
-    CSMF smf;
-    std::uint32_t count = 0;
-    EXPECT_TRUE(smf.setData(inFile.data(), static_cast<std::uint32_t>(inFile.size()), count));
-    CFirmwareSchedule schedule;
-    EXPECT_TRUE(schedule.build(smf)) << schedule.failure();
-    return schedule;
-}
-
-std::vector<std::uint32_t> times(const CFirmwareSchedule& inSchedule) {
-    std::vector<std::uint32_t> result;
-    for (std::size_t i = 0; i < inSchedule.size(); ++i) {
-        result.push_back(inSchedule.timeOf(i));
+TEST(Schedule, TimesFollowTheTempoMapOfTrackZero) {
+    const struct {
+        const char* name;
+        std::uint16_t division;
+        std::vector<Bytes> tracks;
+        std::vector<std::uint32_t> times;
+    } cases[] = {
+        // 700000 is 85 bpm after truncation, and the times use the truncated value.
+        {"WorkedExample",
+         480,
+         {tempo(0, 500000) + sysExAt(0) + sysExAt(480) + sysExAt(520) + sysExAt(920) +
+          tempo(0, 700000) + sysExAt(480) + sysExAt(480)},
+         {0, 500, 1042, 2000, 2706, 3412}},
+        {"TicksBeforeTheFirstTempoTakeNoTime",
+         480,
+         {sysExAt(480) + sysExAt(480) + tempo(0, 500000) + sysExAt(480)},
+         {0, 0, 500}},
+        {"WithoutTempoEverythingIsAtZero", 96, {sysExAt(0) + sysExAt(5000)}, {0, 0}},
+        // A tempo in track 1 counts for nothing; track 1's messages come after track 0's.
+        {"TracksAreNotMerged",
+         480,
+         {tempo(0, 500000) + sysExAt(960), sysExAt(0) + tempo(0, 250000) + sysExAt(480)},
+         {1000, 0, 500}},
+        {"MessageAtATempoChangeIsTimedByTheTemposBefore",
+         96,
+         {tempo(0, 500000) + tempo(0x60, 250000) + sysExAt(0) + sysExAt(96)},
+         {500, 750}},
+        {"LaterOfTwoTemposAtOneTickGoverns",
+         96,
+         {tempo(0, 250000) + tempo(0, 500000) + sysExAt(96)},
+         {500}},
+        {"SmpteDivisionIsAPlainTickCount", 0xE250, {tempo(0, 500000) + sysExAt(57936)}, {500}},
+    };
+    for (const auto& c : cases) {
+        const Bytes file = smftest::smfFile(c.tracks.size() > 1 ? 1 : 0, c.division, c.tracks);
+        CSMF smf;
+        std::uint32_t count = 0;
+        ASSERT_TRUE(smf.setData(file.data(), static_cast<std::uint32_t>(file.size()), count));
+        CFirmwareSchedule schedule;
+        ASSERT_TRUE(schedule.build(smf)) << c.name << ": " << schedule.failure();
+        std::vector<std::uint32_t> times;
+        for (std::size_t i = 0; i < schedule.size(); ++i) {
+            times.push_back(schedule.timeOf(i));
+        }
+        EXPECT_EQ(times, c.times) << c.name;
     }
-    return result;
-}
-
-TEST(Schedule, WorkedExample) {
-    // Tempo 500000 at tick 0 and 700000 (85 bpm after truncation) at 1920; SysEx at
-    // 0, 480, 1000, 1920, 2400, 2880, all in track 0.
-    const Bytes track0 = tempo(0, 500000) + sysExAt(0) + sysExAt(480) + sysExAt(520) +
-                         sysExAt(920) + tempo(0, 700000) + sysExAt(480) + sysExAt(480);
-    const CFirmwareSchedule schedule = scheduleOf(smftest::smfFile(0, 480, {track0}));
-    EXPECT_EQ(times(schedule), (std::vector<std::uint32_t>{0, 500, 1042, 2000, 2706, 3412}));
-    EXPECT_EQ(schedule.tempoMap().size(), 2u);
-    EXPECT_EQ(schedule.tempoMap()[1].beatsPerMinute, 85u);
-}
-
-TEST(Schedule, TicksBeforeTheFirstTempoTakeNoTime) {
-    const Bytes track0 = sysExAt(480) + sysExAt(480) + tempo(0, 500000) + sysExAt(480);
-    EXPECT_EQ(times(scheduleOf(smftest::smfFile(0, 480, {track0}))),
-              (std::vector<std::uint32_t>{0, 0, 500}));
-}
-
-TEST(Schedule, WithoutTempoEveryMessageIsAtZero) {
-    const Bytes track0 = sysExAt(0) + sysExAt(5000) + sysExAt(100000);
-    EXPECT_EQ(times(scheduleOf(smftest::smfFile(0, 96, {track0}))),
-              (std::vector<std::uint32_t>{0, 0, 0}));
-}
-
-TEST(Schedule, OnlyTrackZeroTimesAndTracksAreNotMerged) {
-    // Tempo in track 1 has no effect; track 1's messages come after track 0's.
-    const Bytes track0 = tempo(0, 500000) + sysExAt(960);
-    const Bytes track1 = sysExAt(0) + tempo(0, 250000) + sysExAt(480);
-    const CFirmwareSchedule schedule = scheduleOf(smftest::smfFile(1, 480, {track0, track1}));
-    EXPECT_EQ(times(schedule), (std::vector<std::uint32_t>{1000, 0, 500}));
-}
-
-TEST(Schedule, MessageAtATempoChangeIsTimedByTheTemposBefore) {
-    const Bytes track0 = tempo(0, 500000) + tempo(0x60, 250000) + sysExAt(0) + sysExAt(96);
-    // 96 ticks at 120 bpm, division 96: 500 ms; then 96 at 240: 250 ms more.
-    EXPECT_EQ(times(scheduleOf(smftest::smfFile(0, 96, {track0}))),
-              (std::vector<std::uint32_t>{500, 750}));
-}
-
-TEST(Schedule, LaterOfTwoTemposAtOneTickGoverns) {
-    const Bytes track0 = tempo(0, 250000) + tempo(0, 500000) + sysExAt(96);
-    EXPECT_EQ(times(scheduleOf(smftest::smfFile(0, 96, {track0}))),
-              (std::vector<std::uint32_t>{500}));
-}
-
-TEST(Schedule, SmpteDivisionIsAPlainTickCount) {
-    const Bytes track0 = tempo(0, 500000) + sysExAt(57936);
-    EXPECT_EQ(times(scheduleOf(smftest::smfFile(0, 0xE250, {track0}))),
-              (std::vector<std::uint32_t>{500}));
 }
 
 TEST(Schedule, MessagesAreCopiedAsTheTrackHoldsThem) {
-    const Bytes track0 = Bytes{0x00, 0xF0, 0x03, 0x43, 0x10, 0xF7, 0x00, 0xF7, 0x02, 0x43, 0x11};
-    const CFirmwareSchedule schedule = scheduleOf(smftest::smfFile(0, 96, {track0}));
+    const Bytes file = smftest::smfFile(
+        0, 96, {Bytes{0x00, 0xF0, 0x03, 0x43, 0x10, 0xF7, 0x00, 0xF7, 0x02, 0x43, 0x11}});
+    CSMF smf;
+    std::uint32_t count = 0;
+    ASSERT_TRUE(smf.setData(file.data(), static_cast<std::uint32_t>(file.size()), count));
+    CFirmwareSchedule schedule;
+    ASSERT_TRUE(schedule.build(smf));
     ASSERT_EQ(schedule.size(), 2u);
     EXPECT_EQ(Bytes(schedule.bytesOf(0), schedule.bytesOf(0) + schedule.lengthOf(0)),
               (Bytes{0xF0, 0x43, 0x10, 0xF7}));
@@ -130,22 +104,10 @@ TEST(Schedule, BadTempoRefusesTheImage) {
     }
 }
 
-TEST(Schedule, ProgressRoundsHalfUp) {
-    std::vector<int> eight;
-    for (std::size_t i = 0; i < 8; ++i) {
-        eight.push_back(CFirmwareSchedule::progressBefore(i, 8));
-    }
-    EXPECT_EQ(eight, (std::vector<int>{0, 13, 25, 38, 50, 63, 75, 88}));
+TEST(Schedule, ProgressRoundsHalfUpAndReachesAHundredOnlyAtTheEnd) {
+    EXPECT_EQ(CFirmwareSchedule::progressBefore(1, 8), 13);
     EXPECT_EQ(CFirmwareSchedule::progressBefore(199, 200), 100);
     EXPECT_EQ(CFirmwareSchedule::progressBefore(198, 199), 99);
-}
-
-TEST(Schedule, SampleImageLastsAboutTenSeconds) {
-    const Bytes image = buildFirmwareImage(sampleFirmwareImage());
-    const CFirmwareSchedule schedule = scheduleOf(image);
-    ASSERT_EQ(schedule.size(), 320u);
-    EXPECT_GT(schedule.timeOf(319), 9000u);
-    EXPECT_LT(schedule.timeOf(319), 11000u);
 }
 
 } // namespace

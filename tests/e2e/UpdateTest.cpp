@@ -86,49 +86,29 @@ TEST_F(Update, NoDeviceAtThePromptAsksAgain) {
         << "a stored status skips the wait";
 }
 
-TEST_F(Update, DeviceInNormalModeIsNamedAndTheUnattendedRunGivesUp) {
-    auto run = start({"--yes", "--sim-normal-mode", "--tries", "2"}, ETerminal::kPipes);
-    EXPECT_EQ(run->wait(), 4) << run->output();
-    EXPECT_NE(run->output().find("Please check that VYR is connected in update mode."),
-              std::string::npos);
-    EXPECT_NE(run->output().find("given up after 2 tries"), std::string::npos) << run->output();
-}
-
-TEST_F(Update, UnattendedWaitForAnAbsentDeviceIsBounded) {
-    auto run = start({"--yes", "--sim-absent", "--wait", "2"}, ETerminal::kPipes);
-    EXPECT_EQ(run->wait(std::chrono::seconds(30)), 4) << run->output();
-    EXPECT_NE(run->output().find("no answer in time"), std::string::npos);
-}
-
-TEST_F(Update, FailedTransferIsResumedAtTheNextRun) {
-    auto failing = start({"--yes", "--sim-fail-at", "50"}, ETerminal::kPipes);
-    EXPECT_EQ(failing->wait(), 1) << failing->output();
-    EXPECT_NE(failing->output().find("Communication error."), std::string::npos)
-        << failing->output();
-    EXPECT_NE(failing->output().find("messages received: 49 of 320"), std::string::npos)
-        << failing->output();
-    EXPECT_EQ(status(), 1);
-
-    auto resumed = start({"--yes"}, ETerminal::kPipes);
-    EXPECT_EQ(resumed->wait(), 0) << resumed->output();
-    EXPECT_EQ(resumed->output().find("Waiting..."), std::string::npos);
-    EXPECT_EQ(resumed->output().find("\nPlease change VYR to update mode."), 0u)
-        << resumed->output();
-    EXPECT_EQ(status(), 2);
-}
-
-TEST_F(Update, VanishingDeviceIsACommunicationError) {
-    auto run = start({"--yes", "--sim-vanish-at", "10"}, ETerminal::kPipes);
-    EXPECT_EQ(run->wait(), 1) << run->output();
-    EXPECT_NE(run->output().find("Communication error."), std::string::npos);
-    EXPECT_EQ(status(), 1);
-}
-
-TEST_F(Update, ServiceFaultIsAnUnexpectedError) {
-    auto run = start({"--yes", "--sim-service-fault-at", "3"}, ETerminal::kPipes);
-    EXPECT_EQ(run->wait(), 3) << run->output();
-    EXPECT_NE(run->output().find("Unexpected error."), std::string::npos) << run->output();
-    EXPECT_EQ(status(), 1);
+// Every failure option of the simulation reaches its message, exit status and status file.
+TEST_F(Update, FailuresEndWithTheirMessageStatusAndExitStatus) {
+    const struct {
+        std::vector<std::string> arguments;
+        int exit;
+        const char* message;
+        std::optional<std::int32_t> status;
+    } cases[] = {
+        {{"--sim-normal-mode", "--tries", "2"}, 4, "given up after 2 tries", std::nullopt},
+        {{"--sim-absent", "--wait=2"}, 4, "no answer in time", std::nullopt},
+        {{"--sim-fail-at", "50"}, 1, "messages received: 49 of 320", 1},
+        {{"--sim-vanish-at", "10"}, 1, "Communication error.", 1},
+        {{"--sim-service-fault-at", "3"}, 3, "Unexpected error.", 1},
+    };
+    for (const auto& c : cases) {
+        std::filesystem::remove(prefs());
+        std::vector<std::string> arguments = c.arguments;
+        arguments.insert(arguments.begin(), "--yes");
+        auto run = start(arguments, ETerminal::kPipes);
+        EXPECT_EQ(run->wait(std::chrono::seconds(60)), c.exit) << run->output();
+        EXPECT_NE(run->output().find(c.message), std::string::npos) << run->output();
+        EXPECT_EQ(status(), c.status) << c.message;
+    }
 }
 
 TEST_F(Update, KilledTransferLeavesStatusOneAndTheNextRunResumes) {
@@ -162,19 +142,6 @@ TEST_F(Update, WithoutATerminalItNeedsYes) {
     auto run = start({}, ETerminal::kPipes);
     EXPECT_EQ(run->wait(), 64);
     EXPECT_NE(run->output().find("run with --yes"), std::string::npos) << run->output();
-}
-
-TEST_F(Update, HelpVersionAndBadOptions) {
-    const std::pair<std::vector<std::string>, int> cases[] = {
-        {{VYR_UPDATE, "--help"}, 0},
-        {{VYR_UPDATE, "--version"}, 0},
-        {{VYR_UPDATE, "--frobnicate"}, 64},
-        {{VYR_UPDATE, "--simulate", "--wait", "soon"}, 64},
-        {{VYR_UPDATE, "--yes"}, 64}};
-    for (const auto& [arguments, expected] : cases) {
-        CChildProcess run(arguments, {}, ETerminal::kPipes);
-        EXPECT_EQ(run.wait(), expected) << arguments.back() << ": " << run.output();
-    }
 }
 
 } // namespace

@@ -2,7 +2,6 @@
 // events its reader holds, but for its documented differences (SysEx of the 0xF7 form
 // comes back in the 0xF0 form; no running status; end of track at delta 0).
 #include "Common/SMF/SMF.h"
-#include "Common/SMF/SMFUtil.h"
 #include "FirmwareImage.h"
 #include "SmfTestUtil.h"
 
@@ -14,13 +13,8 @@ namespace {
 
 using smftest::Bytes;
 using smftest::operator+;
+using smftest::vlq;
 using Tracks = std::vector<std::vector<std::string>>;
-
-Bytes vlq(std::uint32_t v) {
-    Bytes b(SMFUtil::getVariableValSize(v));
-    SMFUtil::setVariableVal(b.data(), v, static_cast<std::uint32_t>(b.size()));
-    return b;
-}
 
 // Encodes tracks as other writers do, with running status, the 0xF7 form and time after
 // the last event, and records what the reader should hold before and after a rewrite.

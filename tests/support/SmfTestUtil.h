@@ -23,6 +23,15 @@ inline Bytes operator+(Bytes a, const Bytes& b) {
     return a;
 }
 
+// A variable-length quantity, encoded independently of the codec.
+inline Bytes vlq(std::uint32_t v) {
+    Bytes b{static_cast<std::uint8_t>(v & 0x7F)};
+    while ((v >>= 7) != 0) {
+        b.insert(b.begin(), static_cast<std::uint8_t>(0x80 | (v & 0x7F)));
+    }
+    return b;
+}
+
 inline Bytes text(const std::string& s) {
     return Bytes(s.begin(), s.end());
 }
