@@ -1,5 +1,6 @@
 // When each firmware message is sent: tick-to-millisecond arithmetic and progress values.
 #include "Common/FirmwareSchedule.h"
+#include "FirmwareImage.h"
 #include "SmfTestUtil.h"
 
 #include <gtest/gtest.h>
@@ -108,6 +109,18 @@ TEST(Schedule, ProgressRoundsHalfUpAndReachesAHundredOnlyAtTheEnd) {
     EXPECT_EQ(CFirmwareSchedule::progressBefore(1, 8), 13);
     EXPECT_EQ(CFirmwareSchedule::progressBefore(199, 200), 100);
     EXPECT_EQ(CFirmwareSchedule::progressBefore(198, 199), 99);
+}
+
+TEST(Schedule, SampleImageLastsAboutTenSeconds) {
+    const Bytes image = buildFirmwareImage(sampleFirmwareImage());
+    CSMF smf;
+    std::uint32_t count = 0;
+    ASSERT_TRUE(smf.setData(image.data(), static_cast<std::uint32_t>(image.size()), count));
+    CFirmwareSchedule schedule;
+    ASSERT_TRUE(schedule.build(smf));
+    ASSERT_EQ(schedule.size(), 320u);
+    EXPECT_GT(schedule.timeOf(319), 9000u);
+    EXPECT_LT(schedule.timeOf(319), 11000u);
 }
 
 } // namespace

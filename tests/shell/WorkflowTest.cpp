@@ -196,6 +196,13 @@ TEST_F(Workflow, StoredStatusSkipsTheWait) {
     }
 }
 
+TEST_F(Workflow, FileWithoutTheKeyWaitsForTheDevice) {
+    std::ofstream(mPrefs.path()) << "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict/></plist>";
+    mUI.script = {kOK};
+    launch();
+    EXPECT_EQ(mUI.shown, (std::vector<std::string>{kWaiting}));
+}
+
 TEST_F(Workflow, NoDeviceAtThePromptShows1000AndAsksAgain) {
     ASSERT_TRUE(mPrefs.save(1));
     mUI.script = {kOK, kOK, kCancel};

@@ -75,6 +75,16 @@ TEST(SysExEvent, TypeFollowsTheFirstByte) {
     EXPECT_EQ(empty->getDataType(), 1);
 }
 
+TEST(Payload, SizeBytesOfTheLengthQuantity) {
+    const std::pair<std::uint32_t, std::uint32_t> cases[] = {
+        {0, 1}, {127, 1}, {128, 2}, {16384, 3}};
+    for (const auto& [size, bytes] : cases) {
+        std::unique_ptr<CMidiEvent> e(
+            smftest::makeEvent(CMidiEvent::kEventTypeSysEx, 0, 0, Bytes(size, 0x11)));
+        EXPECT_EQ(e->getSysExData()->getSizeBytes(), bytes) << size;
+    }
+}
+
 TEST(Payload, ResetReleasesDataAndKeepsKindAndTick) {
     std::unique_ptr<CMidiEvent> e(
         smftest::makeEvent(CMidiEvent::kEventTypeMeta, 42, 0x01, {'a', 'b'}));
