@@ -90,7 +90,7 @@ TEST(TransferReport, DifferencesAreNamed) {
     EXPECT_NE(changed.firstDifference.find("message 1"), std::string::npos);
     const STransferReport missing = compareTransfer(expected, {arrival(0, {0xF0, 0x01, 0xF7})});
     EXPECT_FALSE(missing.identical);
-    EXPECT_EQ(missing.firstDifference, "1 messages received, 2 expected");
+    EXPECT_EQ(missing.firstDifference, "1 of 2 messages received");
     const STransferReport none = compareTransfer(expected, {});
     EXPECT_EQ(none.received, 0u);
     EXPECT_NE(describeTransfer(none).find("messages received: 0 of 2"), std::string::npos);

@@ -1,13 +1,16 @@
 // The real vyr-update --simulate, driven as a user drives it: on a pseudo-terminal for the
 // interactive paths, with pipes and --yes for unattended ones.
 #include "ChildProcess.h"
+#include "FirmwareImage.h"
 #include "Shell/PreferenceFile.h"
 #include "TestDirectory.h"
 
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 #include <unistd.h>
 
@@ -136,6 +139,75 @@ TEST_F(Update, OneCtrlCOnlyWarnsTheSecondStops) {
     run->kill(SIGINT);
     EXPECT_EQ(run->wait(), 130) << run->output();
     EXPECT_EQ(status(), 1);
+}
+
+// A short image of its own (2 s), for the runs whose point is not the sample's timing.
+std::string shortImage(const CTestDirectory& inDirectory) {
+    SFirmwareImage image;
+    image.division = 1000;
+    image.tempos = {{0, 500000}};
+    for (std::uint32_t i = 0; i < 50; ++i) {
+        image.messages.push_back({i * 80, makeFirmwareMessage(i, 200, 7)});
+    }
+    const std::vector<std::uint8_t> bytes = buildFirmwareImage(image);
+    const std::string path = inDirectory.file("short.bin");
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    return path;
+}
+
+// During the transfer only a second Ctrl-C or SIGTERM stops it: one SIGTERM, Ctrl-Z or a
+// closed terminal only warns or is ignored, and the transfer completes.
+TEST_F(Update, SignalsDuringTheTransfer) {
+    const std::string image = shortImage(mDirectory);
+    const struct {
+        std::vector<int> signals;
+        int exit;
+        std::int32_t status;
+    } cases[] = {
+        {{SIGTERM}, 0, 2},
+        {{SIGTSTP}, 0, 2},
+        {{SIGHUP}, 0, 2},
+        {{SIGTERM, SIGINT}, 130, 1},
+    };
+    for (const auto& c : cases) {
+        std::filesystem::remove(prefs());
+        auto run = start({"--yes", "--firmware", image}, ETerminal::kPipes);
+        ASSERT_TRUE(run->expect("Now updating...")) << run->output();
+        run->kill(c.signals.front());
+        if (c.signals.front() != SIGHUP) {
+            ASSERT_TRUE(run->expect("Press Ctrl-C again to stop anyway.")) << run->output();
+        }
+        if (c.signals.size() > 1) {
+            run->kill(c.signals.back());
+        }
+        EXPECT_EQ(run->wait(), c.exit) << c.signals.front() << ": " << run->output();
+        EXPECT_EQ(status(), c.status) << c.signals.front();
+    }
+}
+
+// Nothing touches the device or the status before the image is known good.
+TEST_F(Update, RefusedImageEndsTheRunBeforeAnyPrompt) {
+    ASSERT_TRUE(CPreferenceFile(prefs()).save(2));
+    const std::string typo = mDirectory.file("typo.bin");
+    auto run = start({"--yes", "--firmware", typo}, ETerminal::kPipes);
+    EXPECT_EQ(run->wait(), 5);
+    EXPECT_EQ(run->output(), "vyr-update: " + typo + ": cannot open: No such file or directory\n");
+    EXPECT_EQ(status(), 2);
+}
+
+// A reader that goes away (| head) does not stop the transfer.
+TEST_F(Update, ClosedOutputDoesNotStopTheTransfer) {
+    const std::string command = "(" + std::string(VYR_UPDATE) + " --simulate --yes --prefs " +
+                                prefs() + " --firmware " + shortImage(mDirectory) + "; echo $? >" +
+                                mDirectory.file("rc") + ") | head -c 1 >/dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    std::ifstream rc(mDirectory.file("rc"));
+    int exit = -1;
+    rc >> exit;
+    EXPECT_EQ(exit, 0);
+    EXPECT_EQ(status(), 2);
 }
 
 TEST_F(Update, WithoutATerminalItNeedsYes) {

@@ -1,15 +1,20 @@
 // The launch path every front-end shares: the command line, where the status is kept,
 // which image is played.
 #include "Shell/Launch.h"
+#include "FirmwareImage.h"
+#include "SmfTestUtil.h"
 #include "TestDirectory.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <sys/stat.h>
 
 namespace {
 
+using Bytes = std::vector<std::uint8_t>;
 const SProgram kProgram = {"vyr-test", "9.9", "About.\n", "Epilogue.\n"};
 
 struct SParse {
@@ -150,12 +155,84 @@ TEST_F(Launch, PreferenceFileForEachKindOfRun) {
     EXPECT_EQ(CLaunch("t", with(true, "/x/y.plist")).preferencePath(), "/x/y.plist");
 }
 
-TEST_F(Launch, FirmwareOptionReplacesTheBundledImage) {
-    const std::string path = mDirectory.file("image.mid");
-    std::ofstream(path) << "MThd";
-    EXPECT_EQ(CLaunch("t", with(false, "", path)).firmwareImage(),
-              (std::vector<std::uint8_t>{'M', 'T', 'h', 'd'}));
-    EXPECT_EQ(CLaunch("t", with(false, "", mDirectory.file("none"))).firmwareImage(), std::nullopt);
+// Every image that must not reach the device is refused before anything happens, with one
+// line naming the file and what is wrong.
+TEST_F(Launch, BadImagesAreRefusedBeforeAnythingHappens) {
+    SFirmwareImage good;
+    good.messages = {{0, makeFirmwareMessage(0, 64, 1)}};
+    const Bytes image = buildFirmwareImage(good);
+    SFirmwareImage silent = good;
+    silent.messages.clear();
+    const std::string fifo = mDirectory.file("fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string huge = mDirectory.file("huge");
+    std::ofstream{huge}.put('M');
+    std::filesystem::resize_file(huge, CLaunch::kMaxImageBytes + 1); // sparse: no 64 MiB written
+    const struct {
+        const char* name;
+        std::optional<Bytes> contents; // none: inPath as it is
+        std::string path;
+        const char* reason;
+    } cases[] = {
+        {"missing", std::nullopt, mDirectory.file("typo.bin"), "cannot open: No such file"},
+        {"directory", std::nullopt, mDirectory.path().string(), "is a directory"},
+        {"FIFO without a writer", std::nullopt, fifo, "is not a regular file"},
+        {"device", std::nullopt, "/dev/zero", "is not a regular file"},
+        {"too large", std::nullopt, huge, "larger than 67108864 bytes"},
+        {"empty", Bytes{}, "", "too short for a MIDI file header"},
+        {"truncated", Bytes(image.begin(), image.end() - 5), "", "refused at byte"},
+        {"not MIDI", Bytes(300, 0x5A), "", "not a Standard MIDI File"},
+        {"tempo 0",
+         smftest::smfFile(
+             0, 96,
+             {{0x00, 0xFF, 0x51, 0x03, 0, 0, 0, 0x00, 0xF0, 0x01, 0xF7, 0x00, 0xFF, 0x2F, 0x00}}),
+         "", "Set Tempo event at tick 0"},
+        {"no SysEx", buildFirmwareImage(silent), "", "holds no SysEx message"},
+    };
+    for (const auto& c : cases) {
+        std::string path = c.path;
+        if (c.contents) {
+            path = mDirectory.file("image.bin");
+            std::ofstream(path, std::ios::binary)
+                .write(reinterpret_cast<const char*>(c.contents->data()),
+                       static_cast<std::streamsize>(c.contents->size()));
+        }
+        CLaunch launch("t", with(false, mDirectory.file("status.plist"), path));
+        std::string message;
+        EXPECT_EQ(launch.prepare(message), ELaunchRefusal::kImageRefused) << c.name;
+        EXPECT_EQ(message.rfind(path + ": ", 0), 0u) << c.name << ": " << message;
+        EXPECT_NE(message.find(c.reason), std::string::npos) << c.name << ": " << message;
+        EXPECT_FALSE(std::filesystem::exists(mDirectory.file("status.plist"))) << c.name;
+    }
+
+    const std::string path = mDirectory.file("good.bin");
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(image.data()),
+               static_cast<std::streamsize>(image.size()));
+    CLaunch launch("t", with(false, mDirectory.file("status.plist"), path));
+    std::string message;
+    EXPECT_EQ(launch.prepare(message), ELaunchRefusal::kNone) << message;
+    EXPECT_EQ(launch.firmwareImage(), image);
+}
+
+TEST_F(Launch, SecondUpdaterOnTheSameStatusFileIsRefused) {
+    const Bytes image = buildFirmwareImage(sampleFirmwareImage());
+    const std::string path = mDirectory.file("image.bin");
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(image.data()),
+               static_cast<std::streamsize>(image.size()));
+    // The default place, in a config folder that does not exist yet.
+    setenv("XDG_CONFIG_HOME", mDirectory.file("config").c_str(), 1);
+    CLaunch first("t", with(false, "", path));
+    std::string message;
+    ASSERT_EQ(first.prepare(message), ELaunchRefusal::kNone) << message;
+    EXPECT_EQ(std::filesystem::status(mDirectory.file("config")).permissions(),
+              std::filesystem::perms::owner_all);
+    CLaunch second("t", with(false, "", path));
+    EXPECT_EQ(second.prepare(message), ELaunchRefusal::kAlreadyRunning);
+    EXPECT_NE(message.find("another update is running"), std::string::npos) << message;
+    CLaunch elsewhere("t", with(false, mDirectory.file("other.plist"), path));
+    EXPECT_EQ(elsewhere.prepare(message), ELaunchRefusal::kNone) << "another status file";
 }
 
 } // namespace

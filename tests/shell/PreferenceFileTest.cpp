@@ -36,35 +36,68 @@ TEST_F(PreferenceFile, StatusRoundTrips) {
     }
 }
 
-// What another writer wrote is read; anything without an integer "Status" reads as 0.
+// What another writer wrote is read, XML or binary; a dictionary without an integer
+// "Status" reads as 0; anything else is no status file and is set aside, never overwritten.
 TEST_F(PreferenceFile, ContentsAndTheStatusTheyHold) {
     const std::string plist = "<?xml version=\"1.0\"?><plist version=\"1.0\">";
-    const std::pair<std::string, std::int32_t> cases[] = {
+    // {Status: 1, Other: "kept"}, as another program writes it in binary form.
+    const std::string binary(
+        "bplist00\xD2\x01\x02\x03\x04UOtherVStatusTkept\x10\x01\x08\x0D\x13\x1A\x1F\0\0\0\0\0\0"
+        "\x01\x01\0\0\0\0\0\0\0\x05\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\x21",
+        70);
+    const struct {
+        std::string text;
+        std::int32_t status;
+        bool setAside;
+    } cases[] = {
         {"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict>\n"
          "\t<key>Status</key>\n\t<integer>1</integer>\n</dict>\n</plist>\n",
-         1},
-        {"", 0},
-        {"not a property list", 0},
-        {plist + "<dict><key>Other</key><integer>2</integer></dict></plist>", 0},
-        {plist + "<dict><key>Status</key><string>2</string></dict></plist>", 0},
-        {plist + "<array><integer>2</integer></array></plist>", 0},
-        {plist + "<dict><key>Status</key><integer>2", 0},
+         1, false},
+        {binary, 1, false},
+        {plist + "<dict><key>Other</key><integer>2</integer></dict></plist>", 0, false},
+        {plist + "<dict><key>Status</key><string>2</string></dict></plist>", 0, false},
+        {"", 0, true},
+        {"not a property list", 0, true},
+        {plist + "<array><integer>2</integer></array></plist>", 0, true},
+        {plist + "<dict><key>Status</key><integer>2", 0, true},
+        {std::string(CPreferenceFile::kMaxBytes + 1, ' '), 0, true},
     };
-    for (const auto& [text, expected] : cases) {
-        write(text);
+    for (const auto& c : cases) {
+        fs::remove(path() + ".bad");
+        write(c.text);
+        CPreferenceFile file(path());
         std::int32_t status = 99;
-        EXPECT_TRUE(CPreferenceFile(path()).load(status)) << text;
-        EXPECT_EQ(status, expected) << text;
+        EXPECT_TRUE(file.load(status)) << c.text.substr(0, 40);
+        EXPECT_EQ(status, c.status) << c.text.substr(0, 40);
+        EXPECT_EQ(fs::exists(path() + ".bad"), c.setAside) << c.text.substr(0, 40);
+        EXPECT_EQ(file.problem().empty(), !c.setAside) << file.problem();
+        if (c.setAside) {
+            EXPECT_EQ(fs::file_size(path() + ".bad"), c.text.size()) << "kept whole";
+        }
     }
 }
 
+TEST_F(PreferenceFile, SavingKeepsOtherKeysAndWritesThroughALink) {
+    write("<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>Other</key><string>kept"
+          "</string><key>Status</key><integer>1</integer></dict></plist>");
+    fs::create_symlink(path(), mDir / "link.plist");
+    CPreferenceFile file((mDir / "link.plist").string());
+    std::int32_t status = 0;
+    ASSERT_TRUE(file.load(status));
+    ASSERT_TRUE(file.save(2));
+    EXPECT_TRUE(fs::is_symlink(mDir / "link.plist"));
+    std::ifstream in(path());
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find("<string>kept</string>"), std::string::npos) << text;
+    EXPECT_NE(text.find("<integer>2</integer>"), std::string::npos) << text;
+}
+
 TEST_F(PreferenceFile, ReplacesTheWholeFileAndLeavesNoTemporaryBehind) {
-    write(std::string(10000, 'x'));
+    ASSERT_TRUE(CPreferenceFile(path()).save(1));
     ASSERT_TRUE(CPreferenceFile(path()).save(2));
     std::int32_t status = 0;
     ASSERT_TRUE(CPreferenceFile(path()).load(status));
     EXPECT_EQ(status, 2);
-    EXPECT_LT(fs::file_size(path()), 1000u);
     EXPECT_EQ(std::distance(fs::directory_iterator(mDir), fs::directory_iterator()), 1);
 }
 

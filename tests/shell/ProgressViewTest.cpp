@@ -13,6 +13,7 @@ struct SRecordingUI : CUserInterface, CProgressDisplay {
     void abortModal() override {}
     int showError(const std::string&, int) override { return kAlertFirstButtonReturn; }
     CProgressDisplay& showProgressView() override { return *this; }
+    void showNotice(const std::string&) override {}
     std::optional<std::vector<std::uint8_t>> resource(const std::string&,
                                                       const std::string&) override {
         return {};

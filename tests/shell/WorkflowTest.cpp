@@ -29,6 +29,7 @@ class CScriptedUI : public CUserInterface, public CProgressDisplay {
     std::vector<std::string> shown; // alert keys, "error N", "progress"
     std::vector<int> progress;
     std::vector<std::string> errors; // the messages of the error alerts
+    std::vector<std::string> notices;
     std::vector<std::string> logged;
     std::optional<std::vector<std::uint8_t>> image;
     std::function<void()> onProgress;
@@ -60,6 +61,7 @@ class CScriptedUI : public CUserInterface, public CProgressDisplay {
         return kAlertFirstButtonReturn;
     }
     CProgressDisplay& showProgressView() override { return *this; }
+    void showNotice(const std::string& inText) override { notices.push_back(inText); }
     std::optional<std::vector<std::uint8_t>> resource(const std::string& inName,
                                                       const std::string& inType) override {
         EXPECT_EQ(inName + "." + inType, "VYR_Firm_ver200main.bin");
@@ -132,7 +134,8 @@ class Workflow : public testing::Test {
     }
     std::optional<std::int32_t> storedStatus() const {
         std::int32_t status = 0;
-        return mPrefs.load(status) ? std::optional<std::int32_t>(status) : std::nullopt;
+        return CPreferenceFile(mPrefs.path()).load(status) ? std::optional<std::int32_t>(status)
+                                                           : std::nullopt;
     }
     /// One launch to termination.
     ELaunchOutcome launch() {
@@ -159,7 +162,11 @@ const std::string kComplete = "Complete";
 
 TEST_F(Workflow, FirstRunUpdatesTheDeviceAndRemembersIt) {
     plugIn();
-    mUI.script = {kWait, kOK, switchAndOK(), kOK};
+    const Answer completeIsOnDisk = [this] {
+        EXPECT_EQ(storedStatus(), 2) << "written before the notice, not after it";
+        return kAlertFirstButtonReturn;
+    };
+    mUI.script = {kWait, kOK, switchAndOK(), completeIsOnDisk};
     EXPECT_EQ(launch(), ELaunchOutcome::kCompleted);
     EXPECT_EQ(mUI.shown, (std::vector<std::string>{kWaiting, kReady, kPrompt, "hide", kComplete}));
     EXPECT_EQ(mUI.progress.front(), 0);
@@ -194,6 +201,8 @@ TEST_F(Workflow, StoredStatusSkipsTheWait) {
         EXPECT_EQ(mUI.shown, (std::vector<std::string>{kPrompt})) << stored;
         EXPECT_EQ(storedStatus(), stored) << "a cancel leaves the status as loaded";
     }
+    EXPECT_EQ(mUI.notices,
+              (std::vector<std::string>{"Resuming the update that was begun before."}));
 }
 
 TEST_F(Workflow, FileWithoutTheKeyWaitsForTheDevice) {
@@ -252,13 +261,25 @@ TEST_F(Workflow, MissingImageIsACommunicationError) {
     EXPECT_EQ(mUI.shown.back(), "error 1001");
 }
 
-TEST_F(Workflow, UnwritablePreferencesAreLoggedAndTheUpdateGoesOn) {
+// Without a status on disk an interrupted transfer could not be resumed: the user is told
+// why before the transfer, and may go on or stop.
+TEST_F(Workflow, UnwritableStatusIsToldBeforeTheTransfer) {
     plugIn();
     mPrefs = CPreferenceFile((mDir / "missing-folder" / "x.plist").string());
-    mUI.script = {kWait, kOK, switchAndOK(), kOK};
-    EXPECT_EQ(launch(), ELaunchOutcome::kCompleted);
+    mUI.script = {kWait, kOK, switchAndOK(), kCancel};
+    EXPECT_EQ(launch(), ELaunchOutcome::kCancelled);
+    EXPECT_EQ(mUI.shown.back(), kStatusNotSaved);
+    EXPECT_TRUE(mDevice->received().empty());
     ASSERT_FALSE(mUI.logged.empty());
     EXPECT_EQ(mUI.logged.front(), "Failed to save the preference data.");
+
+    mDevice.reset();
+    plugIn();
+    mUI.shown.clear();
+    mUI.script = {kWait, kOK, switchAndOK(), kOK, kOK};
+    EXPECT_EQ(launch(), ELaunchOutcome::kCompleted);
+    EXPECT_EQ(mUI.shown, (std::vector<std::string>{kWaiting, kReady, kPrompt, kStatusNotSaved,
+                                                   "hide", kComplete}));
 }
 
 TEST(ToolError, MessagesByCode) {

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 namespace {
@@ -39,11 +40,13 @@ class FwTool : public testing::Test {
         return s.str();
     }
 
-    SRun run(const std::string& args) {
+    /// inPipe: a command whose output is piped into the tool's standard input.
+    SRun run(const std::string& args, const std::string& inPipe = {}) {
         const fs::path out = mDir / "stdout";
         const fs::path err = mDir / "stderr";
-        const std::string command =
-            std::string(VYR_FWTOOL) + " " + args + " >" + out.string() + " 2>" + err.string();
+        const std::string command = (inPipe.empty() ? "" : inPipe + " | ") +
+                                    std::string(VYR_FWTOOL) + " " + args + " >" + out.string() +
+                                    " 2>" + err.string();
         const int raw = std::system(command.c_str());
         return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(out), slurp(err)};
     }
@@ -114,6 +117,48 @@ TEST_F(FwTool, RewriteWritesWhatReadsBackTheSame) {
     std::string expected = before;
     expected.replace(expected.find("sysex 01 02"), 11, "sysex F0 01 02");
     EXPECT_EQ(after.out, expected);
+}
+
+// OUT is replaced whole or not at all: never a device or FIFO, a link stays a link, and an
+// existing file keeps its mode.
+TEST_F(FwTool, RewriteReplacesOnlyRegularFiles) {
+    const std::string in = file("in.mid", smftest::smfFile(1, 480, {kTrack0, kTrack1}));
+    ASSERT_EQ(mkfifo((mDir / "fifo").c_str(), 0600), 0);
+    for (const std::string& out :
+         {std::string("/dev/null"), (mDir / "fifo").string(), mDir.string()}) {
+        const SRun r = run("rewrite " + in + " " + out);
+        EXPECT_EQ(r.status, 1) << out;
+        EXPECT_NE(r.err.find("not replacing it"), std::string::npos) << r.err;
+    }
+    EXPECT_TRUE(fs::is_character_file("/dev/null"));
+    EXPECT_TRUE(fs::is_fifo(mDir / "fifo"));
+
+    const std::string target = file("target.mid", {});
+    fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    fs::create_symlink(target, mDir / "link.mid");
+    ASSERT_EQ(run("rewrite " + in + " " + (mDir / "link.mid").string()).status, 0);
+    EXPECT_TRUE(fs::is_symlink(mDir / "link.mid"));
+    ASSERT_EQ(run("rewrite " + in + " " + (mDir / "plain.mid").string()).status, 0);
+    EXPECT_EQ(slurp(target), slurp(mDir / "plain.mid"));
+    EXPECT_EQ(fs::status(target).permissions(),
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+}
+
+// Pipes and standard input are read to their end; texts from the file never reach the
+// terminal as control bytes.
+TEST_F(FwTool, ReadsPipesAndShowsTextsSafely) {
+    const Bytes track0 = {0x00, 0xFF, 0x03, 0x05, 'F', 0x1B, '[', '2', 'J', 0x00, 0xFF, 0x2F, 0x00};
+    const std::string path = file("a.mid", smftest::smfFile(0, 480, {track0}));
+    for (const auto& [source, pipe] : {std::pair<std::string, std::string>{"- <" + path, ""},
+                                       {"/dev/stdin", "cat " + path},
+                                       {"-", "cat " + path}}) {
+        const SRun r = run("info " + source, pipe);
+        ASSERT_EQ(r.status, 0) << source << ": " << r.err;
+        EXPECT_NE(r.out.find("name        F\\x1B[2J\n"), std::string::npos) << r.out;
+    }
+    const SRun empty = run("info -", "true");
+    EXPECT_EQ(empty.status, 1);
+    EXPECT_NE(empty.err.find("too short"), std::string::npos) << empty.err;
 }
 
 TEST_F(FwTool, InfoCountsEventsPerTrack) {

@@ -16,12 +16,6 @@ bool loadImageFile(const std::string& inPath, CSMF& ioSmf, std::string& outError
     if (ioSmf.setData(data, static_cast<std::uint32_t>(bytes.size()), consumed)) {
         return true;
     }
-    const SSMFReadFailure& failure = ioSmf.getReadFailure();
-    outError = "refused at byte " + std::to_string(failure.offset);
-    if (failure.track >= 0) {
-        outError += " (track " + std::to_string(failure.track) + ")";
-    }
-    outError += ": ";
-    outError += describeSMFReadFailure(failure.reason);
+    outError = formatSMFReadFailure(ioSmf.getReadFailure());
     return false;
 }

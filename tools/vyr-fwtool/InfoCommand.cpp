@@ -5,6 +5,23 @@
 
 namespace {
 
+// A text from the file, as it may be: control bytes shown as \xNN, never sent raw to a
+// terminal that would act on them.
+std::string printable(const std::string& inText) {
+    std::string shown;
+    for (const char c : inText) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F || c == '\\') {
+            char escaped[5];
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
+            shown += escaped;
+        } else {
+            shown += c;
+        }
+    }
+    return shown;
+}
+
 struct STrackCounts {
     std::uint32_t shortEvents = 0;
     std::uint32_t metaEvents = 0;
@@ -59,7 +76,7 @@ int runInfo(const std::string& inPath) {
     printDivision(smf.mHeader.mDivision);
     const std::string name = smf.getSequenceName();
     if (!name.empty()) {
-        std::printf("name        %s\n", name.c_str());
+        std::printf("name        %s\n", printable(name).c_str());
     }
     std::printf("\n%5s %9s %9s %9s %9s %12s\n", "track", "events", "channel", "meta", "sysex",
                 "sysex bytes");

@@ -24,10 +24,16 @@ constexpr const char* kUsage =
     "                         lines starting with '#', then INDEX TIME_MS BYTES per message\n"
     "                         in send order\n"
     "  rewrite IN OUT [--sort]  read IN and write it again to OUT with the codec's writer;\n"
-    "                         --sort puts every track's events in time order first\n"
+    "                         --sort puts every track's events in time order first. OUT\n"
+    "                         is replaced whole or not at all; a symlink is written\n"
+    "                         through, an existing file keeps its mode, and a device,\n"
+    "                         FIFO or directory is refused\n"
+    "\n"
+    "FILE and IN may be a pipe, or - for standard input (at most 256 MiB).\n"
     "\n"
     "options:\n"
     "  -h, --help             show this help\n"
+    "  --version              show the version\n"
     "\n"
     "exit status: 0 success, 1 a file refused or unreadable (the reason on stderr),\n"
     "2 a usage error.\n";
@@ -49,6 +55,10 @@ int main(int argc, char** argv) {
     for (const std::string& arg : args) {
         if (arg == "-h" || arg == "--help") {
             std::fputs(kUsage, stdout);
+            return kExitOk;
+        }
+        if (arg == "--version") {
+            std::printf("vyr-fwtool %s\n", VYR_VERSION);
             return kExitOk;
         }
     }

@@ -12,6 +12,12 @@ void locatedDiagnostic(const char* inMessage, const char* inSource, int inLine);
 /// Writes "inMessage\n": a notice or a swallowed exception.
 void plainDiagnostic(const char* inMessage);
 
+/// Receives each diagnostic line, without its newline; any thread.
+using DiagnosticSink = void (*)(const char* inLine);
+/// Routes the diagnostic lines to inSink (a front-end keeping them off its progress line,
+/// say); nullptr: standard error again.
+void setDiagnosticSink(DiagnosticSink inSink);
+
 /// Writes the failed condition and where it is, then aborts.
 [[noreturn]] void assertionFailed(const char* inCondition, const char* inFile, int inLine);
 

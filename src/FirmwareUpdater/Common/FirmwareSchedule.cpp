@@ -79,3 +79,21 @@ void CFirmwareSchedule::clear() {
     mBytes.clear();
     mFailure.clear();
 }
+
+std::string CFirmwareSchedule::buildFromImage(const std::uint8_t* inData, std::uint32_t inSize) {
+    CSMF image;
+    std::uint32_t consumed = 0;
+    // An empty vector's data() may be null, which the codec takes for a caller's mistake.
+    static const std::uint8_t kNoData = 0;
+    if (!image.setData(inSize == 0 ? &kNoData : inData, inSize, consumed)) {
+        clear();
+        return formatSMFReadFailure(image.getReadFailure());
+    }
+    if (!build(image)) {
+        return mFailure;
+    }
+    if (mMessages.empty()) {
+        return "holds no SysEx message: there is no firmware in it";
+    }
+    return {};
+}

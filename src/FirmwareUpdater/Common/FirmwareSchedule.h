@@ -17,6 +17,11 @@ struct STempoEntry {
 
 class CFirmwareSchedule {
   public:
+    /// Reads and schedules a firmware image in one go. Returns "" when it can be played, or
+    /// what is wrong: the codec's reason with its byte offset, a bad Set Tempo, or no SysEx
+    /// message at all (playing it would report success having sent nothing).
+    std::string buildFromImage(const std::uint8_t* inData, std::uint32_t inSize);
+
     /// Builds the schedule of a parsed image. Returns false, leaving the schedule empty and
     /// failure() saying why, when a Set Tempo event of track 0 has fewer than 3 data bytes
     /// or the value 0: no sound time can be given to any message then.

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -31,16 +32,50 @@ bool fail(std::string* outError, const char* inWhat) {
     return false;
 }
 
+// The file a path names once its symlinks are followed (a link to a link, relative or not);
+// the path itself when it is no link. A loop of links stops after a few turns, and the open
+// that follows fails with the system's own reason.
+std::string followLinks(std::string inPath) {
+    for (int turn = 0; turn < 40; ++turn) {
+        std::error_code error;
+        const std::filesystem::path link = std::filesystem::read_symlink(inPath, error);
+        if (error) {
+            break;
+        }
+        inPath = link.is_absolute() ? link.string()
+                                    : (std::filesystem::path(inPath).parent_path() / link).string();
+    }
+    return inPath;
+}
+
 } // namespace
 
-bool WriteFileAtomically(const std::string& inPath, const void* inData, std::size_t inSize,
+bool WriteFileAtomically(const std::string& inLinkOrPath, const void* inData, std::size_t inSize,
                          std::string* outError) {
+    // A symlink stays a link: the file it names is replaced.
+    const std::string inPath = followLinks(inLinkOrPath);
+    mode_t mode = 0;
+    struct stat existing {};
+    if (::stat(inPath.c_str(), &existing) == 0) {
+        if (!S_ISREG(existing.st_mode)) {
+            errno = EINVAL;
+            if (outError != nullptr) {
+                *outError = "is not a regular file (a device, FIFO or directory): not replacing it";
+            }
+            return false;
+        }
+        mode = existing.st_mode & 07777; // the file keeps its mode
+    } else {
+        mode = ::umask(0);
+        ::umask(mode);
+        mode = 0666 & ~mode; // a new file as any other program would create it
+    }
     std::string temporary = inPath + ".XXXXXX";
     const int fd = ::mkstemp(temporary.data());
     if (fd < 0) {
         return fail(outError, "cannot create a temporary file beside it");
     }
-    ::fchmod(fd, 0644);
+    ::fchmod(fd, mode);
     const bool written = writeAll(fd, static_cast<const char*>(inData), inSize) && ::fsync(fd) == 0;
     const int savedErrno = errno;
     const bool closed = ::close(fd) == 0;

@@ -5,7 +5,9 @@
 #include <string>
 
 /// Writes inSize bytes to a temporary file beside inPath, flushes it to disk, renames it
-/// over inPath and flushes the folder. On failure returns false with a reason in outError
-/// (if given); inPath is then as it was and no temporary file is left.
+/// over inPath and flushes the folder. A symlink is written through: the file it names is
+/// replaced and the link stays. An existing file keeps its mode; one that is not a regular
+/// file (a device, a FIFO, a directory) is refused. On failure returns false with a reason
+/// in outError (if given); inPath is then as it was and no temporary file is left.
 bool WriteFileAtomically(const std::string& inPath, const void* inData, std::size_t inSize,
                          std::string* outError = nullptr);

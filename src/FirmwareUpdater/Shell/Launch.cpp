@@ -1,8 +1,17 @@
 #include "Shell/Launch.h"
 
+#include "Common/DebugUtil.h"
+#include "Common/FirmwareSchedule.h"
+#include "Platform/FileRead.h"
 #include "Shell/Resources.h"
 
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <syslog.h>
+#include <unistd.h>
 
 namespace {
 
@@ -10,11 +19,11 @@ constexpr const char* kIdentifier = "org.vyr.firmware-updater";
 
 } // namespace
 
-// The workflow's port: the front-end's prompts and progress view, with the resources and
-// the log every front-end shares.
+// The workflow's port: the front-end's prompts and progress view, with the image and the
+// log every front-end shares.
 class CLaunch::CLaunchedUI final : public CUserInterface {
   public:
-    CLaunchedUI(const CLaunch& inLaunch, CFrontEnd& inFrontEnd)
+    CLaunchedUI(CLaunch& inLaunch, CFrontEnd& inFrontEnd)
         : mLaunch(inLaunch), mFrontEnd(inFrontEnd) {}
 
     int runModal(const SAlert& inAlert) override {
@@ -30,18 +39,28 @@ class CLaunch::CLaunchedUI final : public CUserInterface {
     int showError(const std::string& inMessage, int inCode) override {
         return mFrontEnd.showError(inMessage, inCode);
     }
-    CProgressDisplay& showProgressView() override { return mFrontEnd.showProgressView(); }
+    CProgressDisplay& showProgressView() override {
+        mLaunch.mTransferBegan = true;
+        return mFrontEnd.showProgressView();
+    }
+    void showNotice(const std::string& inText) override { mFrontEnd.showNotice(inText); }
+    // The firmware image is the one resource; it was read and checked at launch, and the
+    // very bytes checked are the ones played.
     std::optional<std::vector<std::uint8_t>> resource(const std::string& inName,
                                                       const std::string& inType) override {
         if (inName == kFirmwareResourceName && inType == kFirmwareResourceType) {
-            return mLaunch.firmwareImage();
+            return mLaunch.mImage;
         }
-        return readFile(findResource(inName, inType));
+        return std::nullopt;
     }
-    void log(const std::string& inLine) override { syslog(LOG_ERR, "%s", inLine.c_str()); }
+    // Also on stderr: on many machines nothing listens to the system log.
+    void log(const std::string& inLine) override {
+        syslog(LOG_ERR, "%s", inLine.c_str());
+        mstd::plainDiagnostic(inLine.c_str());
+    }
 
   private:
-    const CLaunch& mLaunch;
+    CLaunch& mLaunch;
     CFrontEnd& mFrontEnd;
 };
 
@@ -54,6 +73,9 @@ CLaunch::CLaunch(const char* inProgram, SLaunchOptions inOptions) : mOptions(std
 
 CLaunch::~CLaunch() {
     mSimulation.reset();
+    if (mLockFd >= 0) {
+        ::close(mLockFd);
+    }
     closelog();
 }
 
@@ -66,14 +88,52 @@ std::string CLaunch::preferencePath() const {
                                                           : std::string(kIdentifier));
 }
 
-std::optional<std::vector<std::uint8_t>> CLaunch::firmwareImage() const {
-    return readFile(mOptions.firmwarePath.empty()
-                        ? findResource(kFirmwareResourceName, kFirmwareResourceType)
-                        : mOptions.firmwarePath);
+std::string CLaunch::imagePath() const {
+    return mOptions.firmwarePath.empty()
+               ? findResource(kFirmwareResourceName, kFirmwareResourceType)
+               : mOptions.firmwarePath;
+}
+
+ELaunchRefusal CLaunch::prepare(std::string& outMessage) {
+    const std::string image = imagePath();
+    if (image.empty()) {
+        outMessage = std::string("the bundled firmware image ") + kFirmwareResourceName + "." +
+                     kFirmwareResourceType +
+                     " is missing: reinstall the updater, or name an image with --firmware FILE";
+        return ELaunchRefusal::kImageRefused;
+    }
+    std::string problem = ReadWholeFile(image, EFileKind::kRegularOnly, kMaxImageBytes, mImage);
+    if (problem.empty()) {
+        CFirmwareSchedule schedule;
+        problem = schedule.buildFromImage(mImage.data(), static_cast<std::uint32_t>(mImage.size()));
+    }
+    if (!problem.empty()) {
+        mImage.clear();
+        outMessage = image + ": " + problem;
+        return ELaunchRefusal::kImageRefused;
+    }
+
+    const std::string prefs = preferencePath();
+    if (mOptions.prefsPath.empty()) {
+        // The config folder as the XDG rules want it when it is missing: private.
+        const std::string folder = prefs.substr(0, prefs.find_last_of('/'));
+        ::mkdir(folder.c_str(), 0700);
+    }
+    // One updater per status file. A lock that cannot be made (no folder) is no refusal:
+    // the status cannot be written either, and the workflow says so.
+    const std::string lock = prefs + ".lock";
+    mLockFd = ::open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (mLockFd >= 0 && ::flock(mLockFd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+        outMessage =
+            "another update is running (it holds " + lock + "); wait for it to end, or close it";
+        return ELaunchRefusal::kAlreadyRunning;
+    }
+    return ELaunchRefusal::kNone;
 }
 
 ELaunchOutcome CLaunch::run(CFrontEnd& inFrontEnd) {
-    const CPreferenceFile preferences(preferencePath());
+    DTA_ASSERT(!mImage.empty());
+    CPreferenceFile preferences(preferencePath());
     CLaunchedUI ui(*this, inFrontEnd);
     VYRAppDelegate delegate(ui, preferences);
     delegate.applicationDidFinishLaunching();
@@ -82,7 +142,7 @@ ELaunchOutcome CLaunch::run(CFrontEnd& inFrontEnd) {
 }
 
 void CLaunch::printReport(std::FILE* inOutput) const {
-    if (mSimulation != nullptr) {
-        mSimulation->printReport(firmwareImage().value_or(std::vector<std::uint8_t>{}), inOutput);
+    if (mSimulation != nullptr && mTransferBegan) {
+        mSimulation->printReport(mImage, inOutput);
     }
 }

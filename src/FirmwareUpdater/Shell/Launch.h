@@ -11,8 +11,18 @@
 #include <memory>
 #include <string>
 
+/// Why a launch cannot begin; nothing has touched the device or the status then.
+enum class ELaunchRefusal {
+    kNone,
+    kImageRefused,   // the firmware image is missing, unreadable or no playable image
+    kAlreadyRunning, // another updater holds the same status file
+};
+
 class CLaunch {
   public:
+    /// The largest firmware image taken (the codec's sizes are 32-bit; images are ~1 MB).
+    static constexpr std::size_t kMaxImageBytes = 64u << 20;
+
     /// Opens the system log as inProgram; with --simulate installs the simulated device.
     CLaunch(const char* inProgram, SLaunchOptions inOptions);
     ~CLaunch();
@@ -22,16 +32,28 @@ class CLaunch {
 
     /// --prefs, else the simulation's own file, else the user's real one.
     std::string preferencePath() const;
-    /// The firmware image's bytes, or nothing when it cannot be found or read.
-    std::optional<std::vector<std::uint8_t>> firmwareImage() const;
-    /// The whole update with inFrontEnd, from the launch sequence to termination.
+    /// Reads and checks the firmware image and takes the status file's lock, before anything
+    /// touches the device. Returns kNone, or the refusal with one line for the user in
+    /// outMessage (the file and what is wrong, or who holds the lock).
+    ELaunchRefusal prepare(std::string& outMessage);
+    /// The checked image (empty before prepare() succeeded).
+    const std::vector<std::uint8_t>& firmwareImage() const { return mImage; }
+    /// The whole update with inFrontEnd, from the launch sequence to termination. Only after
+    /// prepare() returned kNone.
     ELaunchOutcome run(CFrontEnd& inFrontEnd);
-    /// With --simulate, what the device received; nothing otherwise.
+    /// True once the transfer began (the progress view was shown).
+    bool transferBegan() const { return mTransferBegan; }
+    /// With --simulate, after a transfer began: what the device received.
     void printReport(std::FILE* inOutput) const;
 
   private:
     class CLaunchedUI;
 
+    std::string imagePath() const;
+
     SLaunchOptions mOptions;
     std::unique_ptr<CSimulation> mSimulation;
+    std::vector<std::uint8_t> mImage;
+    int mLockFd = -1;
+    bool mTransferBegan = false;
 };

@@ -27,8 +27,15 @@ std::vector<SFrontEndOption> sharedOptions(SLaunchOptions& ioOptions, bool& outH
             return std::string();
         };
     };
-    const auto path = [](std::string& outPath) {
-        return [&outPath](const char* inValue) {
+    // "--firmware --sim-absent" is a forgotten value, not a file; ./--x names such a file.
+    const auto path = [](const char* inName, std::string& outPath) {
+        return [inName, &outPath](const char* inValue) {
+            if (inValue[0] == '-' && inValue[1] == '-') {
+                return std::string(inName) + " needs a file name, not the option " + inValue;
+            }
+            if (inValue[0] == '\0') {
+                return std::string(inName) + " needs a file name";
+            }
             outPath = inValue;
             return std::string();
         };
@@ -38,8 +45,9 @@ std::vector<SFrontEndOption> sharedOptions(SLaunchOptions& ioOptions, bool& outH
         {"simulate", 0, nullptr, "update a simulated VYR device (no hardware needed)",
          flag(ioOptions.simulate)},
         {"firmware", 0, "FILE", "play FILE instead of the bundled image",
-         path(ioOptions.firmwarePath)},
-        {"prefs", 0, "FILE", "keep the update status in FILE", path(ioOptions.prefsPath)},
+         path("--firmware", ioOptions.firmwarePath)},
+        {"prefs", 0, "FILE", "keep the update status in FILE",
+         path("--prefs", ioOptions.prefsPath)},
         {"sim-absent", 0, nullptr, "simulated device: not connected", flag(sim.absent)},
         {"sim-normal-mode", 0, nullptr, "simulated device: stays in normal mode",
          flag(sim.staysInNormalMode)},

@@ -1,15 +1,14 @@
-#include "PreferenceFile.h"
+#include "Shell/PreferenceFile.h"
 
 #include "Platform/AtomicFile.h"
+#include "Platform/FileRead.h"
 
 #include <plist/plist.h>
 
 #include <cerrno>
 #include <cstdlib>
-#include <fcntl.h>
-#include <memory>
+#include <cstring>
 #include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -21,23 +20,33 @@ struct SPlistFree {
 };
 using PlistPtr = std::unique_ptr<std::remove_pointer_t<plist_t>, SPlistFree>;
 
-bool readAll(const std::string& inPath, std::vector<char>& outBytes) {
-    const int fd = ::open(inPath.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        return false;
+// The root dictionary of XML or binary property-list bytes, or null.
+PlistPtr parseDictionary(const std::vector<std::uint8_t>& inBytes) {
+    plist_t root = nullptr;
+    const auto* data = reinterpret_cast<const char*>(inBytes.data());
+    const auto size = static_cast<std::uint32_t>(inBytes.size());
+    if (plist_is_binary(data, size) != 0) {
+        plist_from_bin(data, size, &root);
+    } else {
+        plist_from_xml(data, size, &root);
     }
-    char buffer[4096];
-    ssize_t n = 0;
-    while ((n = ::read(fd, buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR)) {
-        if (n > 0) {
-            outBytes.insert(outBytes.end(), buffer, buffer + n);
-        }
+    PlistPtr owned(root);
+    if (root == nullptr || plist_get_node_type(root) != PLIST_DICT) {
+        return nullptr;
     }
-    ::close(fd);
-    return n == 0;
+    return owned;
 }
 
 } // namespace
+
+struct CPreferenceFile::SLoaded {
+    PlistPtr dictionary;
+};
+
+CPreferenceFile::CPreferenceFile(std::string inPath) : mPath(std::move(inPath)) {}
+CPreferenceFile::~CPreferenceFile() = default;
+CPreferenceFile::CPreferenceFile(CPreferenceFile&&) noexcept = default;
+CPreferenceFile& CPreferenceFile::operator=(CPreferenceFile&&) noexcept = default;
 
 std::string CPreferenceFile::defaultPath(const std::string& inIdentifier) {
     const char* config = std::getenv("XDG_CONFIG_HOME");
@@ -51,35 +60,54 @@ std::string CPreferenceFile::defaultPath(const std::string& inIdentifier) {
     return folder + "/" + inIdentifier + ".plist";
 }
 
-bool CPreferenceFile::load(std::int32_t& outStatus) const {
+bool CPreferenceFile::load(std::int32_t& outStatus) {
+    mProblem.clear();
+    mLoaded.reset();
     struct stat info {};
-    if (::stat(mPath.c_str(), &info) != 0) {
+    if (::lstat(mPath.c_str(), &info) != 0 && errno == ENOENT) {
         return false;
     }
     outStatus = 0;
-    std::vector<char> bytes;
-    if (!readAll(mPath, bytes) || bytes.empty()) {
+    std::vector<std::uint8_t> bytes;
+    std::string problem = ReadWholeFile(mPath, EFileKind::kRegularOnly, kMaxBytes, bytes);
+    PlistPtr dictionary;
+    if (problem.empty()) {
+        dictionary = parseDictionary(bytes);
+        if (dictionary == nullptr) {
+            problem = bytes.empty() ? "is empty" : "is no property-list dictionary";
+        }
+    }
+    if (dictionary == nullptr) {
+        const std::string aside = mPath + ".bad";
+        if (std::rename(mPath.c_str(), aside.c_str()) == 0) {
+            mProblem = mPath + " " + problem + "; it was kept as " + aside;
+        } else {
+            mKeepOff = true;
+            mProblem = mPath + " " + problem + ", and cannot be set aside (" +
+                       std::strerror(errno) + "); it will not be replaced";
+        }
         return true;
     }
-    plist_t root = nullptr;
-    plist_from_xml(bytes.data(), static_cast<std::uint32_t>(bytes.size()), &root);
-    const PlistPtr owned(root);
-    if (root == nullptr || plist_get_node_type(root) != PLIST_DICT) {
-        return true;
+    if (plist_t status = plist_dict_get_item(dictionary.get(), kStatusKey);
+        status != nullptr && plist_get_node_type(status) == PLIST_UINT) {
+        std::uint64_t value = 0;
+        plist_get_uint_val(status, &value);
+        // The list stores integers as 64 bits; a negative status comes back in two's
+        // complement.
+        outStatus = static_cast<std::int32_t>(static_cast<std::int64_t>(value));
     }
-    plist_t status = plist_dict_get_item(root, kStatusKey);
-    if (status == nullptr || plist_get_node_type(status) != PLIST_UINT) {
-        return true;
-    }
-    std::uint64_t value = 0;
-    plist_get_uint_val(status, &value);
-    // The list stores integers as 64 bits; a negative status comes back in two's complement.
-    outStatus = static_cast<std::int32_t>(static_cast<std::int64_t>(value));
+    mLoaded = std::make_unique<SLoaded>(SLoaded{std::move(dictionary)});
     return true;
 }
 
-bool CPreferenceFile::save(std::int32_t inStatus) const {
-    const PlistPtr root(plist_new_dict());
+bool CPreferenceFile::save(std::int32_t inStatus) {
+    mProblem.clear();
+    if (mKeepOff) {
+        mProblem = mPath + " could not be read or set aside; it is not replaced";
+        return false;
+    }
+    const PlistPtr root(mLoaded != nullptr ? plist_copy(mLoaded->dictionary.get())
+                                           : plist_new_dict());
     plist_dict_set_item(
         root.get(), kStatusKey,
         plist_new_uint(static_cast<std::uint64_t>(static_cast<std::int64_t>(inStatus))));
@@ -87,9 +115,14 @@ bool CPreferenceFile::save(std::int32_t inStatus) const {
     std::uint32_t length = 0;
     plist_to_xml(root.get(), &xml, &length);
     if (xml == nullptr) {
+        mProblem = "cannot encode the property list";
         return false;
     }
     const std::unique_ptr<char, void (*)(char*)> ownedXml(xml, plist_to_xml_free);
-
-    return WriteFileAtomically(mPath, xml, length);
+    std::string error;
+    if (!WriteFileAtomically(mPath, xml, length, &error)) {
+        mProblem = mPath + ": " + error;
+        return false;
+    }
+    return true;
 }

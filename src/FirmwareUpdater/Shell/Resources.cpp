@@ -1,8 +1,6 @@
 #include "Shell/Resources.h"
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <system_error>
 
 #ifndef VYR_DATA_DIR
@@ -25,13 +23,4 @@ std::string findResource(const std::string& inName, const std::string& inType) {
         error.clear();
     }
     return {};
-}
-
-std::optional<std::vector<std::uint8_t>> readFile(const std::string& inPath) {
-    std::ifstream file(inPath, std::ios::binary);
-    if (inPath.empty() || !file) {
-        return std::nullopt;
-    }
-    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(file),
-                                     std::istreambuf_iterator<char>());
 }

@@ -2,10 +2,7 @@
 // <prefix>/share/vyr-updater/ when installed.
 #pragma once
 
-#include <cstdint>
-#include <optional>
 #include <string>
-#include <vector>
 
 /// The firmware image the workflow plays.
 inline constexpr const char* kFirmwareResourceName = "VYR_Firm_ver200main";
@@ -14,6 +11,3 @@ inline constexpr const char* kFirmwareResourceType = "bin";
 /// The path of resource inName of type inType (file "inName.inType"), or "" if there is
 /// none: <program's folder>/../share/vyr-updater/ first, then the installed data folder.
 std::string findResource(const std::string& inName, const std::string& inType);
-
-/// The bytes of the file at inPath, or nothing when inPath is "" or cannot be read.
-std::optional<std::vector<std::uint8_t>> readFile(const std::string& inPath);

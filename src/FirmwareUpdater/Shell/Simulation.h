@@ -28,7 +28,8 @@ class CSimulation {
     /// What the user does before confirming the update-mode prompt: switches the device
     /// (unless it is told to stay in normal mode).
     void userSwitchesToUpdateMode();
-    /// Prints what the device received, compared with inImage's SysEx messages.
+    /// Prints what the device received, compared with inImage's SysEx messages. Only after
+    /// a transfer began (so the device is plugged in).
     void printReport(const std::vector<std::uint8_t>& inImage, std::FILE* inOutput) const;
 
   private:

@@ -47,6 +47,8 @@ class CFrontEnd {
     virtual int showError(const std::string& inMessage, int inCode) = 0;
     /// Places the progress view in the main window and brings the window to the front.
     virtual CProgressDisplay& showProgressView() = 0;
+    /// A line for the user that needs no answer (a resumed update, a status file set aside).
+    virtual void showNotice(const std::string& inText) = 0;
 };
 
 /// The whole port the workflow uses: the front-end, plus what every front-end shares

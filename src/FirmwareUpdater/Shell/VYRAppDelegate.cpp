@@ -17,7 +17,7 @@ constexpr double kPollInterval = 0.5;
 
 } // namespace
 
-VYRAppDelegate::VYRAppDelegate(CUserInterface& inUI, const CPreferenceFile& inPreferences)
+VYRAppDelegate::VYRAppDelegate(CUserInterface& inUI, CPreferenceFile& inPreferences)
     : mUI(inUI), mPreferences(inPreferences) {}
 
 VYRAppDelegate::~VYRAppDelegate() {
@@ -39,15 +39,21 @@ void VYRAppDelegate::applicationDidFinishLaunching() {
     try {
         CVYRController::initialize();
         loadPreferenceData();
+        if (mStatusValue == kStatusTransferBegun) {
+            mUI.showNotice(_("Resuming the update that was begun before."));
+        }
         if (mStatusValue == kStatusNothingBegun && !waitForConnectToVYR()) {
             return;
         }
         if (!waitForUpdateMode()) {
             return;
         }
-        setStatus(kStatusTransferBegun);
+        const std::int32_t before = mStatusValue;
+        if (!setStatus(kStatusTransferBegun) && !goOnWithoutStatus()) {
+            mStatusValue = before;
+            return;
+        }
         if (runUpdate()) {
-            setStatus(kStatusTransferCompleted);
             mOutcome = ELaunchOutcome::kCompleted;
         } else {
             mOutcome = ELaunchOutcome::kTransferFailed;
@@ -68,25 +74,39 @@ void VYRAppDelegate::applicationWillTerminate() {
 
 bool VYRAppDelegate::loadPreferenceData() {
     std::int32_t status = 0;
-    if (!mPreferences.load(status)) {
+    const bool found = mPreferences.load(status);
+    if (!mPreferences.problem().empty()) {
+        mUI.showNotice(mPreferences.problem());
+    }
+    if (!found) {
         return false;
     }
     mStatusValue = status;
     return true;
 }
 
-void VYRAppDelegate::savePreferenceData() {
+bool VYRAppDelegate::savePreferenceData() {
     if (mStatusValue == kStatusNothingBegun) {
-        return;
+        return true;
     }
     if (!mPreferences.save(mStatusValue)) {
         mUI.log("Failed to save the preference data.");
+        mUI.log(mPreferences.problem());
+        return false;
     }
+    return true;
 }
 
-void VYRAppDelegate::setStatus(std::int32_t inStatus) {
+bool VYRAppDelegate::setStatus(std::int32_t inStatus) {
     mStatusValue = inStatus;
-    savePreferenceData();
+    return savePreferenceData();
+}
+
+bool VYRAppDelegate::goOnWithoutStatus() {
+    SAlert alert = createAlertWithMessage(kStatusNotSaved, "OK", "Cancel");
+    alert.message += "\n" + mPreferences.problem() + "\n" +
+                     _("If the transfer is interrupted, the next run cannot resume it.");
+    return mUI.runModal(alert) == kAlertFirstButtonReturn;
 }
 
 bool VYRAppDelegate::waitForConnectToVYR() {
@@ -159,6 +179,8 @@ bool VYRAppDelegate::runUpdate() {
                                                     updateProgress, mProgress.get())) {
         return false;
     }
+    // On disk before the notice: the transfer is done whatever happens to the notice.
+    setStatus(kStatusTransferCompleted);
     mProgress->showCompleteAlert();
     return true;
 }
@@ -191,6 +213,12 @@ int displayToolError(CUserInterface& inUI, std::int32_t inCode) {
         break;
     }
     return inUI.showError(_(key), inCode);
+}
+
+const char* adviceAfterError(std::int32_t inCode) {
+    return inCode == kErrorCommunication
+               ? _("The device stays in update mode. Run the updater again to resume the update.")
+               : nullptr;
 }
 
 bool updateProgress(int inPercent, void* inContext) {

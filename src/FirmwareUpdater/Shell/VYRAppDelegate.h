@@ -26,6 +26,9 @@ enum class ELaunchOutcome {
 /// The prompt's key that asks the user to switch the device to update mode.
 inline constexpr const char* kUpdateModePrompt = "Please change VYR to update mode.";
 
+/// The question asked when the status cannot be written before the transfer.
+inline constexpr const char* kStatusNotSaved = "The update status cannot be saved.";
+
 /// Update status values, persisted under "Status".
 inline constexpr std::int32_t kStatusNothingBegun = 0;
 inline constexpr std::int32_t kStatusTransferBegun = 1;
@@ -33,7 +36,7 @@ inline constexpr std::int32_t kStatusTransferCompleted = 2;
 
 class VYRAppDelegate {
   public:
-    VYRAppDelegate(CUserInterface& inUI, const CPreferenceFile& inPreferences);
+    VYRAppDelegate(CUserInterface& inUI, CPreferenceFile& inPreferences);
     /// Stops the background poll if it still runs.
     ~VYRAppDelegate();
 
@@ -46,9 +49,10 @@ class VYRAppDelegate {
     void applicationWillTerminate();
 
     /// False when no preference file exists; otherwise the stored status becomes mStatus.
+    /// A file that had to be set aside is told to the user.
     bool loadPreferenceData();
-    /// Writes mStatus unless it is 0; a failure is logged and otherwise ignored.
-    void savePreferenceData();
+    /// Writes mStatus unless it is 0; false when it could not be written (logged).
+    bool savePreferenceData();
     /// "Waiting..." until the device answers (true) or the user cancels (false).
     bool waitForConnectToVYR();
     /// The background poll: opens the device and waits for its heartbeat. Returns true when
@@ -69,15 +73,19 @@ class VYRAppDelegate {
     ProgressViewController* mViewController() const { return mProgress.get(); }
 
   private:
-    /// Sets the status, writing it at once when a transfer begins or completes, so a crash
-    /// or a kill during the transfer still leaves "transfer begun" on disk.
-    void setStatus(std::int32_t inStatus);
+    /// Sets the status and writes it at once, so a crash or a kill during the transfer still
+    /// leaves "transfer begun" on disk, and a completed transfer is on record before its
+    /// notice. False when it could not be written.
+    bool setStatus(std::int32_t inStatus);
+    /// The status cannot be written as the transfer begins: tells the user why, and asks
+    /// whether to go on (true) though an interrupted transfer could not be resumed.
+    bool goOnWithoutStatus();
     /// Waits inSeconds on the clock in use; false when the poll was stopped meanwhile.
     bool pollSleep(double inSeconds);
     void stopPoll();
 
     CUserInterface& mUI;
-    const CPreferenceFile& mPreferences;
+    CPreferenceFile& mPreferences;
     std::int32_t mStatusValue = kStatusNothingBegun;
     ELaunchOutcome mOutcome = ELaunchOutcome::kCancelled;
     std::unique_ptr<ProgressViewController> mProgress;
@@ -89,6 +97,9 @@ class VYRAppDelegate {
 /// Shows the error alert for inCode: 1000, 1001, 1002 their messages, anything else
 /// "Unexpected error.". Returns the alert's modal result.
 int displayToolError(CUserInterface& inUI, std::int32_t inCode);
+
+/// What the user can do next after the error alert for inCode, or null.
+const char* adviceAfterError(std::int32_t inCode);
 
 /// The playback's progress callback; inContext is the ProgressViewController.
 bool updateProgress(int inPercent, void* inContext);

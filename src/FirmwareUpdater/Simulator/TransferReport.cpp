@@ -30,8 +30,8 @@ STransferReport compareTransfer(const std::vector<SExpectedMessage>& inExpected,
         }
     }
     if (report.firstDifference.empty() && inExpected.size() != inReceived.size()) {
-        report.firstDifference = std::to_string(inReceived.size()) + " messages received, " +
-                                 std::to_string(inExpected.size()) + " expected";
+        report.firstDifference = std::to_string(inReceived.size()) + " of " +
+                                 std::to_string(inExpected.size()) + " messages received";
     }
     report.identical = report.firstDifference.empty();
     if (common == 0) {

@@ -51,3 +51,11 @@ const char* describeSMFReadFailure(ESMFReadFailure inReason) {
     }
     return "unknown failure";
 }
+
+std::string formatSMFReadFailure(const SSMFReadFailure& inFailure) {
+    std::string text = "refused at byte " + std::to_string(inFailure.offset);
+    if (inFailure.track >= 0) {
+        text += " (track " + std::to_string(inFailure.track) + ")";
+    }
+    return text + ": " + describeSMFReadFailure(inFailure.reason);
+}

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 enum class ESMFReadFailure : std::uint8_t {
     kNone,
@@ -38,3 +39,6 @@ struct SSMFReadFailure {
 
 /// A short English description of a reason, for messages to people.
 const char* describeSMFReadFailure(ESMFReadFailure inReason);
+
+/// The whole account for people: "refused at byte N (track T): description".
+std::string formatSMFReadFailure(const SSMFReadFailure& inFailure);

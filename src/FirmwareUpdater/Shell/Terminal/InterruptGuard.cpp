@@ -1,18 +1,14 @@
 #include "InterruptGuard.h"
 
 #include <csignal>
+#include <initializer_list>
 #include <unistd.h>
 
 namespace {
 
 volatile std::sig_atomic_t sPresses = 0;
 
-void onInterrupt(int) {
-    // Only async-signal-safe calls here.
-    sPresses = sPresses + 1;
-    if (sPresses >= 2) {
-        _exit(CInterruptGuard::kExitInterrupted);
-    }
+void warn() {
     static const char kWarning[] =
         "\nInterrupting now leaves VYR in update mode; run vyr-update again to resume.\n"
         "Press Ctrl-C again to stop anyway.\n";
@@ -20,17 +16,39 @@ void onInterrupt(int) {
     (void)ignored;
 }
 
+// Only async-signal-safe calls in the handlers.
+void onInterrupt(int) {
+    sPresses = sPresses + 1;
+    if (sPresses >= 2) {
+        _exit(CInterruptGuard::kExitInterrupted);
+    }
+    warn();
+}
+
+void onStop(int) {
+    warn();
+}
+
+void handle(int inSignal, void (*inHandler)(int)) {
+    struct sigaction action {};
+    action.sa_handler = inHandler;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(inSignal, &action, nullptr);
+}
+
 } // namespace
 
 void CInterruptGuard::arm() {
     sPresses = 0;
-    struct sigaction action {};
-    action.sa_handler = onInterrupt;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &action, nullptr);
+    handle(SIGINT, onInterrupt);
+    handle(SIGTERM, onInterrupt);
+    handle(SIGTSTP, onStop);
+    handle(SIGHUP, SIG_IGN);
 }
 
 void CInterruptGuard::disarm() {
-    std::signal(SIGINT, SIG_DFL);
+    for (int signal : {SIGINT, SIGTERM, SIGTSTP, SIGHUP}) {
+        handle(signal, SIG_DFL);
+    }
 }

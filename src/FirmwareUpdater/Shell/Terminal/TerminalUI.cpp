@@ -1,8 +1,10 @@
 #include "TerminalUI.h"
 
+#include "Common/DebugUtil.h"
 #include "InterruptGuard.h"
 #include "Platform/EventLoop.h"
 #include "Shell/Localization.h"
+#include "Shell/VYRAppDelegate.h"
 
 #include <algorithm>
 #include <cctype>
@@ -10,6 +12,8 @@
 #include <chrono>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
+#include <termios.h>
 #include <unistd.h>
 
 namespace {
@@ -45,10 +49,15 @@ std::string choiceLine(const SAlert& inAlert) {
     return line;
 }
 
+CTerminalUI* sDiagnosticsOwner = nullptr;
+
 } // namespace
 
 CTerminalUI::CTerminalUI(STerminalOptions inOptions) : mOptions(std::move(inOptions)) {
+    mTerminalInput = isatty(mOptions.inputFd) != 0;
     mTerminalOutput = isatty(fileno(mOptions.output)) != 0;
+    sDiagnosticsOwner = this;
+    mstd::setDiagnosticSink(diagnosticLine);
     int fds[2];
     if (pipe2(fds, O_CLOEXEC | O_NONBLOCK) == 0) {
         mWakeRead = fds[0];
@@ -57,6 +66,8 @@ CTerminalUI::CTerminalUI(STerminalOptions inOptions) : mOptions(std::move(inOpti
 }
 
 CTerminalUI::~CTerminalUI() {
+    mstd::setDiagnosticSink(nullptr);
+    sDiagnosticsOwner = nullptr;
     CInterruptGuard::disarm();
     for (int fd : {mWakeRead, mWakeWrite}) {
         if (fd >= 0) {
@@ -66,39 +77,43 @@ CTerminalUI::~CTerminalUI() {
 }
 
 int CTerminalUI::runModal(const SAlert& inAlert) {
-    CInterruptGuard::disarm();
-    endProgressLine();
-    std::fprintf(mOptions.output, "\n%s\n", inAlert.message.c_str());
-    if (mOptions.unattended) {
-        return answerUnattended(inAlert);
-    }
-    std::fprintf(mOptions.output, "%s%s\n", choiceLine(inAlert).c_str(),
-                 inAlert.endsByItself ? "   (or wait)" : "");
-    std::fflush(mOptions.output);
-    for (;;) {
-        const int result = waitForAnswer(inAlert, !mInputEnded, -1);
-        if (result != -1) {
-            return result;
-        }
-        // The input ended: nobody can answer any more. A wait goes on (the device may still
-        // answer); a question takes its last button, the one that backs out.
-        if (!inAlert.endsByItself) {
-            return resultOfButton(inAlert.buttons.size() - 1);
-        }
-    }
+    return ask(inAlert, mOptions.output);
 }
 
-int CTerminalUI::answerUnattended(const SAlert& inAlert) {
+int CTerminalUI::ask(const SAlert& inAlert, std::FILE* inStream) {
+    CInterruptGuard::disarm();
+    {
+        const std::lock_guard<std::mutex> lock(mOutputMutex);
+        endProgressLine();
+    }
+    std::fflush(mOptions.output);
+    // Keys pressed during the transfer, or before this prompt appeared, answer nothing.
+    if (mTerminalInput && !mOptions.unattended) {
+        tcflush(mOptions.inputFd, TCIFLUSH);
+    }
+    mPendingInput.clear();
+    std::fprintf(inStream, "\n%s\n", inAlert.message.c_str());
+    if (mOptions.unattended) {
+        return answerUnattended(inAlert, inStream);
+    }
+    std::fprintf(inStream, "%s%s\n", choiceLine(inAlert).c_str(),
+                 inAlert.endsByItself ? "   (or wait)" : "");
+    std::fflush(inStream);
+    const int result = waitForAnswer(inAlert, inStream, true, -1);
+    // The end of input backs out, whatever the prompt: nobody is there to answer.
+    return result != -1 ? result : resultOfButton(inAlert.buttons.size() - 1);
+}
+
+int CTerminalUI::answerUnattended(const SAlert& inAlert, std::FILE* inStream) {
     if (inAlert.endsByItself) {
-        std::fprintf(mOptions.output, "(waiting up to %g s)\n", mOptions.deviceWaitSeconds);
-        std::fflush(mOptions.output);
-        const int result = waitForAnswer(inAlert, false, mOptions.deviceWaitSeconds);
+        std::fprintf(inStream, "(waiting up to %g s)\n", mOptions.deviceWaitSeconds);
+        std::fflush(inStream);
+        const int result = waitForAnswer(inAlert, inStream, false, mOptions.deviceWaitSeconds);
         if (result == kModalResponseAbort) {
             return result;
         }
         mGaveUp = true;
-        std::fprintf(mOptions.output, "-> %s (no answer in time)\n",
-                     inAlert.buttons.front().c_str());
+        std::fprintf(inStream, "-> %s (no answer in time)\n", inAlert.buttons.front().c_str());
         return kAlertFirstButtonReturn;
     }
     // The same question again after an error: a bounded number of tries, then back out.
@@ -109,17 +124,18 @@ int CTerminalUI::answerUnattended(const SAlert& inAlert) {
         mErrorSincePrompt = false;
         if (mRepeats >= mOptions.promptRepeats) {
             mGaveUp = true;
-            std::fprintf(mOptions.output, "-> %s (--yes: given up after %d tries)\n",
-                         inAlert.buttons.back().c_str(), mRepeats);
+            std::fprintf(inStream, "-> %s (--yes: given up after %d %s)\n",
+                         inAlert.buttons.back().c_str(), mRepeats, mRepeats == 1 ? "try" : "tries");
             return resultOfButton(inAlert.buttons.size() - 1);
         }
     }
-    std::fprintf(mOptions.output, "-> %s (--yes)\n", inAlert.buttons.front().c_str());
-    std::fflush(mOptions.output);
+    std::fprintf(inStream, "-> %s (--yes)\n", inAlert.buttons.front().c_str());
+    std::fflush(inStream);
     return kAlertFirstButtonReturn;
 }
 
-int CTerminalUI::waitForAnswer(const SAlert& inAlert, bool inReadInput, double inTimeoutSeconds) {
+int CTerminalUI::waitForAnswer(const SAlert& inAlert, std::FILE* inStream, bool inReadInput,
+                               double inTimeoutSeconds) {
     using Clock = std::chrono::steady_clock;
     const auto deadline =
         Clock::now() + std::chrono::duration_cast<Clock::duration>(
@@ -151,7 +167,6 @@ int CTerminalUI::waitForAnswer(const SAlert& inAlert, bool inReadInput, double i
                 continue;
             }
             if (n <= 0) {
-                mInputEnded = true;
                 return -1;
             }
             mPendingInput.append(buffer, static_cast<std::size_t>(n));
@@ -163,8 +178,8 @@ int CTerminalUI::waitForAnswer(const SAlert& inAlert, bool inReadInput, double i
             if (button != -1) {
                 return button;
             }
-            std::fprintf(mOptions.output, "Please answer: %s\n", choiceLine(inAlert).c_str());
-            std::fflush(mOptions.output);
+            std::fprintf(inStream, "Please answer: %s\n", choiceLine(inAlert).c_str());
+            std::fflush(inStream);
         }
     }
 }
@@ -192,10 +207,20 @@ void CTerminalUI::abortModal() {
 
 int CTerminalUI::showError(const std::string& inMessage, int inCode) {
     mErrorSincePrompt = true;
-    return runModal({"error",
-                     _("Error") + std::string(" ") + std::to_string(inCode) + ": " + inMessage,
-                     {"OK"},
-                     false});
+    std::string text = _("Error") + std::string(" ") + std::to_string(inCode) + ": " + inMessage;
+    if (const char* advice = adviceAfterError(inCode)) {
+        text += std::string("\n") + advice;
+    }
+    return ask({"error", text, {"OK"}, false}, stderr);
+}
+
+void CTerminalUI::showNotice(const std::string& inText) {
+    {
+        const std::lock_guard<std::mutex> lock(mOutputMutex);
+        endProgressLine();
+    }
+    std::fprintf(mOptions.output, "\n%s\n", inText.c_str());
+    std::fflush(mOptions.output);
 }
 
 CProgressDisplay& CTerminalUI::showProgressView() {
@@ -212,6 +237,7 @@ void CTerminalUI::setMessage(const std::string& inText) {
 
 void CTerminalUI::setProgress(int inCurrent, int inMaximum) {
     const int percent = inMaximum > 0 ? inCurrent * 100 / inMaximum : 0;
+    const std::lock_guard<std::mutex> lock(mOutputMutex);
     if (percent == mLastPercent) {
         return;
     }
@@ -223,22 +249,42 @@ void CTerminalUI::setProgress(int inCurrent, int inMaximum) {
             std::fprintf(mOptions.output, "%s %d%%\n", mProgressMessage.c_str(), percent);
         }
     } else {
-        const int filled = percent * kProgressBarWidth / 100;
-        std::fprintf(mOptions.output, "\r%s [%s%s] %3d%%", mProgressMessage.c_str(),
-                     std::string(filled, '#').c_str(),
-                     std::string(kProgressBarWidth - filled, ' ').c_str(), percent);
+        // Never wider than the terminal, or every redraw would wrap onto a new line.
+        winsize size{};
+        const int columns =
+            ioctl(fileno(mOptions.output), TIOCGWINSZ, &size) == 0 && size.ws_col > 0 ? size.ws_col
+                                                                                      : 80;
+        const int room = columns - 1 - static_cast<int>(mProgressMessage.size()) - 8;
+        const int width = std::min(kProgressBarWidth, room);
+        std::string line = "\r" + mProgressMessage;
+        if (width >= 5) {
+            const int filled = percent * width / 100;
+            line += " [" + std::string(filled, '#') + std::string(width - filled, ' ') + "]";
+        }
+        char number[8];
+        std::snprintf(number, sizeof number, " %3d%%", percent);
+        std::fputs((line + number).c_str(), mOptions.output);
         mProgressLineOpen = true;
     }
     std::fflush(mOptions.output);
 }
 
 void CTerminalUI::hideWindow() {
+    const std::lock_guard<std::mutex> lock(mOutputMutex);
     endProgressLine();
 }
 
 void CTerminalUI::endProgressLine() {
     if (mProgressLineOpen) {
         std::fputc('\n', mOptions.output);
+        std::fflush(mOptions.output);
         mProgressLineOpen = false;
     }
+}
+
+void CTerminalUI::diagnosticLine(const char* inLine) {
+    CTerminalUI* self = sDiagnosticsOwner;
+    const std::lock_guard<std::mutex> lock(self->mOutputMutex);
+    self->endProgressLine();
+    std::fprintf(stderr, "%s\n", inLine);
 }

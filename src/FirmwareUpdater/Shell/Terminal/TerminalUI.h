@@ -2,16 +2,19 @@
 //
 // A modal alert prints its message and buttons and reads one answer line: an empty line
 // picks the first button; a button's title, its first letter or its number picks that
-// button. While it waits, the main event loop keeps turning and abortModal (any thread)
-// ends the wait. Unattended (--yes), every prompt is answered with its first button, a
-// wait that ends by itself is bounded, and a prompt repeated after the same error is given
-// up after a few answers. The progress view is one redrawn line on a terminal, plain lines
-// otherwise.
+// button; the end of input (Ctrl-D) picks the last, the one that backs out. What was typed
+// before a prompt appeared is discarded. While it waits, the main event loop keeps turning
+// and abortModal (any thread) ends the wait. Unattended (--yes), every prompt is answered
+// with its first button, a wait that ends by itself is bounded, and a prompt repeated after
+// the same error is given up after a few answers. The progress view is one redrawn line,
+// as wide as the terminal, on a terminal, and plain lines otherwise; diagnostics from any
+// thread go to stderr on lines of their own, never into the bar. Errors go to stderr.
 #pragma once
 
 #include "Shell/UserInterface.h"
 
 #include <cstdio>
+#include <mutex>
 #include <string>
 
 struct STerminalOptions {
@@ -24,6 +27,7 @@ struct STerminalOptions {
 
 class CTerminalUI : public CFrontEnd, private CProgressDisplay {
   public:
+    /// Routes the diagnostic lines through this front-end while it exists.
     explicit CTerminalUI(STerminalOptions inOptions);
     ~CTerminalUI() override;
 
@@ -34,6 +38,7 @@ class CTerminalUI : public CFrontEnd, private CProgressDisplay {
     void abortModal() override;
     int showError(const std::string& inMessage, int inCode) override;
     CProgressDisplay& showProgressView() override;
+    void showNotice(const std::string& inText) override;
 
     /// True when an unattended run gave up: no device in time, or a prompt failed repeatedly.
     bool gaveUp() const { return mGaveUp; }
@@ -43,19 +48,25 @@ class CTerminalUI : public CFrontEnd, private CProgressDisplay {
     void setProgress(int inCurrent, int inMaximum) override;
     void hideWindow() override;
 
-    int answerUnattended(const SAlert& inAlert);
+    /// Prints the alert on inStream and waits for its answer.
+    int ask(const SAlert& inAlert, std::FILE* inStream);
+    int answerUnattended(const SAlert& inAlert, std::FILE* inStream);
     /// Waits for an answer line or an abort; kModalResponseAbort, a button's result, or -1
     /// when the input ended or the unattended wait ran out.
-    int waitForAnswer(const SAlert& inAlert, bool inReadInput, double inTimeoutSeconds);
+    int waitForAnswer(const SAlert& inAlert, std::FILE* inStream, bool inReadInput,
+                      double inTimeoutSeconds);
     int buttonFor(const SAlert& inAlert, const std::string& inAnswer) const;
+    /// Ends an open progress line; with mOutputMutex held.
     void endProgressLine();
+    static void diagnosticLine(const char* inLine);
 
     STerminalOptions mOptions;
+    bool mTerminalInput = false;
     bool mTerminalOutput = false;
-    bool mInputEnded = false;
     int mWakeRead = -1;
     int mWakeWrite = -1;
     std::string mPendingInput;
+    std::mutex mOutputMutex; // the progress line against diagnostics from other threads
     std::string mProgressMessage;
     int mLastPercent = -1;
     int mLoggedTenth = -1;

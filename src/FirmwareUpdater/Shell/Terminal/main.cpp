@@ -4,6 +4,7 @@
 #include "Shell/Localization.h"
 #include "TerminalUI.h"
 
+#include <csignal>
 #include <cstdio>
 #include <unistd.h>
 
@@ -19,6 +20,8 @@ constexpr int kExitTransferFailed = 1;
 constexpr int kExitCancelled = 2;
 constexpr int kExitUnexpected = 3;
 constexpr int kExitGaveUp = 4;
+constexpr int kExitImageRefused = 5;
+constexpr int kExitAlreadyRunning = 6;
 
 constexpr SProgram kProgram = {
     "vyr-update", VYR_VERSION,
@@ -28,9 +31,13 @@ constexpr SProgram kProgram = {
     "\n"
     "Answer a prompt with Enter (the first button), or type a button's name, its first\n"
     "letter or its number, then Enter. \"Waiting...\" ends by itself when the device answers.\n",
+    "The firmware image (a regular file of at most 64 MiB) is read and checked before anything\n"
+    "is sent: a refused image ends the run before the first prompt.\n"
+    "\n"
     "exit status: 0 complete, 1 communication error during the transfer, 2 cancelled,\n"
     "3 unexpected error, 4 unattended run gave up (no device in time, or the same error\n"
-    "again and again), 64 usage error, 130 stopped by a second Ctrl-C during the transfer.\n"};
+    "again and again), 5 firmware image refused, 6 another update is running,\n"
+    "64 usage error, 130 stopped by a second Ctrl-C or SIGTERM during the transfer.\n"};
 
 std::vector<SFrontEndOption> terminalOptions(STerminalOptions& ioOptions) {
     return {
@@ -88,14 +95,34 @@ int main(int argc, char** argv) {
                      "prompts; run with --yes to answer them unattended\n");
         return kExitUsage;
     }
+    // A closed pipe or terminal must not end a transfer; failed writes are told at the end.
+    std::signal(SIGPIPE, SIG_IGN);
+    int status = kExitUnexpected;
     try {
         CLaunch launch(kProgram.name, options);
+        std::string refusal;
+        switch (launch.prepare(refusal)) {
+        case ELaunchRefusal::kImageRefused:
+            std::fprintf(stderr, "vyr-update: %s\n", refusal.c_str());
+            return kExitImageRefused;
+        case ELaunchRefusal::kAlreadyRunning:
+            std::fprintf(stderr, "vyr-update: %s\n", refusal.c_str());
+            return kExitAlreadyRunning;
+        case ELaunchRefusal::kNone:
+            break;
+        }
         CTerminalUI ui(terminal);
         const ELaunchOutcome outcome = launch.run(ui);
+        if (outcome == ELaunchOutcome::kCancelled && !launch.transferBegan()) {
+            std::fprintf(stderr, "vyr-update: cancelled; nothing was sent to the device\n");
+        }
         launch.printReport(stdout);
-        return exitStatus(outcome, ui.gaveUp());
+        status = exitStatus(outcome, ui.gaveUp());
     } catch (const std::exception& e) {
         std::fprintf(stderr, "vyr-update: %s\n", e.what());
-        return kExitUnexpected;
     }
+    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+        std::fprintf(stderr, "vyr-update: some output was lost: standard output was closed\n");
+    }
+    return status;
 }

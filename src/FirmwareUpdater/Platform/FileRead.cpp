@@ -1,0 +1,72 @@
+#include "Platform/FileRead.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+std::string systemError(const char* inWhat, int inErrno) {
+    return std::string(inWhat) + ": " + std::strerror(inErrno);
+}
+
+std::string tooLarge(std::size_t inMaxBytes) {
+    return "larger than " + std::to_string(inMaxBytes) + " bytes";
+}
+
+// Reads to the end (a stream has no size to trust), one byte past the limit at most.
+std::string readToEnd(int inFd, std::size_t inMaxBytes, std::vector<std::uint8_t>& outBytes) {
+    std::uint8_t buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(inFd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            return systemError("cannot read", errno);
+        }
+        if (n == 0) {
+            return {};
+        }
+        if (outBytes.size() + static_cast<std::size_t>(n) > inMaxBytes) {
+            return tooLarge(inMaxBytes);
+        }
+        outBytes.insert(outBytes.end(), buffer, buffer + n);
+    }
+}
+
+} // namespace
+
+std::string ReadWholeFile(const std::string& inPath, EFileKind inKind, std::size_t inMaxBytes,
+                          std::vector<std::uint8_t>& outBytes) {
+    outBytes.clear();
+    const bool standardInput = inKind == EFileKind::kAnyStream && inPath == "-";
+    // O_NONBLOCK: opening a FIFO must not wait for a writer before its kind is known.
+    const int fd = standardInput ? ::dup(STDIN_FILENO)
+                                 : ::open(inPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        return systemError("cannot open", errno);
+    }
+    struct stat info {};
+    std::string error;
+    if (::fstat(fd, &info) != 0) {
+        error = systemError("cannot read", errno);
+    } else if (S_ISDIR(info.st_mode)) {
+        error = "is a directory";
+    } else if (!S_ISREG(info.st_mode) && inKind == EFileKind::kRegularOnly) {
+        error = "is not a regular file (a device, FIFO or socket)";
+    } else if (S_ISREG(info.st_mode) && static_cast<std::uint64_t>(info.st_size) > inMaxBytes) {
+        error = tooLarge(inMaxBytes);
+    } else {
+        // Blocking again for the read itself: a pipe is read as its writer writes.
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+        error = readToEnd(fd, inMaxBytes, outBytes);
+    }
+    ::close(fd);
+    if (!error.empty()) {
+        outBytes.clear();
+    }
+    return error;
+}
