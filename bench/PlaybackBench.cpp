@@ -1,8 +1,9 @@
 // Playing a firmware image of 2,000 messages of 256 bytes, 2 ms apart, to the simulated
 // device: how late each message arrives against its schedule (min, median, p99, max in
 // ms), how many arrive more than 1 ms early, and the process's CPU time as a share of the
-// playback's wall time. Once on an idle machine and once with both cores kept busy by two
-// other processes.
+// playback's wall time. Once on an idle machine, once with both cores kept busy by two
+// other processes, and once stopped for a second and continued (how many neighbours came
+// closer together than the image has them: none, after a stall).
 #include "Common/VYRController.h"
 #include "FirmwareImage.h"
 #include "Simulator/ExpectedTransfer.h"
@@ -12,6 +13,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <optional>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -63,13 +65,50 @@ class CBusyCores {
     std::vector<pid_t> mChildren;
 };
 
-void playback(benchmark::State& state, long inBusyCores) {
+// Stops this process for a second, one second from now, as Ctrl-Z and fg would.
+class CStoppedOnce {
+  public:
+    CStoppedOnce() : mChild(fork()) {
+        if (mChild == 0) {
+            const pid_t parent = getppid();
+            sleep(1);
+            kill(parent, SIGSTOP);
+            sleep(1);
+            kill(parent, SIGCONT);
+            _exit(0);
+        }
+    }
+    ~CStoppedOnce() { waitpid(mChild, nullptr, 0); }
+    CStoppedOnce(const CStoppedOnce&) = delete;
+    CStoppedOnce& operator=(const CStoppedOnce&) = delete;
+
+  private:
+    pid_t mChild;
+};
+
+// Neighbours that arrived more than 1 ms closer together than the image has them.
+std::size_t bunched(const std::vector<SExpectedMessage>& inExpected,
+                    const std::vector<SReceivedMessage>& inReceived) {
+    std::size_t count = 0;
+    for (std::size_t i = 1; i < inReceived.size() && i < inExpected.size(); ++i) {
+        const double gapMs =
+            static_cast<double>(inReceived[i].hostTimeNs - inReceived[i - 1].hostTimeNs) / 1e6;
+        const double scheduledMs = inExpected[i].timeMs - inExpected[i - 1].timeMs;
+        count += gapMs < scheduledMs - 1.0 ? 1 : 0;
+    }
+    return count;
+}
+
+enum class EDisturbance { kNone, kBusyCores, kStoppedOnce };
+
+void playback(benchmark::State& state, EDisturbance inDisturbance) {
     const Bytes image = benchImage();
     const std::vector<SExpectedMessage> expected = expectedTransfer(image).value();
     auto service = std::make_shared<CVirtualMIDIService>();
     MIDIServiceInstallBackend(service);
     STransferReport report;
     double cpuShare = 0;
+    std::size_t bunchedCount = 0;
     for (auto _ : state) {
         CVYRController::initialize();
         {
@@ -77,7 +116,12 @@ void playback(benchmark::State& state, long inBusyCores) {
             device.switchToUpdateMode();
             service->waitUntilDelivered();
             CVYRController::instance()->openVYRForUpdate();
-            const CBusyCores load(inBusyCores);
+            const CBusyCores load(
+                inDisturbance == EDisturbance::kBusyCores ? sysconf(_SC_NPROCESSORS_ONLN) : 0);
+            std::optional<CStoppedOnce> stop;
+            if (inDisturbance == EDisturbance::kStoppedOnce) {
+                stop.emplace();
+            }
             const double cpuBefore = cpuSeconds();
             const auto wallBefore = std::chrono::steady_clock::now();
             const bool played = CVYRController::instance()->updateFirmware(
@@ -87,6 +131,7 @@ void playback(benchmark::State& state, long inBusyCores) {
                     .count();
             cpuShare = (cpuSeconds() - cpuBefore) / wall;
             report = device.report(expected);
+            bunchedCount = bunched(expected, device.received());
             if (!played || !report.identical) {
                 state.SkipWithError("the transfer failed or was not identical");
             }
@@ -100,17 +145,27 @@ void playback(benchmark::State& state, long inBusyCores) {
     state.counters["late_max_ms"] = report.lateMaxMs;
     state.counters["early_over_1ms"] = static_cast<double>(report.earlyCount);
     state.counters["cpu_share_pct"] = cpuShare * 100;
+    state.counters["bunched"] = static_cast<double>(bunchedCount);
 }
 
 void BM_PlaybackIdle(benchmark::State& state) {
-    playback(state, 0);
+    playback(state, EDisturbance::kNone);
 }
 void BM_PlaybackBothCoresBusy(benchmark::State& state) {
-    playback(state, sysconf(_SC_NPROCESSORS_ONLN));
+    playback(state, EDisturbance::kBusyCores);
+}
+// Stopped for a second after one second, then continued: the messages that fell due keep
+// their gaps (bunched 0) and the rest moves later (lateness about 1 s from then on).
+void BM_PlaybackStoppedAndContinued(benchmark::State& state) {
+    playback(state, EDisturbance::kStoppedOnce);
 }
 
 BENCHMARK(BM_PlaybackIdle)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_PlaybackBothCoresBusy)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_PlaybackStoppedAndContinued)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 } // namespace
 
