@@ -1,0 +1,52 @@
+// Arbitrary bytes as the preference file: never a crash, and always a defined result. A file
+// that reads as a dictionary gives a status and no problem; anything else is set aside whole
+// as <name>.bad with a problem told, and the file itself is gone.
+#include "Shell/PreferenceFile.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+void check(bool inCondition) {
+    if (!inCondition) {
+        std::abort();
+    }
+}
+
+// In memory where the system has it: the fuzzer writes a file for every input.
+const std::string& folder() {
+    static const std::string sFolder = [] {
+        const char* shm = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
+        std::string path = std::string(shm) + "/vyr-prefs-fuzz-" + std::to_string(getpid());
+        mkdir(path.c_str(), 0700);
+        return path;
+    }();
+    return sFolder;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* inData, std::size_t inSize) {
+    const std::string path = folder() + "/status.plist";
+    const std::string aside = path + ".bad";
+    std::remove(aside.c_str());
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(inData), static_cast<std::streamsize>(inSize));
+    CPreferenceFile file(path);
+    std::int32_t status = 12345;
+    check(file.load(status));
+    struct stat info {};
+    if (file.problem().empty()) {
+        check(stat(path.c_str(), &info) == 0 && stat(aside.c_str(), &info) != 0);
+    } else {
+        check(status == 0);
+        check(stat(path.c_str(), &info) != 0);
+        check(stat(aside.c_str(), &info) == 0 && static_cast<std::size_t>(info.st_size) == inSize);
+    }
+    return 0;
+}

@@ -1,0 +1,95 @@
+#!/usr/bin/env bash
+# Crash anywhere, lose nothing: runs `vyr-update --simulate --yes` RUNS times (default 300),
+# each with a random misbehaviour of the simulated device and, every other run, a SIGKILL
+# at a random instant, then checks:
+#   - the status file is absent or a whole property list holding a status the run can have
+#     left (never torn, never a value from nowhere);
+#   - a run not killed ended with the exit status and the message its misbehaviour gives;
+#   - a run that left "transfer begun" is resumed by the next run at the update-mode prompt,
+#     without waiting for the heartbeat, and that run completes.
+# Usage: tests/soak/soak.sh [RUNS] [BUILD_DIR]   (default build/debug; two runs at a time)
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+runs=${1:-300}
+build=${2:-build/debug}
+update="$build/bin/vyr-update"
+[ -x "$update" ] || { echo "soak: $update not built" >&2; exit 2; }
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+# status FILE -> the status it holds, "none" when absent, "torn" when it is no whole plist.
+status_of() {
+    local file=$1
+    [ -e "$file" ] || { echo none; return; }
+    if head -c 5 "$file" | grep -q '<?xml' && tail -c 9 "$file" | grep -q '</plist>' &&
+        grep -q '<key>Status</key>' "$file"; then
+        grep -A1 '<key>Status</key>' "$file" | grep -o '<integer>[0-9-]*</integer>' |
+            grep -o '[0-9-]*' || echo torn
+    else
+        echo torn
+    fi
+}
+
+one_run() {
+    local n=$1 dir="$work/$1" options expect_exit expect_status message
+    mkdir -p "$dir"
+    local prefs="$dir/status.plist"
+    case $((RANDOM % 6)) in
+    0) options=""; expect_exit=0; expect_status=2; message="identical to the image: yes" ;;
+    1) options="--sim-fail-at $((RANDOM % 300 + 1))"; expect_exit=1; expect_status=1
+       message="Communication error." ;;
+    2) options="--sim-vanish-at $((RANDOM % 300 + 1))"; expect_exit=1; expect_status=1
+       message="Communication error." ;;
+    3) options="--sim-service-fault-at $((RANDOM % 300 + 1))"; expect_exit=3; expect_status=1
+       message="Unexpected error." ;;
+    4) options="--sim-normal-mode --tries 1"; expect_exit=4; expect_status=none
+       message="given up after 1 try" ;;
+    5) options="--sim-absent --wait 1"; expect_exit=4; expect_status=none
+       message="no answer in time" ;;
+    esac
+    local kill_after=""
+    if ((RANDOM % 2 == 0)); then
+        kill_after="$((RANDOM % 12)).$((RANDOM % 1000))"
+    fi
+    set +e
+    if [ -n "$kill_after" ]; then
+        timeout -s KILL "$kill_after" "$update" --simulate --yes --prefs "$prefs" $options \
+            >"$dir/out" 2>&1
+    else
+        "$update" --simulate --yes --prefs "$prefs" $options >"$dir/out" 2>&1
+    fi
+    local exit=$?
+    set -e
+    local status
+    status=$(status_of "$prefs")
+    local verdict=ok
+    if [ "$status" = torn ]; then
+        verdict="torn status file"
+    elif [ "$exit" = 137 ]; then
+        case $status in none | 1 | 2) ;; *) verdict="status $status after a kill" ;; esac
+    elif [ "$exit" != "$expect_exit" ] || [ "$status" != "$expect_status" ] ||
+        ! grep -qF "$message" "$dir/out"; then
+        verdict="exit $exit status $status, expected exit $expect_exit status $expect_status and \"$message\""
+    fi
+    if [ "$verdict" = ok ] && [ "$status" = 1 ]; then
+        # A begun transfer is resumed at the update-mode prompt and completes.
+        set +e
+        "$update" --simulate --yes --prefs "$prefs" >"$dir/resumed" 2>&1
+        local resumed=$?
+        set -e
+        if [ "$resumed" != 0 ] || grep -q 'Waiting\.\.\.' "$dir/resumed" ||
+            ! grep -q 'Resuming the update' "$dir/resumed" || [ "$(status_of "$prefs")" != 2 ]; then
+            verdict="the resumed run did not resume and complete (exit $resumed)"
+        fi
+    fi
+    echo "run $n: ${options:-clean}${kill_after:+, killed after ${kill_after}s}: exit $exit, status $status: $verdict"
+}
+export -f one_run status_of
+export work update
+
+# The shell's own "Killed" notices are noise: the verdict lines tell.
+seq 1 "$runs" | xargs -P 2 -I{} bash -c 'one_run {} 2>/dev/null' | tee "$work/results"
+failed=$(grep -vc ': ok$' "$work/results" || true)
+killed=$(grep -c 'killed after' "$work/results" || true)
+echo "soak: $runs runs ($killed killed at random), $failed failed"
+[ "$failed" = 0 ]
