@@ -57,17 +57,35 @@ TEST_F(Update, InteractiveRunOnATerminal) {
     ASSERT_TRUE(run->expect("Please answer: [Enter] OK   [2] Cancel")) << run->output();
     run->send("ok\n");
     ASSERT_TRUE(run->expect("Now updating...")) << run->output();
+    run->send("x\n"); // typed during the transfer: must not answer the notice that follows
     ASSERT_TRUE(run->expect("Complete")) << run->output();
     run->send("\n");
     EXPECT_EQ(run->wait(), 0) << run->output();
     EXPECT_NE(run->output().find("100%"), std::string::npos);
+    EXPECT_EQ(run->output().find("Please answer", run->output().find("Complete")),
+              std::string::npos)
+        << run->output();
     EXPECT_EQ(status(), 2);
+}
+
+// A notice from another thread ends the progress line instead of cutting into it.
+TEST_F(Update, DiagnosticsNeverCutIntoTheProgressLine) {
+    auto run = start({"--sim-vanish-at", "100"}, ETerminal::kPseudoTerminal);
+    ASSERT_TRUE(run->expect("Ready")) << run->output();
+    run->send("\n");
+    ASSERT_TRUE(run->expect("Please change VYR to update mode.")) << run->output();
+    run->send("\n");
+    ASSERT_TRUE(run->expect("Communication error.")) << run->output();
+    run->send("\n");
+    EXPECT_EQ(run->wait(), 1) << run->output();
+    EXPECT_NE(run->output().find("\nA MIDI Device removed!"), std::string::npos) << run->output();
+    EXPECT_NE(run->output().find("Run the updater again to resume"), std::string::npos);
 }
 
 TEST_F(Update, CancelWhileWaitingWritesNothing) {
     auto run = start({"--sim-absent"}, ETerminal::kPseudoTerminal);
-    ASSERT_TRUE(run->expect("Waiting...")) << run->output();
-    run->send("c\n");
+    ASSERT_TRUE(run->expect("(or wait)")) << run->output();
+    run->send("\x04"); // Ctrl-D: the end of input backs out, even of a wait
     EXPECT_EQ(run->wait(), 2) << run->output();
     EXPECT_EQ(run->output().find("Ready"), std::string::npos);
     EXPECT_EQ(status(), std::nullopt);
