@@ -141,8 +141,32 @@ ELaunchOutcome CLaunch::run(CFrontEnd& inFrontEnd) {
     return delegate.outcome();
 }
 
-void CLaunch::printReport(std::FILE* inOutput) const {
-    if (mSimulation != nullptr && mTransferBegan) {
-        mSimulation->printReport(mImage, inOutput);
+std::string CLaunch::report() const {
+    return mSimulation != nullptr && mTransferBegan ? mSimulation->report(mImage) : std::string();
+}
+
+int exitStatus(ELaunchOutcome inOutcome, bool inGaveUp) {
+    switch (inOutcome) {
+    case ELaunchOutcome::kCompleted:
+        return kExitComplete;
+    case ELaunchOutcome::kTransferFailed:
+        return kExitTransferFailed;
+    case ELaunchOutcome::kUnexpectedError:
+        return kExitUnexpected;
+    case ELaunchOutcome::kCancelled:
+        return inGaveUp ? kExitGaveUp : kExitCancelled;
     }
+    return kExitUnexpected;
+}
+
+int exitStatus(ELaunchRefusal inRefusal) {
+    switch (inRefusal) {
+    case ELaunchRefusal::kImageRefused:
+        return kExitImageRefused;
+    case ELaunchRefusal::kAlreadyRunning:
+        return kExitAlreadyRunning;
+    case ELaunchRefusal::kNone:
+        break;
+    }
+    return kExitComplete;
 }

@@ -7,7 +7,6 @@
 #include "Shell/LaunchOptions.h"
 #include "Shell/VYRAppDelegate.h"
 
-#include <cstdio>
 #include <memory>
 #include <string>
 
@@ -17,6 +16,20 @@ enum class ELaunchRefusal {
     kImageRefused,   // the firmware image is missing, unreadable or no playable image
     kAlreadyRunning, // another updater holds the same status file
 };
+
+/// Exit statuses, the same for every front-end (documented in --help and the man pages).
+inline constexpr int kExitComplete = 0;
+inline constexpr int kExitTransferFailed = 1;
+inline constexpr int kExitCancelled = 2;
+inline constexpr int kExitUnexpected = 3;
+inline constexpr int kExitGaveUp = 4;
+inline constexpr int kExitImageRefused = 5;
+inline constexpr int kExitAlreadyRunning = 6;
+
+/// The exit status of a launch that ran (inGaveUp: an unattended run gave up), or of one
+/// that was refused.
+int exitStatus(ELaunchOutcome inOutcome, bool inGaveUp);
+int exitStatus(ELaunchRefusal inRefusal);
 
 class CLaunch {
   public:
@@ -43,8 +56,9 @@ class CLaunch {
     ELaunchOutcome run(CFrontEnd& inFrontEnd);
     /// True once the transfer began (the progress view was shown).
     bool transferBegan() const { return mTransferBegan; }
-    /// With --simulate, after a transfer began: what the device received.
-    void printReport(std::FILE* inOutput) const;
+    /// With --simulate, after a transfer began: what the device received, as lines for
+    /// people; "" otherwise.
+    std::string report() const;
 
   private:
     class CLaunchedUI;

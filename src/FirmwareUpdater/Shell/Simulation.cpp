@@ -26,10 +26,9 @@ void CSimulation::userSwitchesToUpdateMode() {
     }
 }
 
-void CSimulation::printReport(const std::vector<std::uint8_t>& inImage, std::FILE* inOutput) const {
+std::string CSimulation::report(const std::vector<std::uint8_t>& inImage) const {
     DTA_ASSERT(mDevice != nullptr);
-    std::fprintf(inOutput, "\nSimulated VYR device:\n");
     // The image was checked at launch, so its schedule exists.
-    std::fputs(describeTransfer(mDevice->report(expectedTransfer(inImage).value())).c_str(),
-               inOutput);
+    return "Simulated VYR device:\n" +
+           describeTransfer(mDevice->report(expectedTransfer(inImage).value()));
 }

@@ -5,7 +5,6 @@
 
 #include "Simulator/SimulatedVYRDevice.h"
 
-#include <cstdio>
 #include <memory>
 
 struct SSimulationOptions {
@@ -28,9 +27,9 @@ class CSimulation {
     /// What the user does before confirming the update-mode prompt: switches the device
     /// (unless it is told to stay in normal mode).
     void userSwitchesToUpdateMode();
-    /// Prints what the device received, compared with inImage's SysEx messages. Only after
-    /// a transfer began (so the device is plugged in).
-    void printReport(const std::vector<std::uint8_t>& inImage, std::FILE* inOutput) const;
+    /// What the device received, compared with inImage's SysEx messages, as lines for
+    /// people. Only after a transfer began (so the device is plugged in).
+    std::string report(const std::vector<std::uint8_t>& inImage) const;
 
   private:
     SSimulationOptions mOptions;

@@ -14,15 +14,6 @@
 
 namespace {
 
-// Exit statuses (documented in --help and the man page).
-constexpr int kExitComplete = 0;
-constexpr int kExitTransferFailed = 1;
-constexpr int kExitCancelled = 2;
-constexpr int kExitUnexpected = 3;
-constexpr int kExitGaveUp = 4;
-constexpr int kExitImageRefused = 5;
-constexpr int kExitAlreadyRunning = 6;
-
 constexpr SProgram kProgram = {
     "vyr-update", VYR_VERSION,
     "Puts new firmware on a VYR device: waits for its heartbeat, asks you to switch it to\n"
@@ -65,20 +56,6 @@ std::vector<SFrontEndOption> terminalOptions(STerminalOptions& ioOptions) {
     };
 }
 
-int exitStatus(ELaunchOutcome inOutcome, bool inGaveUp) {
-    switch (inOutcome) {
-    case ELaunchOutcome::kCompleted:
-        return kExitComplete;
-    case ELaunchOutcome::kTransferFailed:
-        return kExitTransferFailed;
-    case ELaunchOutcome::kUnexpectedError:
-        return kExitUnexpected;
-    case ELaunchOutcome::kCancelled:
-        return inGaveUp ? kExitGaveUp : kExitCancelled;
-    }
-    return kExitUnexpected;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -101,22 +78,19 @@ int main(int argc, char** argv) {
     try {
         CLaunch launch(kProgram.name, options);
         std::string refusal;
-        switch (launch.prepare(refusal)) {
-        case ELaunchRefusal::kImageRefused:
+        if (const ELaunchRefusal refused = launch.prepare(refusal);
+            refused != ELaunchRefusal::kNone) {
             std::fprintf(stderr, "vyr-update: %s\n", refusal.c_str());
-            return kExitImageRefused;
-        case ELaunchRefusal::kAlreadyRunning:
-            std::fprintf(stderr, "vyr-update: %s\n", refusal.c_str());
-            return kExitAlreadyRunning;
-        case ELaunchRefusal::kNone:
-            break;
+            return exitStatus(refused);
         }
         CTerminalUI ui(terminal);
         const ELaunchOutcome outcome = launch.run(ui);
         if (outcome == ELaunchOutcome::kCancelled && !launch.transferBegan()) {
             std::fprintf(stderr, "vyr-update: cancelled; nothing was sent to the device\n");
         }
-        launch.printReport(stdout);
+        if (const std::string report = launch.report(); !report.empty()) {
+            std::printf("\n%s", report.c_str());
+        }
         status = exitStatus(outcome, ui.gaveUp());
     } catch (const std::exception& e) {
         std::fprintf(stderr, "vyr-update: %s\n", e.what());
