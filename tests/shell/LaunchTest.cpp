@@ -103,6 +103,18 @@ TEST(LaunchOptions, UsageErrorsSayWhatIsWrong) {
     }
 }
 
+TEST(LaunchOptions, ErrorForAWindowIsReturnedNotPrinted) {
+    char program[] = "vyr-test";
+    char bad[] = "--nope";
+    char* argv[] = {program, bad, nullptr};
+    SLaunchOptions options;
+    std::string error;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(parseLaunchOptions(2, argv, kProgram, {}, options, &error), kExitUsage);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(error, "unknown option --nope");
+}
+
 TEST(LaunchOptions, HelpListsEveryOptionAndVersionNamesTheProgram) {
     const SParse help = parse({"--simulate", "-h"});
     EXPECT_EQ(help.exit, 0);

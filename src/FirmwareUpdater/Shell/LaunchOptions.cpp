@@ -88,9 +88,13 @@ void printHelp(const SProgram& inProgram, const std::vector<SFrontEndOption>& in
     std::printf("\n%s", inProgram.epilogue);
 }
 
-int usageError(const SProgram& inProgram, const std::string& inMessage) {
-    std::fprintf(stderr, "%s: %s\n(see %s --help)\n", inProgram.name, inMessage.c_str(),
-                 inProgram.name);
+int usageError(const SProgram& inProgram, const std::string& inMessage, std::string* outError) {
+    if (outError != nullptr) {
+        *outError = inMessage;
+    } else {
+        std::fprintf(stderr, "%s: %s\n(see %s --help)\n", inProgram.name, inMessage.c_str(),
+                     inProgram.name);
+    }
     return kExitUsage;
 }
 
@@ -131,7 +135,7 @@ std::string parseNumber(const char* inOption, const char* inValue, unsigned long
 
 std::optional<int> parseLaunchOptions(int argc, char** argv, const SProgram& inProgram,
                                       const std::vector<SFrontEndOption>& inOwnOptions,
-                                      SLaunchOptions& outOptions) {
+                                      SLaunchOptions& outOptions, std::string* outError) {
     bool help = false;
     bool version = false;
     std::vector<SFrontEndOption> options = inOwnOptions;
@@ -159,8 +163,8 @@ std::optional<int> parseLaunchOptions(int argc, char** argv, const SProgram& inP
             const std::string which = optopt > 0 && optopt < 256
                                           ? std::string("-") + static_cast<char>(optopt)
                                           : argv[optind - 1];
-            return usageError(inProgram,
-                              (c == '?' ? "unknown option " : "missing value for ") + which);
+            return usageError(
+                inProgram, (c == '?' ? "unknown option " : "missing value for ") + which, outError);
         }
         std::size_t index = 0;
         if (c >= 256) {
@@ -172,7 +176,7 @@ std::optional<int> parseLaunchOptions(int argc, char** argv, const SProgram& inP
         }
         const std::string error = options[index].apply(optarg);
         if (!error.empty()) {
-            return usageError(inProgram, error);
+            return usageError(inProgram, error, outError);
         }
     }
     if (help) {
@@ -184,10 +188,10 @@ std::optional<int> parseLaunchOptions(int argc, char** argv, const SProgram& inP
         return 0;
     }
     if (optind < argc) {
-        return usageError(inProgram, std::string("unexpected argument ") + argv[optind]);
+        return usageError(inProgram, std::string("unexpected argument ") + argv[optind], outError);
     }
     if (const std::string error = conflicts(outOptions); !error.empty()) {
-        return usageError(inProgram, error);
+        return usageError(inProgram, error, outError);
     }
     return std::nullopt;
 }

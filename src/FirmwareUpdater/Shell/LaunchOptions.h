@@ -39,10 +39,11 @@ inline constexpr int kExitUsage = 64;
 
 /// Parses the command line into outOptions and the front-end's own options. Returns nothing
 /// when the program should go on; otherwise the exit status to end with, having printed the
-/// help or the version to stdout (0) or the error to stderr (kExitUsage).
+/// help or the version to stdout (0) or the error to stderr (kExitUsage). With outError, an
+/// error is put there instead of printed (a window shows it).
 std::optional<int> parseLaunchOptions(int argc, char** argv, const SProgram& inProgram,
                                       const std::vector<SFrontEndOption>& inOwnOptions,
-                                      SLaunchOptions& outOptions);
+                                      SLaunchOptions& outOptions, std::string* outError = nullptr);
 
 /// Reads inValue as a whole number from inMin to inMax into outValue; returns "" or what is
 /// wrong, naming inOption and the range.

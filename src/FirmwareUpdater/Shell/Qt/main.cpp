@@ -38,11 +38,15 @@ int main(int argc, char** argv) {
         }
     }
     QApplication application(argc, argv);
-    if (const std::optional<int> early = parseLaunchOptions(argc, argv, kProgram, {}, options)) {
+    CMainWindow window;
+    // Started from a menu, nobody reads stderr: a usage error is told in a window.
+    std::string usage;
+    if (const std::optional<int> early =
+            parseLaunchOptions(argc, argv, kProgram, {}, options, &usage)) {
+        QMessageBox::critical(nullptr, window.windowTitle(), QString::fromStdString(usage));
         return *early;
     }
     CLaunch launch(kProgram.name, options);
-    CMainWindow window;
     std::string refusal;
     if (const ELaunchRefusal refused = launch.prepare(refusal); refused != ELaunchRefusal::kNone) {
         QMessageBox::critical(nullptr, window.windowTitle(), QString::fromStdString(refusal));
