@@ -228,6 +228,38 @@ TEST_F(Update, ClosedOutputDoesNotStopTheTransfer) {
     EXPECT_EQ(status(), 2);
 }
 
+// With a German locale every line of the workflow is German; without the locale, all of it
+// is English: never half and half.
+TEST_F(Update, SpeaksTheUsersLanguageOrEnglishWhole) {
+    const std::string locales = mDirectory.file("locales");
+    const std::string make = "localedef -i de_DE -f UTF-8 " + locales + "/de_DE.UTF-8 2>/dev/null";
+    std::filesystem::create_directories(locales);
+    if (std::system(make.c_str()) != 0) {
+        GTEST_SKIP() << "no German locale can be built here (package locales)";
+    }
+    const std::string image = shortImage(mDirectory);
+    const std::vector<std::string> german = {"Warten...", "Bereit",
+                                             "Bitte schalten Sie VYR in den Aktualisierungsmodus.",
+                                             "Wird aktualisiert...", "Fertig"};
+    const std::vector<std::string> english = {"Waiting...", "Ready", "Please change VYR",
+                                              "Now updating...", "Complete"};
+    for (const bool localeExists : {true, false}) {
+        std::filesystem::remove(prefs());
+        CChildProcess run(
+            {VYR_UPDATE, "--simulate", "--yes", "--prefs", prefs(), "--firmware", image},
+            {"LANGUAGE=de", "LC_ALL=de_DE.UTF-8",
+             "LOCPATH=" + (localeExists ? locales : mDirectory.file("none"))},
+            ETerminal::kPipes);
+        EXPECT_EQ(run.wait(), 0) << run.output();
+        for (std::size_t i = 0; i < german.size(); ++i) {
+            const std::string& expected = localeExists ? german[i] : english[i];
+            const std::string& other = localeExists ? english[i] : german[i];
+            EXPECT_NE(run.output().find(expected), std::string::npos) << run.output();
+            EXPECT_EQ(run.output().find(other), std::string::npos) << run.output();
+        }
+    }
+}
+
 TEST_F(Update, WithoutATerminalItNeedsYes) {
     auto run = start({}, ETerminal::kPipes);
     EXPECT_EQ(run->wait(), 64);

@@ -3,6 +3,7 @@
 #include "Common/DebugUtil.h"
 #include "Common/FirmwareSchedule.h"
 #include "Platform/FileRead.h"
+#include "Shell/Localization.h"
 #include "Shell/Resources.h"
 
 #include <cerrno>
@@ -97,9 +98,9 @@ std::string CLaunch::imagePath() const {
 ELaunchRefusal CLaunch::prepare(std::string& outMessage) {
     const std::string image = imagePath();
     if (image.empty()) {
-        outMessage = std::string("the bundled firmware image ") + kFirmwareResourceName + "." +
-                     kFirmwareResourceType +
-                     " is missing: reinstall the updater, or name an image with --firmware FILE";
+        outMessage = std::string(_("the bundled firmware image is missing: reinstall the updater, "
+                                   "or name an image with --firmware FILE")) +
+                     " (" + kFirmwareResourceName + "." + kFirmwareResourceType + ")";
         return ELaunchRefusal::kImageRefused;
     }
     std::string problem = ReadWholeFile(image, EFileKind::kRegularOnly, kMaxImageBytes, mImage);
@@ -124,8 +125,8 @@ ELaunchRefusal CLaunch::prepare(std::string& outMessage) {
     const std::string lock = prefs + ".lock";
     mLockFd = ::open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (mLockFd >= 0 && ::flock(mLockFd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
-        outMessage =
-            "another update is running (it holds " + lock + "); wait for it to end, or close it";
+        outMessage = std::string(_("another update is running; wait for it to end, or close it")) +
+                     " (" + lock + ")";
         return ELaunchRefusal::kAlreadyRunning;
     }
     return ELaunchRefusal::kNone;

@@ -1,5 +1,7 @@
 #include "Shell/LaunchOptions.h"
 
+#include "Shell/Localization.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -31,10 +33,11 @@ std::vector<SFrontEndOption> sharedOptions(SLaunchOptions& ioOptions, bool& outH
     const auto path = [](const char* inName, std::string& outPath) {
         return [inName, &outPath](const char* inValue) {
             if (inValue[0] == '-' && inValue[1] == '-') {
-                return std::string(inName) + " needs a file name, not the option " + inValue;
+                return std::string(inName) + ": " + _("a file name is needed, not the option") +
+                       " " + inValue;
             }
             if (inValue[0] == '\0') {
-                return std::string(inName) + " needs a file name";
+                return std::string(inName) + ": " + _("a file name is needed");
             }
             outPath = inValue;
             return std::string();
@@ -42,23 +45,24 @@ std::vector<SFrontEndOption> sharedOptions(SLaunchOptions& ioOptions, bool& outH
     };
     SSimulationOptions& sim = ioOptions.simulation;
     return {
-        {"simulate", 0, nullptr, "update a simulated VYR device (no hardware needed)",
+        {"simulate", 0, nullptr, N_("update a simulated VYR device (no hardware needed)"),
          flag(ioOptions.simulate)},
-        {"firmware", 0, "FILE", "play FILE instead of the bundled image",
+        {"firmware", 0, "FILE", N_("play FILE instead of the bundled image"),
          path("--firmware", ioOptions.firmwarePath)},
-        {"prefs", 0, "FILE", "keep the update status in FILE",
+        {"prefs", 0, "FILE", N_("keep the update status in FILE"),
          path("--prefs", ioOptions.prefsPath)},
-        {"sim-absent", 0, nullptr, "simulated device: not connected", flag(sim.absent)},
-        {"sim-normal-mode", 0, nullptr, "simulated device: stays in normal mode",
+        {"sim-absent", 0, nullptr, N_("simulated device: not connected"), flag(sim.absent)},
+        {"sim-normal-mode", 0, nullptr, N_("simulated device: stays in normal mode"),
          flag(sim.staysInNormalMode)},
-        {"sim-fail-at", 0, "K", "simulated device: refuses the K-th firmware message and later",
+        {"sim-fail-at", 0, "K", N_("simulated device: refuses the K-th firmware message and later"),
          messageNumber("--sim-fail-at", sim.failAt)},
-        {"sim-vanish-at", 0, "K", "simulated device: unplugged after the K-th firmware message",
+        {"sim-vanish-at", 0, "K", N_("simulated device: unplugged after the K-th firmware message"),
          messageNumber("--sim-vanish-at", sim.vanishAt)},
-        {"sim-service-fault-at", 0, "K", "the MIDI service fails unexpectedly at the K-th message",
+        {"sim-service-fault-at", 0, "K",
+         N_("the MIDI service fails unexpectedly at the K-th message"),
          messageNumber("--sim-service-fault-at", sim.serviceFaultAt)},
-        {"help", 'h', nullptr, "show this help", flag(outHelp)},
-        {"version", 0, nullptr, "show the version", flag(outVersion)},
+        {"help", 'h', nullptr, N_("show this help"), flag(outHelp)},
+        {"version", 0, nullptr, N_("show the version"), flag(outVersion)},
     };
 }
 
@@ -71,7 +75,7 @@ std::string helpLine(const SFrontEndOption& inOption) {
     }
     line += line.size() + 2 <= kHelpColumn ? std::string(kHelpColumn - line.size(), ' ')
                                            : "\n" + std::string(kHelpColumn, ' ');
-    for (const char* c = inOption.help; *c != '\0'; ++c) {
+    for (const char* c = _(inOption.help); *c != '\0'; ++c) {
         line += *c;
         if (*c == '\n') {
             line += std::string(kHelpColumn, ' ');
@@ -81,18 +85,18 @@ std::string helpLine(const SFrontEndOption& inOption) {
 }
 
 void printHelp(const SProgram& inProgram, const std::vector<SFrontEndOption>& inOptions) {
-    std::printf("usage: %s [OPTIONS]\n\n%s\noptions:\n", inProgram.name, inProgram.about);
+    std::printf(_("usage: %s [OPTIONS]\n\n%s\noptions:\n"), inProgram.name, _(inProgram.about));
     for (const SFrontEndOption& option : inOptions) {
         std::fputs(helpLine(option).c_str(), stdout);
     }
-    std::printf("\n%s", inProgram.epilogue);
+    std::printf("\n%s", _(inProgram.epilogue));
 }
 
 int usageError(const SProgram& inProgram, const std::string& inMessage, std::string* outError) {
     if (outError != nullptr) {
         *outError = inMessage;
     } else {
-        std::fprintf(stderr, "%s: %s\n(see %s --help)\n", inProgram.name, inMessage.c_str(),
+        std::fprintf(stderr, _("%s: %s\n(see %s --help)\n"), inProgram.name, inMessage.c_str(),
                      inProgram.name);
     }
     return kExitUsage;
@@ -104,15 +108,15 @@ std::string conflicts(const SLaunchOptions& inOptions) {
     const bool anyMisbehaviour =
         sim.staysInNormalMode || sim.failAt != 0 || sim.vanishAt != 0 || sim.serviceFaultAt != 0;
     if ((sim.absent || anyMisbehaviour) && !inOptions.simulate) {
-        return "the --sim-* options need --simulate";
+        return _("the --sim-* options need --simulate");
     }
     if (sim.absent && anyMisbehaviour) {
-        return "--sim-absent cannot be combined with another --sim-* option: there is no device "
-               "to misbehave";
+        return _("--sim-absent cannot be combined with another --sim-* option: there is no device "
+                 "to misbehave");
     }
     if (!inOptions.simulate) {
-        return "this build can only update the simulated device: real devices need the ALSA MIDI "
-               "backend, which is not built yet; use --simulate";
+        return _("this build can only update the simulated device: real devices need the ALSA "
+                 "MIDI backend, which is not built yet; use --simulate");
     }
     return {};
 }
@@ -126,8 +130,10 @@ std::string parseNumber(const char* inOption, const char* inValue, unsigned long
     const unsigned long value = std::strtoul(inValue, &end, 10);
     if (inValue[0] < '0' || inValue[0] > '9' || *end != '\0' || errno != 0 || value < inMin ||
         value > inMax) {
-        return std::string(inOption) + " needs a whole number from " + std::to_string(inMin) +
-               " to " + std::to_string(inMax) + ", not \"" + inValue + "\"";
+        char text[256];
+        std::snprintf(text, sizeof text, _("%s needs a whole number from %lu to %lu, not \"%s\""),
+                      inOption, inMin, inMax, inValue);
+        return text;
     }
     outValue = value;
     return {};
@@ -163,8 +169,10 @@ std::optional<int> parseLaunchOptions(int argc, char** argv, const SProgram& inP
             const std::string which = optopt > 0 && optopt < 256
                                           ? std::string("-") + static_cast<char>(optopt)
                                           : argv[optind - 1];
-            return usageError(
-                inProgram, (c == '?' ? "unknown option " : "missing value for ") + which, outError);
+            return usageError(inProgram,
+                              std::string(c == '?' ? _("unknown option") : _("missing value for")) +
+                                  " " + which,
+                              outError);
         }
         std::size_t index = 0;
         if (c >= 256) {
@@ -188,7 +196,8 @@ std::optional<int> parseLaunchOptions(int argc, char** argv, const SProgram& inP
         return 0;
     }
     if (optind < argc) {
-        return usageError(inProgram, std::string("unexpected argument ") + argv[optind], outError);
+        return usageError(inProgram, std::string(_("unexpected argument")) + " " + argv[optind],
+                          outError);
     }
     if (const std::string error = conflicts(outOptions); !error.empty()) {
         return usageError(inProgram, error, outError);

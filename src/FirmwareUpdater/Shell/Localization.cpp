@@ -1,5 +1,7 @@
 #include "Localization.h"
 
+#include "Shell/Resources.h"
+
 #include <clocale>
 
 #ifndef VYR_LOCALE_DIR
@@ -8,7 +10,9 @@
 
 void initLocalization() {
     std::setlocale(LC_ALL, "");
-    bindtextdomain("vyr-updater", VYR_LOCALE_DIR);
+    // The build tree's catalogues when run from it, as its data; the installed ones otherwise.
+    const std::string beside = findBesideProgram("locale");
+    bindtextdomain("vyr-updater", beside.empty() ? VYR_LOCALE_DIR : beside.c_str());
     bind_textdomain_codeset("vyr-updater", "UTF-8");
     textdomain("vyr-updater");
 }

@@ -5,6 +5,8 @@
 #include <libintl.h>
 
 #define _(englishText) ::gettext(englishText)
+/// Marks a text for the catalogue where it is defined; _() translates it where it is shown.
+#define N_(englishText) englishText
 
 /// Binds the program's message catalogue; call once at start.
 void initLocalization();

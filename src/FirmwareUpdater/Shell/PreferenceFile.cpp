@@ -2,6 +2,7 @@
 
 #include "Platform/AtomicFile.h"
 #include "Platform/FileRead.h"
+#include "Shell/Localization.h"
 
 #include <plist/plist.h>
 
@@ -74,17 +75,18 @@ bool CPreferenceFile::load(std::int32_t& outStatus) {
     if (problem.empty()) {
         dictionary = parseDictionary(bytes);
         if (dictionary == nullptr) {
-            problem = bytes.empty() ? "is empty" : "is no property-list dictionary";
+            problem = bytes.empty() ? _("is empty") : _("is no property-list dictionary");
         }
     }
     if (dictionary == nullptr) {
         const std::string aside = mPath + ".bad";
         if (std::rename(mPath.c_str(), aside.c_str()) == 0) {
-            mProblem = mPath + " " + problem + "; it was kept as " + aside;
+            mProblem = mPath + ": " + problem + "; " + _("it was kept as") + " " + aside;
         } else {
             mKeepOff = true;
-            mProblem = mPath + " " + problem + ", and cannot be set aside (" +
-                       std::strerror(errno) + "); it will not be replaced";
+            mProblem = mPath + ": " + problem + "; " +
+                       _("it cannot be set aside and will not be replaced") + " (" +
+                       std::strerror(errno) + ")";
         }
         return true;
     }
@@ -103,7 +105,7 @@ bool CPreferenceFile::load(std::int32_t& outStatus) {
 bool CPreferenceFile::save(std::int32_t inStatus) {
     mProblem.clear();
     if (mKeepOff) {
-        mProblem = mPath + " could not be read or set aside; it is not replaced";
+        mProblem = mPath + ": " + _("it could not be read or set aside and is not replaced");
         return false;
     }
     const PlistPtr root(mLoaded != nullptr ? plist_copy(mLoaded->dictionary.get())
@@ -115,7 +117,7 @@ bool CPreferenceFile::save(std::int32_t inStatus) {
     std::uint32_t length = 0;
     plist_to_xml(root.get(), &xml, &length);
     if (xml == nullptr) {
-        mProblem = "cannot encode the property list";
+        mProblem = _("cannot encode the property list");
         return false;
     }
     const std::unique_ptr<char, void (*)(char*)> ownedXml(xml, plist_to_xml_free);

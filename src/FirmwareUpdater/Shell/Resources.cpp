@@ -7,20 +7,22 @@
 #define VYR_DATA_DIR "/usr/local/share/vyr-updater"
 #endif
 
-std::string findResource(const std::string& inName, const std::string& inType) {
+std::string findBesideProgram(const std::string& inRelative) {
     namespace fs = std::filesystem;
-    const std::string file = inName + "." + inType;
     std::error_code error;
     const fs::path program = fs::read_symlink("/proc/self/exe", error);
     // bin/ and share/ are siblings both in the build tree and under the install prefix.
-    const fs::path candidates[] = {program.parent_path().parent_path() / "share" / "vyr-updater" /
-                                       file,
-                                   fs::path(VYR_DATA_DIR) / file};
-    for (const fs::path& candidate : candidates) {
-        if (!error && fs::is_regular_file(candidate, error)) {
-            return candidate.string();
-        }
-        error.clear();
+    const fs::path candidate = program.parent_path().parent_path() / "share" / inRelative;
+    return !error && fs::exists(candidate, error) ? candidate.string() : std::string();
+}
+
+std::string findResource(const std::string& inName, const std::string& inType) {
+    namespace fs = std::filesystem;
+    const std::string file = inName + "." + inType;
+    if (std::string beside = findBesideProgram("vyr-updater/" + file); !beside.empty()) {
+        return beside;
     }
-    return {};
+    std::error_code error;
+    const fs::path installed = fs::path(VYR_DATA_DIR) / file;
+    return fs::is_regular_file(installed, error) ? installed.string() : std::string();
 }

@@ -8,6 +8,10 @@
 inline constexpr const char* kFirmwareResourceName = "VYR_Firm_ver200main";
 inline constexpr const char* kFirmwareResourceType = "bin";
 
+/// <program's folder>/../share/inRelative when it exists there (the build tree, or the
+/// prefix the program is installed under), or "".
+std::string findBesideProgram(const std::string& inRelative);
+
 /// The path of resource inName of type inType (file "inName.inType"), or "" if there is
 /// none: <program's folder>/../share/vyr-updater/ first, then the installed data folder.
 std::string findResource(const std::string& inName, const std::string& inType);

@@ -1,6 +1,7 @@
 #include "Shell/Simulation.h"
 
 #include "Common/DebugUtil.h"
+#include "Shell/Localization.h"
 #include "Simulator/ExpectedTransfer.h"
 
 CSimulation::CSimulation(const SSimulationOptions& inOptions)
@@ -29,6 +30,6 @@ void CSimulation::userSwitchesToUpdateMode() {
 std::string CSimulation::report(const std::vector<std::uint8_t>& inImage) const {
     DTA_ASSERT(mDevice != nullptr);
     // The image was checked at launch, so its schedule exists.
-    return "Simulated VYR device:\n" +
+    return std::string(_("Simulated VYR device:")) + "\n" +
            describeTransfer(mDevice->report(expectedTransfer(inImage).value()));
 }

@@ -125,7 +125,7 @@ bool VYRAppDelegate::waitForConnectToVYR() {
         return false;
     }
     mPoll.join();
-    mUI.runModal(createAlertWithMessage("Ready", "OK"));
+    mUI.runModal(createAlertWithMessage(N_("Ready"), "OK"));
     return true;
 }
 
@@ -198,16 +198,16 @@ void VYRAppDelegate::stopPoll() {
 }
 
 int displayToolError(CUserInterface& inUI, std::int32_t inCode) {
-    const char* key = "Unexpected error.";
+    const char* key = N_("Unexpected error.");
     switch (inCode) {
     case kErrorNotConnected:
-        key = "Please check that VYR is connected.";
+        key = N_("Please check that VYR is connected.");
         break;
     case kErrorCommunication:
-        key = "Communication error.";
+        key = N_("Communication error.");
         break;
     case kErrorNotInUpdateMode:
-        key = "Please check that VYR is connected in update mode.";
+        key = N_("Please check that VYR is connected in update mode.");
         break;
     default:
         break;

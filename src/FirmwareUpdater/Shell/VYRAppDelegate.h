@@ -5,6 +5,7 @@
 // main thread except the background poll for the device during "Waiting...".
 #pragma once
 
+#include "Localization.h"
 #include "PreferenceFile.h"
 #include "ProgressViewController.h"
 #include "UserInterface.h"
@@ -24,10 +25,10 @@ enum class ELaunchOutcome {
 };
 
 /// The prompt's key that asks the user to switch the device to update mode.
-inline constexpr const char* kUpdateModePrompt = "Please change VYR to update mode.";
+inline constexpr const char* kUpdateModePrompt = N_("Please change VYR to update mode.");
 
 /// The question asked when the status cannot be written before the transfer.
-inline constexpr const char* kStatusNotSaved = "The update status cannot be saved.";
+inline constexpr const char* kStatusNotSaved = N_("The update status cannot be saved.");
 
 /// Update status values, persisted under "Status".
 inline constexpr std::int32_t kStatusNothingBegun = 0;

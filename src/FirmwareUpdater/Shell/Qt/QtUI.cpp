@@ -5,6 +5,22 @@
 
 #include <QPushButton>
 
+namespace {
+
+// "OK" and "Cancel" are Qt's standard buttons, so Qt's own translation names them.
+QPushButton* addButton(QMessageBox& ioBox, const std::string& inTitle, bool inBacksOut) {
+    if (inTitle == "OK") {
+        return ioBox.addButton(QMessageBox::Ok);
+    }
+    if (inTitle == "Cancel") {
+        return ioBox.addButton(QMessageBox::Cancel);
+    }
+    return ioBox.addButton(QString::fromStdString(inTitle),
+                           inBacksOut ? QMessageBox::RejectRole : QMessageBox::AcceptRole);
+}
+
+} // namespace
+
 CQtUI::CQtUI(CMainWindow& inWindow) : mWindow(inWindow) {
     mWindow.onClose([this] { backOut(); });
 }
@@ -28,9 +44,8 @@ int CQtUI::ask(const SAlert& inAlert, QMessageBox::Icon inIcon, const QString& i
     box.setInformativeText(inDetail);
     std::vector<QPushButton*> buttons;
     for (std::size_t i = 0; i < inAlert.buttons.size(); ++i) {
-        const bool last = i + 1 == inAlert.buttons.size() && i > 0;
-        buttons.push_back(box.addButton(QString::fromStdString(inAlert.buttons[i]),
-                                        last ? QMessageBox::RejectRole : QMessageBox::AcceptRole));
+        buttons.push_back(
+            addButton(box, inAlert.buttons[i], i + 1 == inAlert.buttons.size() && i > 0));
     }
     box.setDefaultButton(buttons.front());
     box.setEscapeButton(buttons.back());

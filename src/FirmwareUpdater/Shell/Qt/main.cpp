@@ -6,8 +6,13 @@
 #include "Shell/Localization.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
 #include <QTimer>
+#include <QTranslator>
+
+#include <cstring>
 
 #ifndef VYR_VERSION
 #define VYR_VERSION "unknown"
@@ -17,12 +22,12 @@ namespace {
 
 constexpr SProgram kProgram = {
     "vyr-updater", VYR_VERSION,
-    "Puts new firmware on a VYR device, in a window: waits for its heartbeat, asks you to\n"
-    "switch it to update mode, checks that it fell silent, then plays the firmware image to\n"
-    "it. A transfer that fails or is interrupted is resumed at the next run.\n",
-    "exit status: 0 complete, 1 communication error during the transfer, 2 cancelled or the\n"
-    "window closed, 3 unexpected error, 5 firmware image refused, 6 another update is\n"
-    "running, 64 usage error.\n"};
+    N_("Puts new firmware on a VYR device, in a window: waits for its heartbeat, asks you to\n"
+       "switch it to update mode, checks that it fell silent, then plays the firmware image to\n"
+       "it. A transfer that fails or is interrupted is resumed at the next run.\n"),
+    N_("exit status: 0 complete, 1 communication error during the transfer, 2 cancelled or the\n"
+       "window closed, 3 unexpected error, 5 firmware image refused, 6 another update is\n"
+       "running, 64 usage error.\n")};
 
 } // namespace
 
@@ -38,6 +43,14 @@ int main(int argc, char** argv) {
         }
     }
     QApplication application(argc, argv);
+    // Qt's own texts (standard buttons) in the user's language, but only when the program's
+    // catalogue is in use too: a window is in one language, never half in another.
+    QTranslator qtTexts;
+    if (std::strcmp(_("Waiting..."), "Waiting...") != 0 &&
+        qtTexts.load(QLocale(), "qtbase", "_",
+                     QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QApplication::installTranslator(&qtTexts);
+    }
     CMainWindow window;
     // Started from a menu, nobody reads stderr: a usage error is told in a window.
     std::string usage;

@@ -1,18 +1,22 @@
 #include "InterruptGuard.h"
 
+#include "Shell/Localization.h"
+
+#include <algorithm>
 #include <csignal>
+#include <cstdio>
 #include <initializer_list>
 #include <unistd.h>
 
 namespace {
 
 volatile std::sig_atomic_t sPresses = 0;
+// Translated when armed: a signal handler may not look anything up.
+char sWarning[512] = "";
+std::size_t sWarningLength = 0;
 
 void warn() {
-    static const char kWarning[] =
-        "\nInterrupting now leaves VYR in update mode; run vyr-update again to resume.\n"
-        "Press Ctrl-C again to stop anyway.\n";
-    const ssize_t ignored = write(STDERR_FILENO, kWarning, sizeof kWarning - 1);
+    const ssize_t ignored = write(STDERR_FILENO, sWarning, sWarningLength);
     (void)ignored;
 }
 
@@ -41,6 +45,12 @@ void handle(int inSignal, void (*inHandler)(int)) {
 
 void CInterruptGuard::arm() {
     sPresses = 0;
+    const int length =
+        std::snprintf(sWarning, sizeof sWarning, "\n%s\n%s\n",
+                      _("Interrupting now leaves VYR in update mode; run vyr-update again to "
+                        "resume."),
+                      _("Press Ctrl-C again to stop anyway."));
+    sWarningLength = std::min(static_cast<std::size_t>(std::max(length, 0)), sizeof sWarning - 1);
     handle(SIGINT, onInterrupt);
     handle(SIGTERM, onInterrupt);
     handle(SIGTSTP, onStop);

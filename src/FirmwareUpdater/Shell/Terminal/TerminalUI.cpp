@@ -43,7 +43,7 @@ int resultOfButton(std::size_t inIndex) {
 std::string choiceLine(const SAlert& inAlert) {
     std::string line;
     for (std::size_t i = 0; i < inAlert.buttons.size(); ++i) {
-        line += i == 0 ? "[Enter] " : "   [" + std::to_string(i + 1) + "] ";
+        line += i == 0 ? std::string(_("[Enter]")) + " " : "   [" + std::to_string(i + 1) + "] ";
         line += inAlert.buttons[i];
     }
     return line;
@@ -97,7 +97,7 @@ int CTerminalUI::ask(const SAlert& inAlert, std::FILE* inStream) {
         return answerUnattended(inAlert, inStream);
     }
     std::fprintf(inStream, "%s%s\n", choiceLine(inAlert).c_str(),
-                 inAlert.endsByItself ? "   (or wait)" : "");
+                 inAlert.endsByItself ? (std::string("   ") + _("(or wait)")).c_str() : "");
     std::fflush(inStream);
     const int result = waitForAnswer(inAlert, inStream, true, -1);
     // The end of input backs out, whatever the prompt: nobody is there to answer.
@@ -106,14 +106,14 @@ int CTerminalUI::ask(const SAlert& inAlert, std::FILE* inStream) {
 
 int CTerminalUI::answerUnattended(const SAlert& inAlert, std::FILE* inStream) {
     if (inAlert.endsByItself) {
-        std::fprintf(inStream, "(waiting up to %g s)\n", mOptions.deviceWaitSeconds);
+        std::fprintf(inStream, _("(waiting up to %g s)\n"), mOptions.deviceWaitSeconds);
         std::fflush(inStream);
         const int result = waitForAnswer(inAlert, inStream, false, mOptions.deviceWaitSeconds);
         if (result == kModalResponseAbort) {
             return result;
         }
         mGaveUp = true;
-        std::fprintf(inStream, "-> %s (no answer in time)\n", inAlert.buttons.front().c_str());
+        std::fprintf(inStream, _("-> %s (no answer in time)\n"), inAlert.buttons.front().c_str());
         return kAlertFirstButtonReturn;
     }
     // The same question again after an error: a bounded number of tries, then back out.
@@ -124,12 +124,15 @@ int CTerminalUI::answerUnattended(const SAlert& inAlert, std::FILE* inStream) {
         mErrorSincePrompt = false;
         if (mRepeats >= mOptions.promptRepeats) {
             mGaveUp = true;
-            std::fprintf(inStream, "-> %s (--yes: given up after %d %s)\n",
-                         inAlert.buttons.back().c_str(), mRepeats, mRepeats == 1 ? "try" : "tries");
+            std::fprintf(inStream,
+                         ngettext("-> %s (--yes: given up after %d try)\n",
+                                  "-> %s (--yes: given up after %d tries)\n",
+                                  static_cast<unsigned long>(mRepeats)),
+                         inAlert.buttons.back().c_str(), mRepeats);
             return resultOfButton(inAlert.buttons.size() - 1);
         }
     }
-    std::fprintf(inStream, "-> %s (--yes)\n", inAlert.buttons.front().c_str());
+    std::fprintf(inStream, _("-> %s (--yes)\n"), inAlert.buttons.front().c_str());
     std::fflush(inStream);
     return kAlertFirstButtonReturn;
 }
@@ -178,7 +181,7 @@ int CTerminalUI::waitForAnswer(const SAlert& inAlert, std::FILE* inStream, bool 
             if (button != -1) {
                 return button;
             }
-            std::fprintf(inStream, "Please answer: %s\n", choiceLine(inAlert).c_str());
+            std::fprintf(inStream, _("Please answer: %s\n"), choiceLine(inAlert).c_str());
             std::fflush(inStream);
         }
     }

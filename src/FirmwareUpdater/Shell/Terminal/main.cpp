@@ -16,28 +16,30 @@ namespace {
 
 constexpr SProgram kProgram = {
     "vyr-update", VYR_VERSION,
-    "Puts new firmware on a VYR device: waits for its heartbeat, asks you to switch it to\n"
-    "update mode, checks that it fell silent, then plays the firmware image to it.\n"
-    "A transfer that fails or is interrupted is resumed at the next run.\n"
-    "\n"
-    "Answer a prompt with Enter (the first button), or type a button's name, its first\n"
-    "letter or its number, then Enter. \"Waiting...\" ends by itself when the device answers.\n",
-    "The firmware image (a regular file of at most 64 MiB) is read and checked before anything\n"
-    "is sent: a refused image ends the run before the first prompt.\n"
-    "\n"
-    "exit status: 0 complete, 1 communication error during the transfer, 2 cancelled,\n"
-    "3 unexpected error, 4 unattended run gave up (no device in time, or the same error\n"
-    "again and again), 5 firmware image refused, 6 another update is running,\n"
-    "64 usage error, 130 stopped by a second Ctrl-C or SIGTERM during the transfer.\n"};
+    N_("Puts new firmware on a VYR device: waits for its heartbeat, asks you to switch it to\n"
+       "update mode, checks that it fell silent, then plays the firmware image to it.\n"
+       "A transfer that fails or is interrupted is resumed at the next run.\n"
+       "\n"
+       "Answer a prompt with Enter (the first button), or type a button's name, its first\n"
+       "letter or its number, then Enter. \"Waiting...\" ends by itself when the device "
+       "answers.\n"),
+    N_("The firmware image (a regular file of at most 64 MiB) is read and checked before "
+       "anything\n"
+       "is sent: a refused image ends the run before the first prompt.\n"
+       "\n"
+       "exit status: 0 complete, 1 communication error during the transfer, 2 cancelled,\n"
+       "3 unexpected error, 4 unattended run gave up (no device in time, or the same error\n"
+       "again and again), 5 firmware image refused, 6 another update is running,\n"
+       "64 usage error, 130 stopped by a second Ctrl-C or SIGTERM during the transfer.\n")};
 
 std::vector<SFrontEndOption> terminalOptions(STerminalOptions& ioOptions) {
     return {
-        {"yes", 'y', nullptr, "answer every prompt with its first button (unattended)",
+        {"yes", 'y', nullptr, N_("answer every prompt with its first button (unattended)"),
          [&ioOptions](const char*) {
              ioOptions.unattended = true;
              return std::string();
          }},
-        {"wait", 0, "SECONDS", "unattended: how long to wait for the device (default 60)",
+        {"wait", 0, "SECONDS", N_("unattended: how long to wait for the device (default 60)"),
          [&ioOptions](const char* inValue) {
              unsigned long value = 0;
              std::string error = parseNumber("--wait", inValue, 1, 86400, value);
@@ -45,8 +47,8 @@ std::vector<SFrontEndOption> terminalOptions(STerminalOptions& ioOptions) {
              return error;
          }},
         {"tries", 0, "N",
-         "unattended: how often to answer the update-mode prompt\nagain after the same error "
-         "(default 3)",
+         N_("unattended: how often to answer the update-mode prompt\nagain after the same error "
+            "(default 3)"),
          [&ioOptions](const char* inValue) {
              unsigned long value = 0;
              std::string error = parseNumber("--tries", inValue, 1, 100, value);
@@ -67,9 +69,9 @@ int main(int argc, char** argv) {
         return *early;
     }
     if (!terminal.unattended && isatty(terminal.inputFd) == 0) {
-        std::fprintf(stderr,
-                     "vyr-update: standard input is not a terminal, so nobody can answer the "
-                     "prompts; run with --yes to answer them unattended\n");
+        std::fprintf(stderr, "vyr-update: %s\n",
+                     _("standard input is not a terminal, so nobody can answer the prompts; run "
+                       "with --yes to answer them unattended"));
         return kExitUsage;
     }
     // A closed pipe or terminal must not end a transfer; failed writes are told at the end.
@@ -86,7 +88,8 @@ int main(int argc, char** argv) {
         CTerminalUI ui(terminal);
         const ELaunchOutcome outcome = launch.run(ui);
         if (outcome == ELaunchOutcome::kCancelled && !launch.transferBegan()) {
-            std::fprintf(stderr, "vyr-update: cancelled; nothing was sent to the device\n");
+            std::fprintf(stderr, "vyr-update: %s\n",
+                         _("cancelled; nothing was sent to the device"));
         }
         if (const std::string report = launch.report(); !report.empty()) {
             std::printf("\n%s", report.c_str());
@@ -96,7 +99,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "vyr-update: %s\n", e.what());
     }
     if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
-        std::fprintf(stderr, "vyr-update: some output was lost: standard output was closed\n");
+        std::fprintf(stderr, "vyr-update: %s\n",
+                     _("some output was lost: standard output was closed"));
     }
     return status;
 }
