@@ -1,18 +1,15 @@
 // vyr-updater: the VYR firmware updater in a window.
 #include "MainLoopTimers.h"
 #include "MainWindow.h"
+#include "QtLanguage.h"
 #include "QtUI.h"
 #include "Shell/Launch.h"
 #include "Shell/Localization.h"
 
 #include <QApplication>
-#include <QLibraryInfo>
-#include <QLocale>
 #include <QMessageBox>
 #include <QTimer>
 #include <QTranslator>
-
-#include <cstring>
 
 #ifndef VYR_VERSION
 #define VYR_VERSION "unknown"
@@ -43,14 +40,8 @@ int main(int argc, char** argv) {
         }
     }
     QApplication application(argc, argv);
-    // Qt's own texts (standard buttons) in the user's language, but only when the program's
-    // catalogue is in use too: a window is in one language, never half in another.
     QTranslator qtTexts;
-    if (std::strcmp(_("Waiting..."), "Waiting...") != 0 &&
-        qtTexts.load(QLocale(), "qtbase", "_",
-                     QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-        QApplication::installTranslator(&qtTexts);
-    }
+    installQtLanguage(qtTexts);
     CMainWindow window;
     // Started from a menu, nobody reads stderr: a usage error is told in a window.
     std::string usage;

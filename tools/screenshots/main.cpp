@@ -1,0 +1,101 @@
+// vyr-screenshots OUTDIR NAME-PREFIX: runs the windowed update against the simulated device
+// on the X display it is given (Xvfb in scripts/screenshots) and takes a picture of the whole
+// screen with `import -window root` at each prompt, mid-transfer and at "Complete", clicking
+// the first button of each prompt as a user would. Pictures: OUTDIR/PREFIX-<step>.png.
+#include "MainLoopTimers.h"
+#include "MainWindow.h"
+#include "QtLanguage.h"
+#include "QtUI.h"
+#include "Shell/Launch.h"
+#include "Shell/Localization.h"
+
+#include <QApplication>
+#include <QTest>
+#include <QTimer>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <thread>
+
+namespace {
+
+bool shoot(const std::string& inPath) {
+    const std::string command = "import -window root '" + inPath + "'";
+    return std::system(command.c_str()) == 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: vyr-screenshots OUTDIR NAME-PREFIX\n");
+        return 2;
+    }
+    initLocalization();
+    QTranslator qtTexts;
+    installQtLanguage(qtTexts);
+    const std::string prefix = std::string(argv[1]) + "/" + argv[2] + "-";
+    const std::filesystem::path prefs =
+        std::filesystem::temp_directory_path() / ("vyr-screenshots-" + std::to_string(getpid()));
+    SLaunchOptions options;
+    options.simulate = true;
+    options.prefsPath = prefs.string();
+    CLaunch launch("vyr-screenshots", options);
+    std::string refusal;
+    if (launch.prepare(refusal) != ELaunchRefusal::kNone) {
+        std::fprintf(stderr, "vyr-screenshots: %s\n", refusal.c_str());
+        return 1;
+    }
+    CMainWindow window;
+    window.show();
+    CQtUI ui(window);
+    const CMainLoopTimers timers;
+
+    // Each prompt, by its English key, gets one picture, then its first button.
+    const std::map<std::string, std::string> steps = {{_("Waiting..."), "1-waiting"},
+                                                      {_("Ready"), "2-ready"},
+                                                      {_(kUpdateModePrompt), "3-update-mode"},
+                                                      {_("Complete"), "5-complete"}};
+    std::map<std::string, int> ticks; // the watcher's ticks each prompt has been open
+    int failures = 0;
+    std::thread midTransfer;
+    QTimer watcher;
+    QObject::connect(&watcher, &QTimer::timeout, [&] {
+        QMessageBox* box = ui.openBox();
+        if (box == nullptr) {
+            return;
+        }
+        const std::string text = box->text().toStdString();
+        const auto step = steps.find(text);
+        // One tick to appear and be painted, the picture on the next, and only one.
+        if (step == steps.end() || ++ticks[text] != 2) {
+            return;
+        }
+        failures += shoot(prefix + step->second + ".png") ? 0 : 1;
+        if (step->second == "1-waiting") {
+            return; // ends by itself when the device answers
+        }
+        if (step->second == "3-update-mode") {
+            // The transfer blocks Qt's loop (the bar repaints by itself), so the picture of
+            // its middle comes from another thread: the silence check takes a second, the
+            // sample image ten.
+            midTransfer = std::thread([&] {
+                std::this_thread::sleep_for(std::chrono::seconds(6));
+                failures += shoot(prefix + "4-progress.png") ? 0 : 1;
+            });
+        }
+        QTest::keyClick(box, Qt::Key_Return);
+    });
+    watcher.start(300);
+
+    const ELaunchOutcome outcome = launch.run(ui);
+    if (midTransfer.joinable()) {
+        midTransfer.join();
+    }
+    std::filesystem::remove(prefs);
+    return outcome == ELaunchOutcome::kCompleted && failures == 0 ? 0 : 1;
+}
