@@ -1,8 +1,8 @@
 // The real vyr-update --simulate, driven as a user drives it: on a pseudo-terminal for the
 // interactive paths, with pipes and --yes for unattended ones.
 #include "ChildProcess.h"
-#include "FirmwareImage.h"
 #include "Shell/PreferenceFile.h"
+#include "ShortImage.h"
 #include "TestDirectory.h"
 
 #include <gtest/gtest.h>
@@ -159,20 +159,8 @@ TEST_F(Update, OneCtrlCOnlyWarnsTheSecondStops) {
     EXPECT_EQ(status(), 1);
 }
 
-// A short image of its own (2 s), for the runs whose point is not the sample's timing.
 std::string shortImage(const CTestDirectory& inDirectory) {
-    SFirmwareImage image;
-    image.division = 1000;
-    image.tempos = {{0, 500000}};
-    for (std::uint32_t i = 0; i < 50; ++i) {
-        image.messages.push_back({i * 80, makeFirmwareMessage(i, 200, 7)});
-    }
-    const std::vector<std::uint8_t> bytes = buildFirmwareImage(image);
-    const std::string path = inDirectory.file("short.bin");
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
-    return path;
+    return inDirectory.write("short.bin", shortFirmwareImage());
 }
 
 // During the transfer only a second Ctrl-C or SIGTERM stops it: one SIGTERM, Ctrl-Z or a

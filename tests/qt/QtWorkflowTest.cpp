@@ -1,16 +1,14 @@
 // The whole update in a window, as a user clicks through it: the shared launch path with the
 // simulated device, the window's front-end, the first button of every prompt clicked.
-#include "FirmwareImage.h"
 #include "MainLoopTimers.h"
 #include "QtUI.h"
 #include "Shell/Launch.h"
+#include "ShortImage.h"
 #include "TestDirectory.h"
 
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
-
-#include <fstream>
 
 namespace {
 
@@ -23,7 +21,7 @@ class QtWorkflow : public testing::Test {
         options.simulate = true;
         options.simulation = inSimulation;
         options.prefsPath = mDirectory.file("status.plist");
-        options.firmwarePath = image();
+        options.firmwarePath = mDirectory.write("image.bin", shortFirmwareImage());
         CLaunch launch("qt-test", options);
         std::string refusal;
         EXPECT_EQ(launch.prepare(refusal), ELaunchRefusal::kNone) << refusal;
@@ -49,22 +47,6 @@ class QtWorkflow : public testing::Test {
                    ? std::optional<std::int32_t>(value)
                    : std::nullopt;
     }
-    // 40 messages 50 ms apart: two seconds.
-    std::string image() const {
-        SFirmwareImage spec;
-        spec.division = 1000;
-        spec.tempos = {{0, 500000}};
-        for (std::uint32_t i = 0; i < 40; ++i) {
-            spec.messages.push_back({i * 100, makeFirmwareMessage(i, 128, 5)});
-        }
-        const std::vector<std::uint8_t> bytes = buildFirmwareImage(spec);
-        const std::string path = mDirectory.file("image.bin");
-        std::ofstream(path, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()),
-                   static_cast<std::streamsize>(bytes.size()));
-        return path;
-    }
-
     CTestDirectory mDirectory;
     std::vector<std::string> prompts;
     std::string report;

@@ -204,10 +204,7 @@ TEST_F(Launch, BadImagesAreRefusedBeforeAnythingHappens) {
     for (const auto& c : cases) {
         std::string path = c.path;
         if (c.contents) {
-            path = mDirectory.file("image.bin");
-            std::ofstream(path, std::ios::binary)
-                .write(reinterpret_cast<const char*>(c.contents->data()),
-                       static_cast<std::streamsize>(c.contents->size()));
+            path = mDirectory.write("image.bin", *c.contents);
         }
         CLaunch launch("t", with(false, mDirectory.file("status.plist"), path));
         std::string message;
@@ -217,10 +214,7 @@ TEST_F(Launch, BadImagesAreRefusedBeforeAnythingHappens) {
         EXPECT_FALSE(std::filesystem::exists(mDirectory.file("status.plist"))) << c.name;
     }
 
-    const std::string path = mDirectory.file("good.bin");
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(image.data()),
-               static_cast<std::streamsize>(image.size()));
+    const std::string path = mDirectory.write("good.bin", image);
     CLaunch launch("t", with(false, mDirectory.file("status.plist"), path));
     std::string message;
     EXPECT_EQ(launch.prepare(message), ELaunchRefusal::kNone) << message;
@@ -228,11 +222,8 @@ TEST_F(Launch, BadImagesAreRefusedBeforeAnythingHappens) {
 }
 
 TEST_F(Launch, SecondUpdaterOnTheSameStatusFileIsRefused) {
-    const Bytes image = buildFirmwareImage(sampleFirmwareImage());
-    const std::string path = mDirectory.file("image.bin");
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(image.data()),
-               static_cast<std::streamsize>(image.size()));
+    const std::string path =
+        mDirectory.write("image.bin", buildFirmwareImage(sampleFirmwareImage()));
     // The default place, in a config folder that does not exist yet.
     setenv("XDG_CONFIG_HOME", mDirectory.file("config").c_str(), 1);
     CLaunch first("t", with(false, "", path));

@@ -3,9 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 class CTestDirectory {
   public:
@@ -26,6 +29,14 @@ class CTestDirectory {
 
     const std::filesystem::path& path() const { return mPath; }
     std::string file(const std::string& inName) const { return (mPath / inName).string(); }
+    /// Writes inBytes to the file inName; returns its path.
+    std::string write(const std::string& inName, const std::vector<std::uint8_t>& inBytes) const {
+        const std::string path = file(inName);
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(inBytes.data()),
+                   static_cast<std::streamsize>(inBytes.size()));
+        return path;
+    }
 
   private:
     std::filesystem::path mPath;

@@ -26,11 +26,7 @@ struct SRun {
 class FwTool : public testing::Test {
   protected:
     std::string file(const std::string& name, const Bytes& bytes) {
-        const std::string path = (mDir / name).string();
-        std::ofstream(path, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()),
-                   static_cast<std::streamsize>(bytes.size()));
-        return path;
+        return mDirectory.write(name, bytes);
     }
 
     static std::string slurp(const fs::path& path) {
