@@ -205,6 +205,17 @@ TEST_F(FwTool, UsageErrorsExitWithTwo) {
     const SRun help = run("--help");
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("usage: vyr-fwtool"), std::string::npos);
+    EXPECT_TRUE(run("--version").out.starts_with("vyr-fwtool ")) << "the version line";
+}
+
+// The generator takes no option for a file name: "--help" helps, "--x" is refused.
+TEST_F(FwTool, SampleGeneratorKnowsHelpFromAFileName) {
+    const std::string generator = std::string("cd ") + mDir.string() + " && " + VYR_MAKE_SAMPLE;
+    EXPECT_EQ(std::system((generator + " --help >/dev/null").c_str()), 0);
+    EXPECT_NE(std::system((generator + " --x 2>/dev/null").c_str()), 0);
+    EXPECT_TRUE(fs::is_empty(mDir)) << "no file named after an option";
+    EXPECT_EQ(std::system((generator + " image.bin").c_str()), 0);
+    EXPECT_EQ(run("info " + (mDir / "image.bin").string()).status, 0);
 }
 
 } // namespace
