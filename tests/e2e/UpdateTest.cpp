@@ -205,9 +205,10 @@ TEST_F(Update, RefusedImageEndsTheRunBeforeAnyPrompt) {
 
 // A reader that goes away (| head) does not stop the transfer.
 TEST_F(Update, ClosedOutputDoesNotStopTheTransfer) {
-    const std::string command = "(" + std::string(VYR_UPDATE) + " --simulate --yes --prefs " +
-                                prefs() + " --firmware " + shortImage(mDirectory) + "; echo $? >" +
-                                mDirectory.file("rc") + ") | head -c 1 >/dev/null";
+    std::string command = "(";
+    command += VYR_UPDATE;
+    command += " --simulate --yes --prefs " + prefs() + " --firmware " + shortImage(mDirectory) +
+               "; echo $? >" + mDirectory.file("rc") + ") | head -c 1 >/dev/null";
     ASSERT_EQ(std::system(command.c_str()), 0);
     std::ifstream rc(mDirectory.file("rc"));
     int exit = -1;
