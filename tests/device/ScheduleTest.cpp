@@ -59,11 +59,9 @@ TEST(Schedule, TimesFollowTheTempoMapOfTrackZero) {
     };
     for (const auto& c : cases) {
         const Bytes file = smftest::smfFile(c.tracks.size() > 1 ? 1 : 0, c.division, c.tracks);
-        CSMF smf;
-        std::uint32_t count = 0;
-        ASSERT_TRUE(smf.setData(file.data(), static_cast<std::uint32_t>(file.size()), count));
         CFirmwareSchedule schedule;
-        ASSERT_TRUE(schedule.build(smf)) << c.name << ": " << schedule.failure();
+        ASSERT_EQ(schedule.buildFromImage(file.data(), static_cast<std::uint32_t>(file.size())), "")
+            << c.name;
         std::vector<std::uint32_t> times;
         for (std::size_t i = 0; i < schedule.size(); ++i) {
             times.push_back(schedule.timeOf(i));
@@ -75,11 +73,8 @@ TEST(Schedule, TimesFollowTheTempoMapOfTrackZero) {
 TEST(Schedule, MessagesAreCopiedAsTheTrackHoldsThem) {
     const Bytes file = smftest::smfFile(
         0, 96, {Bytes{0x00, 0xF0, 0x03, 0x43, 0x10, 0xF7, 0x00, 0xF7, 0x02, 0x43, 0x11}});
-    CSMF smf;
-    std::uint32_t count = 0;
-    ASSERT_TRUE(smf.setData(file.data(), static_cast<std::uint32_t>(file.size()), count));
     CFirmwareSchedule schedule;
-    ASSERT_TRUE(schedule.build(smf));
+    ASSERT_EQ(schedule.buildFromImage(file.data(), static_cast<std::uint32_t>(file.size())), "");
     ASSERT_EQ(schedule.size(), 2u);
     EXPECT_EQ(Bytes(schedule.bytesOf(0), schedule.bytesOf(0) + schedule.lengthOf(0)),
               (Bytes{0xF0, 0x43, 0x10, 0xF7}));
@@ -113,11 +108,8 @@ TEST(Schedule, ProgressRoundsHalfUpAndReachesAHundredOnlyAtTheEnd) {
 
 TEST(Schedule, SampleImageLastsAboutTenSeconds) {
     const Bytes image = buildFirmwareImage(sampleFirmwareImage());
-    CSMF smf;
-    std::uint32_t count = 0;
-    ASSERT_TRUE(smf.setData(image.data(), static_cast<std::uint32_t>(image.size()), count));
     CFirmwareSchedule schedule;
-    ASSERT_TRUE(schedule.build(smf));
+    ASSERT_EQ(schedule.buildFromImage(image.data(), static_cast<std::uint32_t>(image.size())), "");
     ASSERT_EQ(schedule.size(), 320u);
     EXPECT_GT(schedule.timeOf(319), 9000u);
     EXPECT_LT(schedule.timeOf(319), 11000u);
