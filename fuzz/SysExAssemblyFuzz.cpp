@@ -52,7 +52,7 @@ std::vector<Bytes> model(const std::vector<Bytes>& inPackets) {
 CDTAMIDIManager* manager() {
     static CDTAMIDIManager* const sManager = [] {
         static const auto service = std::make_shared<CVirtualMIDIService>();
-        MIDIServiceInstallBackend(service);
+        MIDIServiceInstallDriver(service);
         service->addSource("VYR10", "fuzz");
         CDTAMIDIManager::initialize(nullptr, nullptr);
         CDTAMIDIManager::instance()->openMidiIn(0, record, nullptr, 512);

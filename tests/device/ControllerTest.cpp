@@ -43,7 +43,7 @@ class FindDevice : public DeviceFixture, public testing::WithParamInterface<Find
 
 TEST_P(FindDevice, OpensTheFirstMatchingPair) {
     const FindCase& c = GetParam();
-    std::vector<MIDIEndpointRef> sources;
+    std::vector<MIDIDriverEndpoint> sources;
     for (const std::string& model : c.sources) {
         sources.push_back(mService->addSource(model, model));
     }
@@ -87,11 +87,11 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<FindCase>& param) { return std::string(param.param.name); });
 
 TEST_F(Controller, FindsTheDevicePastAnEndpointWithAnUnreadableModel) {
-    const MIDIEndpointRef hidden = mService->addSource("VYR10", "hidden");
-    const MIDIEndpointRef device = mService->addSource("VYR10", "device");
-    mService->setPropertyReadable(hidden, CVirtualMIDIService::EProperty::kModel, false);
-    const MIDIEndpointRef hiddenOut = mService->addDestination("VYR10", "hidden");
-    mService->setPropertyReadable(hiddenOut, CVirtualMIDIService::EProperty::kModel, false);
+    const auto hidden = mService->addSource("VYR10", "hidden");
+    const auto device = mService->addSource("VYR10", "device");
+    mService->setPropertyReadable(hidden, CMIDIDriver::EProperty::kModel, false);
+    const auto hiddenOut = mService->addDestination("VYR10", "hidden");
+    mService->setPropertyReadable(hiddenOut, CMIDIDriver::EProperty::kModel, false);
     int sent = 0;
     mService->addDestination("VYR10", "device",
                              [&](const MIDIPacketList&, MIDITimeStamp) { ++sent; });
@@ -106,7 +106,7 @@ TEST_F(Controller, FindsTheDevicePastAnEndpointWithAnUnreadableModel) {
 
 TEST_F(Controller, FailedOpenClosesWhatWasOpen) {
     mService->addSource("VYR10", "a");
-    const MIDIEndpointRef out = mService->addDestination("VYR10", "a");
+    const auto out = mService->addDestination("VYR10", "a");
     ASSERT_TRUE(mController->openVYR());
     mService->removeEndpoint(out);
     EXPECT_FALSE(mController->openVYR());
@@ -269,7 +269,7 @@ TEST_F(Controller, EventsPostedByAListenerArriveInTheSameTickAndAFailureIsContai
 
 TEST_F(Controller, RemovalNoticeIsReportedAndChecksTheConnection) {
     mService->addSource("VYR10", "a");
-    const MIDIEndpointRef out = mService->addDestination("VYR10", "a");
+    const auto out = mService->addDestination("VYR10", "a");
     ASSERT_TRUE(mController->openVYR());
     const MIDINotification removed = {kMIDIMsgObjectRemoved, sizeof(MIDINotification)};
     const MIDINotification other = {1, sizeof(MIDINotification)};
@@ -288,7 +288,7 @@ TEST_F(Controller, RemovalNoticeIsReportedAndChecksTheConnection) {
 }
 
 TEST_F(Controller, HealthCheckWithTheInputGoneLosesTheHeartbeat) {
-    const MIDIEndpointRef in = mService->addSource("VYR10", "a");
+    const auto in = mService->addSource("VYR10", "a");
     mService->addDestination("VYR10", "a");
     ASSERT_TRUE(mController->openVYR());
     const Bytes beat = heartbeat();

@@ -7,6 +7,7 @@
 #include <future>
 #include <memory>
 #include <thread>
+#include <tuple>
 
 namespace {
 
@@ -56,12 +57,12 @@ struct SReception {
 class VirtualService : public testing::Test {
   protected:
     void SetUp() override {
-        ASSERT_EQ(MIDIServiceInstallBackend(mService), noErr);
+        ASSERT_EQ(MIDIServiceInstallDriver(mService), noErr);
         ASSERT_EQ(MIDIClientCreate(CFSTR("test"), nullptr, nullptr, &mClient), noErr);
     }
     void TearDown() override {
         MIDIClientDispose(mClient);
-        MIDIServiceInstallBackend(nullptr);
+        MIDIServiceInstallDriver(nullptr);
     }
 
     MIDIPortRef inputPort(SReception& ioReception) {
@@ -77,44 +78,61 @@ class VirtualService : public testing::Test {
 };
 
 TEST_F(VirtualService, EndpointsKeepTheirOrderAsOthersComeAndGo) {
-    const MIDIEndpointRef a = mService->addSource("VYR5", "Port A");
-    const MIDIEndpointRef b = mService->addSource("Other", "Port B");
-    const MIDIEndpointRef c = mService->addSource("VYR10", "Port C");
-    const MIDIEndpointRef d = mService->addDestination("VYR10", "Port D");
+    const auto a = mService->addSource("VYR5", "Port A");
+    const auto b = mService->addSource("Other", "Port B");
+    mService->addSource("VYR10", "Port C");
+    mService->addDestination("VYR10", "Port D");
     ASSERT_EQ(MIDIGetNumberOfSources(), 3u);
-    EXPECT_EQ(MIDIGetSource(0), a);
-    EXPECT_EQ(MIDIGetSource(2), c);
+    const MIDIEndpointRef refA = MIDIGetSource(0);
+    const MIDIEndpointRef refC = MIDIGetSource(2);
+    EXPECT_EQ(stringProperty(refA, kMIDIPropertyName), "Port A");
     EXPECT_EQ(MIDIGetSource(3), 0u);
     EXPECT_EQ(MIDIGetNumberOfDestinations(), 1u);
-    EXPECT_EQ(MIDIGetDestination(0), d);
+    EXPECT_EQ(stringProperty(MIDIGetDestination(0), kMIDIPropertyName), "Port D");
     EXPECT_TRUE(mService->removeEndpoint(b));
     EXPECT_FALSE(mService->removeEndpoint(b));
     EXPECT_EQ(MIDIGetNumberOfSources(), 2u);
-    EXPECT_EQ(MIDIGetSource(1), c);
-    EXPECT_EQ(stringProperty(c, kMIDIPropertyModel), "VYR10");
-    EXPECT_EQ(stringProperty(c, kMIDIPropertyName), "Port C");
+    // References stay what they were for the endpoints that stay.
+    EXPECT_EQ(MIDIGetSource(0), refA);
+    EXPECT_EQ(MIDIGetSource(1), refC);
+    EXPECT_EQ(stringProperty(refC, kMIDIPropertyModel), "VYR10");
+    EXPECT_EQ(stringProperty(refC, kMIDIPropertyName), "Port C");
+    EXPECT_TRUE(mService->removeEndpoint(a));
+    OSStatus status = noErr;
+    stringProperty(refA, kMIDIPropertyName, &status);
+    EXPECT_EQ(status, kMIDIObjectNotFound);
+}
+
+TEST_F(VirtualService, AnEndpointAddedAgainIsANewReference) {
+    const auto first = mService->addSource("VYR10", "Port 1");
+    const MIDIEndpointRef before = MIDIGetSource(0);
+    mService->removeEndpoint(first);
+    mService->addSource("VYR10", "Port 1");
+    EXPECT_NE(MIDIGetSource(0), before);
+    EXPECT_EQ(stringProperty(MIDIGetSource(0), kMIDIPropertyName), "Port 1");
 }
 
 TEST_F(VirtualService, UnreadablePropertiesAndUnknownObjectsFail) {
-    const MIDIEndpointRef a = mService->addSource("VYR5", "Port A");
-    mService->setPropertyReadable(a, CVirtualMIDIService::EProperty::kModel, false);
+    const auto a = mService->addSource("VYR5", "Port A");
+    mService->setPropertyReadable(a, CMIDIDriver::EProperty::kModel, false);
+    const MIDIEndpointRef ref = MIDIGetSource(0);
     OSStatus status = noErr;
-    stringProperty(a, kMIDIPropertyModel, &status);
+    stringProperty(ref, kMIDIPropertyModel, &status);
     EXPECT_EQ(status, kMIDIUnknownProperty);
-    EXPECT_EQ(stringProperty(a, kMIDIPropertyName), "Port A");
+    EXPECT_EQ(stringProperty(ref, kMIDIPropertyName), "Port A");
     stringProperty(999, kMIDIPropertyName, &status);
     EXPECT_EQ(status, kMIDIObjectNotFound);
-    stringProperty(a, CFSTR("manufacturer"), &status);
+    stringProperty(ref, CFSTR("manufacturer"), &status);
     EXPECT_EQ(status, kMIDIUnknownProperty);
 }
 
 TEST_F(VirtualService, InjectedBytesArriveOnTheServiceThreadAsGiven) {
-    const MIDIEndpointRef source = mService->addSource("VYR10", "in");
-    const MIDIEndpointRef other = mService->addSource("VYR10", "other");
+    const auto source = mService->addSource("VYR10", "in");
+    const auto other = mService->addSource("VYR10", "other");
     SReception reception;
     const MIDIPortRef port = inputPort(reception);
     int connection = 0;
-    ASSERT_EQ(MIDIPortConnectSource(port, source, &connection), noErr);
+    ASSERT_EQ(MIDIPortConnectSource(port, MIDIGetSource(0), &connection), noErr);
     ASSERT_TRUE(mService->inject(source, {{0xF0, 0x01}, {}, {0x02, 0xF7}}));
     ASSERT_TRUE(mService->inject(other, {{0x90}})); // not connected: not delivered
     ASSERT_TRUE(mService->inject(source, {{0xF8}}));
@@ -128,14 +146,14 @@ TEST_F(VirtualService, InjectedBytesArriveOnTheServiceThreadAsGiven) {
 }
 
 TEST_F(VirtualService, DisconnectedOrDisposedPortsReceiveNothingMore) {
-    const MIDIEndpointRef source = mService->addSource("VYR10", "in");
+    const auto source = mService->addSource("VYR10", "in");
     SReception reception;
     const MIDIPortRef port = inputPort(reception);
-    ASSERT_EQ(MIDIPortConnectSource(port, source, nullptr), noErr);
-    ASSERT_EQ(MIDIPortDisconnectSource(port, source), noErr);
-    EXPECT_EQ(MIDIPortDisconnectSource(port, source), kMIDINoConnection);
+    ASSERT_EQ(MIDIPortConnectSource(port, MIDIGetSource(0), nullptr), noErr);
+    ASSERT_EQ(MIDIPortDisconnectSource(port, MIDIGetSource(0)), noErr);
+    EXPECT_EQ(MIDIPortDisconnectSource(port, MIDIGetSource(0)), kMIDINoConnection);
     mService->inject(source, {{0x01}});
-    ASSERT_EQ(MIDIPortConnectSource(port, source, nullptr), noErr);
+    ASSERT_EQ(MIDIPortConnectSource(port, MIDIGetSource(0), nullptr), noErr);
     ASSERT_EQ(MIDIPortDispose(port), noErr);
     EXPECT_EQ(MIDIPortDispose(port), kMIDIInvalidPort);
     mService->inject(source, {{0x02}});
@@ -144,7 +162,7 @@ TEST_F(VirtualService, DisconnectedOrDisposedPortsReceiveNothingMore) {
 }
 
 TEST_F(VirtualService, DisposeWaitsForARunningReadProcedure) {
-    const MIDIEndpointRef source = mService->addSource("VYR10", "in");
+    const auto source = mService->addSource("VYR10", "in");
     struct SSlowReader {
         std::promise<void> entered;
         std::atomic<bool> returned{false};
@@ -158,7 +176,7 @@ TEST_F(VirtualService, DisposeWaitsForARunningReadProcedure) {
     MIDIPortRef port = 0;
     ASSERT_EQ(MIDIInputPortCreate(mClient, CFSTR("in"), SSlowReader::readProc, &reader, &port),
               noErr);
-    ASSERT_EQ(MIDIPortConnectSource(port, source, nullptr), noErr);
+    ASSERT_EQ(MIDIPortConnectSource(port, MIDIGetSource(0), nullptr), noErr);
     mService->inject(source, {{0x01}});
     reader.entered.get_future().wait();
     ASSERT_EQ(MIDIPortDispose(port), noErr);
@@ -181,10 +199,10 @@ TEST_F(VirtualService, RemovalNotifiesEveryClientOnTheServiceThread) {
     MIDIClientRef b = 0;
     ASSERT_EQ(MIDIClientCreate(CFSTR("a"), SNotices::notify, &first, &a), noErr);
     ASSERT_EQ(MIDIClientCreate(CFSTR("b"), SNotices::notify, &second, &b), noErr);
-    const MIDIEndpointRef source = mService->addSource("VYR10", "in");
+    const auto source = mService->addSource("VYR10", "in");
     SReception reception;
     const MIDIPortRef port = inputPort(reception);
-    ASSERT_EQ(MIDIPortConnectSource(port, source, nullptr), noErr);
+    ASSERT_EQ(MIDIPortConnectSource(port, MIDIGetSource(0), nullptr), noErr);
     ASSERT_TRUE(mService->removeEndpoint(source));
     EXPECT_EQ(mService->connectionCount(), 0u);
     mService->waitUntilDelivered();
@@ -198,7 +216,7 @@ TEST_F(VirtualService, RemovalNotifiesEveryClientOnTheServiceThread) {
 TEST_F(VirtualService, SendsReachTheReceiverWithTheirTime) {
     std::vector<std::vector<Bytes>> received;
     MIDITimeStamp when = 0;
-    const MIDIEndpointRef destination = mService->addDestination(
+    const auto destination = mService->addDestination(
         "VYR10", "out", [&](const MIDIPacketList& inList, MIDITimeStamp inTime) {
             received.push_back(packetsOf(inList));
             when = inTime;
@@ -210,12 +228,12 @@ TEST_F(VirtualService, SendsReachTheReceiverWithTheirTime) {
     const Bytes bytes = {0x93, 0x3C, 0x64};
     MIDIPacketListAdd(list, sizeof storage, MIDIPacketListInit(list), 0, 3, bytes.data());
     const MIDITimeStamp before = AudioGetCurrentHostTime();
-    ASSERT_EQ(MIDISend(port, destination, list), noErr);
+    ASSERT_EQ(MIDISend(port, MIDIGetDestination(0), list), noErr);
     EXPECT_EQ(received, (std::vector<std::vector<Bytes>>{{bytes}}));
     EXPECT_GE(when, before);
     EXPECT_LE(when, AudioGetCurrentHostTime());
     EXPECT_EQ(MIDISend(port, 999, list), kMIDIUnknownEndpoint);
-    EXPECT_EQ(MIDIFlushOutput(destination), noErr);
+    EXPECT_EQ(MIDIFlushOutput(MIDIGetDestination(0)), noErr);
     EXPECT_EQ(mService->flushCount(destination), 1u);
 }
 
@@ -235,8 +253,8 @@ TEST_F(VirtualService, FaultsFailTheNamedOperationOnce) {
 
 TEST_F(VirtualService, SendsFailFromTheKthOn) {
     int received = 0;
-    const MIDIEndpointRef destination = mService->addDestination(
-        "VYR10", "out", [&](const MIDIPacketList&, MIDITimeStamp) { ++received; });
+    mService->addDestination("VYR10", "out",
+                             [&](const MIDIPacketList&, MIDITimeStamp) { ++received; });
     MIDIPortRef port = 0;
     ASSERT_EQ(MIDIOutputPortCreate(mClient, CFSTR("out"), &port), noErr);
     alignas(8) std::uint8_t storage[32];
@@ -245,27 +263,27 @@ TEST_F(VirtualService, SendsFailFromTheKthOn) {
     mService->failSendsFrom(3, kMIDIMessageSendErr);
     std::vector<OSStatus> results;
     for (int i = 0; i < 5; ++i) {
-        results.push_back(MIDISend(port, destination, list));
+        results.push_back(MIDISend(port, MIDIGetDestination(0), list));
     }
     EXPECT_EQ(results, (std::vector<OSStatus>{0, 0, kMIDIMessageSendErr, kMIDIMessageSendErr,
                                               kMIDIMessageSendErr}));
     EXPECT_EQ(received, 2);
     mService->clearFaults();
-    EXPECT_EQ(MIDISend(port, destination, list), noErr);
+    EXPECT_EQ(MIDISend(port, MIDIGetDestination(0), list), noErr);
 }
 
-TEST_F(VirtualService, BackendCannotBeReplacedWhileAClientExists) {
-    EXPECT_EQ(MIDIServiceInstallBackend(std::make_shared<CVirtualMIDIService>()),
+TEST_F(VirtualService, DriverCannotBeReplacedWhileAClientExists) {
+    EXPECT_EQ(MIDIServiceInstallDriver(std::make_shared<CVirtualMIDIService>()),
               kMIDIServerStartErr);
     EXPECT_EQ(MIDIClientDispose(mClient), noErr);
     auto other = std::make_shared<CVirtualMIDIService>();
-    EXPECT_EQ(MIDIServiceInstallBackend(other), noErr);
-    EXPECT_EQ(MIDIServiceInstallBackend(mService), noErr);
+    EXPECT_EQ(MIDIServiceInstallDriver(other), noErr);
+    EXPECT_EQ(MIDIServiceInstallDriver(mService), noErr);
     ASSERT_EQ(MIDIClientCreate(CFSTR("test"), nullptr, nullptr, &mClient), noErr);
 }
 
-TEST(NoBackend, ServiceCallsFailCleanly) {
-    ASSERT_EQ(MIDIServiceInstallBackend(nullptr), noErr);
+TEST(NoDriver, ServiceCallsFailCleanly) {
+    ASSERT_EQ(MIDIServiceInstallDriver(nullptr), noErr);
     MIDIClientRef client = 0;
     EXPECT_EQ(MIDIClientCreate(CFSTR("x"), nullptr, nullptr, &client), kMIDIServerStartErr);
     EXPECT_EQ(MIDIGetNumberOfSources(), 0u);
@@ -273,3 +291,18 @@ TEST(NoBackend, ServiceCallsFailCleanly) {
 }
 
 } // namespace
+
+TEST(EndpointFilter, ListsOnlyEndpointsWhoseNameOrAddressContainsIt) {
+    const auto service = std::make_shared<CVirtualMIDIService>();
+    const auto first = service->addSource("VYR10", "VYR10 Port 1");
+    service->addSource("VYR10", "VYR10 Port 2");
+    service->addDestination("VYR10", "VYR10 Port 2");
+    for (const auto& [filter, sources, destinations] :
+         std::vector<std::tuple<std::string, ItemCount, ItemCount>>{
+             {"Port 2", 1, 1}, {"virtual:" + std::to_string(first), 1, 0}, {"VYR5", 0, 0}}) {
+        ASSERT_EQ(MIDIServiceInstallDriver(service, filter), noErr);
+        EXPECT_EQ(MIDIGetNumberOfSources(), sources) << filter;
+        EXPECT_EQ(MIDIGetNumberOfDestinations(), destinations) << filter;
+    }
+    MIDIServiceInstallDriver(nullptr);
+}

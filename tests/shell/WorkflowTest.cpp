@@ -102,7 +102,7 @@ const Answer kCancel = [] { return kAlertSecondButtonReturn; };
 class Workflow : public testing::Test {
   protected:
     void SetUp() override {
-        ASSERT_EQ(MIDIServiceInstallBackend(mService), noErr);
+        ASSERT_EQ(MIDIServiceInstallDriver(mService), noErr);
         SFirmwareImage image;
         for (std::uint32_t i = 0; i < 20; ++i) { // no tempo: every message at once
             image.messages.push_back({i, makeFirmwareMessage(i, 64, 1)});
@@ -112,7 +112,7 @@ class Workflow : public testing::Test {
     void TearDown() override {
         mDevice.reset();
         CVYRController::terminate();
-        MIDIServiceInstallBackend(nullptr);
+        MIDIServiceInstallDriver(nullptr);
     }
 
     /// The device sends a heartbeat (when it is in normal mode) whenever the workflow waits.

@@ -20,14 +20,14 @@ class DeviceFixture : public testing::Test {
 
   protected:
     void SetUp() override {
-        ASSERT_EQ(MIDIServiceInstallBackend(mService), noErr);
+        ASSERT_EQ(MIDIServiceInstallDriver(mService), noErr);
         CVYRController::initialize();
         mController = CVYRController::instance();
         mController->addListenerCallback(record, this);
     }
     void TearDown() override {
         CVYRController::terminate();
-        MIDIServiceInstallBackend(nullptr);
+        MIDIServiceInstallDriver(nullptr);
     }
 
     static Bytes heartbeat(std::uint8_t inStatus = 0x30) {

@@ -15,7 +15,7 @@ class TransportFixture : public testing::Test {
     using Bytes = std::vector<std::uint8_t>;
 
     void SetUp() override {
-        ASSERT_EQ(MIDIServiceInstallBackend(mService), noErr);
+        ASSERT_EQ(MIDIServiceInstallDriver(mService), noErr);
         ASSERT_EQ(CDTAMIDIManager::initialize(nullptr, nullptr), noErr);
         mManager = CDTAMIDIManager::instance();
         ASSERT_NE(mManager, nullptr);
@@ -23,8 +23,8 @@ class TransportFixture : public testing::Test {
     void TearDown() override {
         CDTAMIDIManager::terminate();
         EXPECT_EQ(CDTAMIDIManager::instance(), nullptr);
-        EXPECT_FALSE(mService->hasClients());
-        MIDIServiceInstallBackend(nullptr);
+        EXPECT_EQ(mService->clientCount(), 0u);
+        MIDIServiceInstallDriver(nullptr);
     }
 
     /// Opens the input on the source at inIndex, collecting messages into mReceived.

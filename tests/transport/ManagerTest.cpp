@@ -14,9 +14,9 @@ TEST_F(Manager, ListsReadableModelsWithTheirServiceIndices) {
     EXPECT_TRUE(names.empty()) << "no sources";
 
     mService->addSource("A", "a");
-    const MIDIEndpointRef hidden = mService->addSource("hidden", "h");
+    const auto hidden = mService->addSource("hidden", "h");
     mService->addSource("B", "b");
-    mService->setPropertyReadable(hidden, CVirtualMIDIService::EProperty::kModel, false);
+    mService->setPropertyReadable(hidden, CMIDIDriver::EProperty::kModel, false);
     names = {"kept"};
     std::vector<std::uint32_t> indices;
     mManager->getMidiInDevices(names, &indices);
@@ -30,9 +30,9 @@ TEST_F(Manager, ListsReadableModelsWithTheirServiceIndices) {
 }
 
 TEST_F(Manager, OpensTheEndpointAtTheListedIndexPastAnUnreadableModel) {
-    const MIDIEndpointRef hidden = mService->addSource("???", "h");
-    const MIDIEndpointRef device = mService->addSource("VYR10", "d");
-    mService->setPropertyReadable(hidden, CVirtualMIDIService::EProperty::kModel, false);
+    const auto hidden = mService->addSource("???", "h");
+    const auto device = mService->addSource("VYR10", "d");
+    mService->setPropertyReadable(hidden, CMIDIDriver::EProperty::kModel, false);
     std::vector<std::string> names;
     std::vector<std::uint32_t> indices;
     mManager->getMidiInDevices(names, &indices);
@@ -131,7 +131,7 @@ TEST_F(Manager, OutputOutOfRangeCountsAsOpenAndSendsNothing) {
 }
 
 TEST_F(Manager, StoppingTheOutputFlushesButKeepsItOpen) {
-    const MIDIEndpointRef destination = mService->addDestination("VYR10", "d");
+    const auto destination = mService->addDestination("VYR10", "d");
     ASSERT_EQ(mManager->openMidiOut(0), noErr);
     ASSERT_EQ(mManager->startMidiOut(), noErr);
     EXPECT_TRUE(mManager->isStartedMidiOut());
@@ -145,7 +145,7 @@ TEST_F(Manager, StoppingTheOutputFlushesButKeepsItOpen) {
 
 TEST_F(Manager, HealthCheckClosesOnlyASideWhoseNameIsGone) {
     mService->addSource("VYR10", "VYR10 Port 1");
-    const MIDIEndpointRef destination = mService->addDestination("VYR10", "VYR10 Port 1");
+    const auto destination = mService->addDestination("VYR10", "VYR10 Port 1");
     ASSERT_EQ(openInput(0), noErr);
     ASSERT_EQ(mManager->openMidiOut(0), noErr);
     mManager->healthCheck();
@@ -162,7 +162,7 @@ TEST_F(Manager, HealthCheckClosesOnlyASideWhoseNameIsGone) {
 TEST_F(Manager, HealthCheckClosesTheInputWhenItsSourceIsGone) {
     // Also when another source carries the same name: the removed endpoint's own name can
     // no longer be read, and the port is connected to nothing that will ever send.
-    const MIDIEndpointRef source = mService->addSource("VYR10", "VYR10 Port 1");
+    const auto source = mService->addSource("VYR10", "VYR10 Port 1");
     mService->addSource("VYR10", "VYR10 Port 1");
     ASSERT_EQ(openInput(0), noErr);
     mService->removeEndpoint(source);

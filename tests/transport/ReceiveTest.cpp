@@ -27,7 +27,7 @@ void PrintTo(const ReceiveCase& c, std::ostream* os) {
 class Receive : public TransportFixture, public testing::WithParamInterface<ReceiveCase> {};
 
 TEST_P(Receive, DeliversOnlyCompleteSysExMessages) {
-    const MIDIEndpointRef source = mService->addSource("VYR10", "in");
+    const auto source = mService->addSource("VYR10", "in");
     ASSERT_EQ(openInput(0), noErr);
     for (const PacketList& list : GetParam().lists) {
         ASSERT_TRUE(mService->inject(source, list));
@@ -63,7 +63,7 @@ INSTANTIATE_TEST_SUITE_P(
 using ReceiveInput = TransportFixture;
 
 TEST_F(ReceiveInput, ClosedInputLeavesThePartialMessageAlone) {
-    const MIDIEndpointRef source = mService->addSource("VYR10", "in");
+    const auto source = mService->addSource("VYR10", "in");
     ASSERT_EQ(openInput(0), noErr);
     mService->inject(source, {{0xF0, 0x01}});
     mService->waitUntilDelivered();
@@ -82,7 +82,7 @@ TEST_F(ReceiveInput, ClosedInputLeavesThePartialMessageAlone) {
 }
 
 TEST_F(ReceiveInput, MessagesLongerThanTheReserveAreWhole) {
-    const MIDIEndpointRef source = mService->addSource("VYR10", "in");
+    const auto source = mService->addSource("VYR10", "in");
     ASSERT_EQ(openInput(0), noErr);
     Bytes message(5000, 0x11);
     message.front() = 0xF0;
@@ -109,7 +109,7 @@ struct SThrowingReceiver {
 };
 
 TEST_F(ReceiveInput, ExceptionFromTheCallbackDropsTheRestOfTheListOnly) {
-    const MIDIEndpointRef source = mService->addSource("VYR10", "in");
+    const auto source = mService->addSource("VYR10", "in");
     SThrowingReceiver receiver;
     ASSERT_EQ(mManager->openMidiIn(0, SThrowingReceiver::callback, &receiver, 512), noErr);
     mService->inject(source, {{0xF0, 0x01, 0xF7, 0xF0, 0x02, 0xF7}});
@@ -136,7 +136,7 @@ struct SSlowReceiver {
 };
 
 TEST_F(ReceiveInput, CloseWaitsForARunningCallbackAndNoneFollows) {
-    const MIDIEndpointRef source = mService->addSource("VYR10", "in");
+    const auto source = mService->addSource("VYR10", "in");
     SSlowReceiver receiver;
     ASSERT_EQ(mManager->openMidiIn(0, SSlowReceiver::callback, &receiver, 512), noErr);
     mService->inject(source, {{0xF0, 0x01, 0xF7, 0xF0, 0x02, 0xF7, 0xF0, 0x03, 0xF7}});
@@ -160,7 +160,7 @@ struct SSelfClosingReceiver {
 };
 
 TEST_F(ReceiveInput, CallbackThatClosesTheInputGetsNoMoreMessages) {
-    const MIDIEndpointRef source = mService->addSource("VYR10", "in");
+    const auto source = mService->addSource("VYR10", "in");
     SSelfClosingReceiver receiver{mManager};
     ASSERT_EQ(mManager->openMidiIn(0, SSelfClosingReceiver::callback, &receiver, 512), noErr);
     mService->inject(source, {{0xF0, 0x01, 0xF7, 0xF0, 0x02, 0xF7}});

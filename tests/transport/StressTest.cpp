@@ -36,7 +36,7 @@ struct SWatchedReceiver {
 using Stress = TransportFixture;
 
 TEST_F(Stress, OpenAndCloseWhileTrafficFlows) {
-    const MIDIEndpointRef source = mService->addSource("VYR10", "in");
+    const auto source = mService->addSource("VYR10", "in");
     SWatchedReceiver receiver;
     std::atomic<bool> stop{false};
     std::thread traffic([&] {

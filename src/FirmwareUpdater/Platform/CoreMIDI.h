@@ -1,8 +1,8 @@
 // The MIDI service as the updater's transport uses it: clients, ports, endpoints listed in
 // a stable order with a model and a name, packet lists, sending, and the removal notice.
 //
-// The service is provided by one backend per process (MIDIServiceBackend.h), installed
-// before the first client is created. Read procedures run on a thread of the service, never
+// The service is one core over one driver per process (MIDIService.h), installed before
+// the first client is created. Read procedures run on a thread of the service, never
 // on the caller's; notification procedures run on a thread of the service too.
 #pragma once
 
@@ -20,6 +20,7 @@ using ItemCount = unsigned long;
 using ByteCount = unsigned long;
 using MIDINotificationMessageID = std::int32_t;
 
+inline constexpr MIDINotificationMessageID kMIDIMsgObjectAdded = 2;
 inline constexpr MIDINotificationMessageID kMIDIMsgObjectRemoved = 3;
 
 inline constexpr OSStatus kMIDIInvalidClient = -10830;
@@ -34,6 +35,8 @@ inline constexpr OSStatus kMIDIObjectNotFound = -10842;
 /// Property names for MIDIObjectGetStringProperty.
 extern const CFStringRef kMIDIPropertyModel;
 extern const CFStringRef kMIDIPropertyName;
+/// Where the endpoint sits in its MIDI system, for people (for example "20:0").
+extern const CFStringRef kMIDIPropertyAddress;
 
 struct MIDINotification {
     MIDINotificationMessageID messageID;

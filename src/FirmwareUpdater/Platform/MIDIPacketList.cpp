@@ -1,4 +1,4 @@
-// Packet lists are plain memory, the same for every backend.
+// Packet lists are plain memory, the same for every driver.
 #include "CoreMIDI.h"
 
 #include <cstddef>

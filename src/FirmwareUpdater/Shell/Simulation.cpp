@@ -6,7 +6,7 @@
 
 CSimulation::CSimulation(const SSimulationOptions& inOptions)
     : mOptions(inOptions), mService(std::make_shared<CVirtualMIDIService>()) {
-    MIDIServiceInstallBackend(mService);
+    MIDIServiceInstallDriver(mService);
     if (!mOptions.absent) {
         SSimulatedDeviceOptions device;
         device.refuseSendsFrom = mOptions.failAt;
@@ -18,7 +18,7 @@ CSimulation::CSimulation(const SSimulationOptions& inOptions)
 
 CSimulation::~CSimulation() {
     mDevice.reset();
-    MIDIServiceInstallBackend(nullptr);
+    MIDIServiceInstallDriver(nullptr);
 }
 
 void CSimulation::userSwitchesToUpdateMode() {

@@ -1,71 +1,38 @@
 #include "VirtualMIDIService.h"
 
 #include <algorithm>
-#include <cstring>
-#include <memory>
 
-namespace {
-
-// A packet list laid out in memory of its own, as a service thread hands it over.
-std::vector<std::uint8_t> buildPacketList(const std::vector<std::vector<std::uint8_t>>& inPackets,
-                                          MIDITimeStamp inTime) {
-    std::size_t size = offsetof(MIDIPacketList, packet);
-    for (const auto& packet : inPackets) {
-        size += (offsetof(MIDIPacket, data) + packet.size() + 3) & ~std::size_t{3};
-    }
-    std::vector<std::uint8_t> storage(std::max(size, sizeof(MIDIPacketList)));
-    auto* list = reinterpret_cast<MIDIPacketList*>(storage.data());
-    MIDIPacket* current = MIDIPacketListInit(list);
-    for (const auto& packet : inPackets) {
-        current =
-            MIDIPacketListAdd(list, storage.size(), current, inTime, packet.size(), packet.data());
-    }
-    return storage;
-}
-
-bool sameProperty(CFStringRef inA, CFStringRef inB) {
-    return inA != nullptr && CFStringCompare(inA, inB, 0) == kCFCompareEqualTo;
-}
-
-} // namespace
-
-CVirtualMIDIService::CVirtualMIDIService() : mThread([this] { run(); }) {}
-
-CVirtualMIDIService::~CVirtualMIDIService() {
-    {
-        const std::lock_guard<std::mutex> lock(mMutex);
-        mStopping = true;
-    }
-    mChanged.notify_all();
-    mThread.join();
-}
-
-MIDIEndpointRef CVirtualMIDIService::addSource(const std::string& inModel,
-                                               const std::string& inName) {
-    const std::lock_guard<std::mutex> lock(mMutex);
-    const MIDIEndpointRef ref = newRef();
-    SEndpoint& endpoint = mEndpoints[ref];
+MIDIDriverEndpoint CVirtualMIDIService::addSource(const std::string& inModel,
+                                                  const std::string& inName) {
+    SEndpoint endpoint;
     endpoint.isSource = true;
     endpoint.model = inModel;
     endpoint.name = inName;
-    mSources.push_back(ref);
-    return ref;
+    return addEndpoint(std::move(endpoint));
 }
 
-MIDIEndpointRef CVirtualMIDIService::addDestination(const std::string& inModel,
-                                                    const std::string& inName,
-                                                    Receiver inReceiver) {
-    const std::lock_guard<std::mutex> lock(mMutex);
-    const MIDIEndpointRef ref = newRef();
-    SEndpoint& endpoint = mEndpoints[ref];
+MIDIDriverEndpoint CVirtualMIDIService::addDestination(const std::string& inModel,
+                                                       const std::string& inName,
+                                                       Receiver inReceiver) {
+    SEndpoint endpoint;
     endpoint.model = inModel;
     endpoint.name = inName;
     endpoint.receiver = std::move(inReceiver);
-    mDestinations.push_back(ref);
-    return ref;
+    return addEndpoint(std::move(endpoint));
 }
 
-bool CVirtualMIDIService::removeEndpoint(MIDIEndpointRef inEndpoint) {
+MIDIDriverEndpoint CVirtualMIDIService::addEndpoint(SEndpoint inEndpoint) {
+    const std::lock_guard<std::mutex> lock(mMutex);
+    const MIDIDriverEndpoint identity = mNextEndpoint++;
+    (inEndpoint.isSource ? mSources : mDestinations).push_back(identity);
+    mEndpoints[identity] = std::move(inEndpoint);
+    if (mHost != nullptr) {
+        mHost->arrived();
+    }
+    return identity;
+}
+
+bool CVirtualMIDIService::removeEndpoint(MIDIDriverEndpoint inEndpoint) {
     const std::lock_guard<std::mutex> lock(mMutex);
     const auto found = mEndpoints.find(inEndpoint);
     if (found == mEndpoints.end()) {
@@ -77,29 +44,13 @@ bool CVirtualMIDIService::removeEndpoint(MIDIEndpointRef inEndpoint) {
     for (auto& [ref, port] : mPorts) {
         port.sources.erase(inEndpoint);
     }
-    for (const auto& entry : mClients) {
-        enqueue([this, clientRef = entry.first] {
-            static const MIDINotification kRemoved = {kMIDIMsgObjectRemoved,
-                                                      sizeof(MIDINotification)};
-            MIDINotifyProc proc = nullptr;
-            void* refCon = nullptr;
-            callUnlessGone(
-                clientRef, [&] { proc(&kRemoved, refCon); },
-                [&] {
-                    const auto client = mClients.find(clientRef);
-                    if (client == mClients.end() || client->second.notifyProc == nullptr) {
-                        return false;
-                    }
-                    proc = client->second.notifyProc;
-                    refCon = client->second.refCon;
-                    return true;
-                });
-        });
+    if (mHost != nullptr) {
+        mHost->removed(inEndpoint);
     }
     return true;
 }
 
-void CVirtualMIDIService::setPropertyReadable(MIDIEndpointRef inEndpoint, EProperty inProperty,
+void CVirtualMIDIService::setPropertyReadable(MIDIDriverEndpoint inEndpoint, EProperty inProperty,
                                               bool inReadable) {
     const std::lock_guard<std::mutex> lock(mMutex);
     const auto found = mEndpoints.find(inEndpoint);
@@ -109,51 +60,34 @@ void CVirtualMIDIService::setPropertyReadable(MIDIEndpointRef inEndpoint, EPrope
     }
 }
 
-bool CVirtualMIDIService::inject(MIDIEndpointRef inSource,
+bool CVirtualMIDIService::inject(MIDIDriverEndpoint inSource,
                                  const std::vector<std::vector<std::uint8_t>>& inPackets) {
     const std::lock_guard<std::mutex> lock(mMutex);
     const auto found = mEndpoints.find(inSource);
-    if (found == mEndpoints.end() || !found->second.isSource ||
+    if (mHost == nullptr || found == mEndpoints.end() || !found->second.isSource ||
         std::any_of(inPackets.begin(), inPackets.end(),
                     [](const auto& p) { return p.size() > 0xFFFF; })) {
         return false;
     }
-    auto list = std::make_shared<std::vector<std::uint8_t>>(
-        buildPacketList(inPackets, AudioGetCurrentHostTime()));
     // The bytes go to the ports connected now; a port connected later never sees them.
-    std::vector<MIDIPortRef> ports;
+    const MIDITimeStamp now = AudioGetCurrentHostTime();
     for (const auto& [ref, port] : mPorts) {
         if (port.sources.count(inSource) != 0) {
-            ports.push_back(ref);
+            mHost->received(ref, inSource, inPackets, now);
         }
     }
-    enqueue([this, list, inSource, ports] {
-        const auto* packets = reinterpret_cast<const MIDIPacketList*>(list->data());
-        for (const MIDIPortRef portRef : ports) {
-            MIDIReadProc proc = nullptr;
-            void* refCon = nullptr;
-            void* connRefCon = nullptr;
-            callUnlessGone(
-                portRef, [&] { proc(packets, refCon, connRefCon); },
-                [&] {
-                    const auto port = mPorts.find(portRef);
-                    if (port == mPorts.end() || port->second.sources.count(inSource) == 0) {
-                        return false; // disposed or disconnected since the list was queued
-                    }
-                    proc = port->second.readProc;
-                    refCon = port->second.refCon;
-                    connRefCon = port->second.sources.at(inSource);
-                    return true;
-                });
-        }
-    });
     return true;
 }
 
 void CVirtualMIDIService::waitUntilDelivered() {
-    std::unique_lock<std::mutex> lock(mMutex);
-    const std::uint64_t target = mQueued;
-    mChanged.wait(lock, [&] { return mDelivered >= target; });
+    CMIDIDriverHost* host = nullptr;
+    {
+        const std::lock_guard<std::mutex> lock(mMutex);
+        host = mHost;
+    }
+    if (host != nullptr) {
+        host->waitUntilDelivered();
+    }
 }
 
 void CVirtualMIDIService::failNext(EOperation inOperation, OSStatus inStatus) {
@@ -188,175 +122,123 @@ std::size_t CVirtualMIDIService::connectionCount() const {
     return count;
 }
 
-std::uint32_t CVirtualMIDIService::flushCount(MIDIEndpointRef inDestination) const {
+std::uint32_t CVirtualMIDIService::flushCount(MIDIDriverEndpoint inDestination) const {
     const std::lock_guard<std::mutex> lock(mMutex);
     const auto found = mEndpoints.find(inDestination);
     return found != mEndpoints.end() ? found->second.flushes : 0;
 }
 
-bool CVirtualMIDIService::hasClients() const {
+std::size_t CVirtualMIDIService::clientCount() const {
     const std::lock_guard<std::mutex> lock(mMutex);
-    return !mClients.empty();
+    return mClients.size();
 }
 
-OSStatus CVirtualMIDIService::clientCreate(CFStringRef, MIDINotifyProc inNotifyProc, void* inRefCon,
-                                           MIDIClientRef* outClient) {
+std::string CVirtualMIDIService::attach(CMIDIDriverHost& inHost) {
     const std::lock_guard<std::mutex> lock(mMutex);
-    if (const OSStatus fault = takeFault(EOperation::kClientCreate)) {
-        return fault;
-    }
-    if (outClient == nullptr) {
-        return paramErr;
-    }
-    *outClient = newRef();
-    mClients[*outClient] = {inNotifyProc, inRefCon};
-    return noErr;
+    mHost = &inHost;
+    return {};
 }
 
-OSStatus CVirtualMIDIService::clientDispose(MIDIClientRef inClient) {
-    std::unique_lock<std::mutex> lock(mMutex);
-    if (mClients.erase(inClient) == 0) {
-        return kMIDIInvalidClient;
-    }
-    std::vector<MIDIPortRef> ports;
-    for (auto port = mPorts.begin(); port != mPorts.end();) {
-        if (port->second.client == inClient) {
-            ports.push_back(port->first);
-            port = mPorts.erase(port);
-        } else {
-            ++port;
-        }
-    }
-    waitWhileCalling(lock, inClient);
-    for (const MIDIPortRef port : ports) {
-        waitWhileCalling(lock, port);
-    }
-    return noErr;
-}
-
-ItemCount CVirtualMIDIService::numberOfSources() {
+void CVirtualMIDIService::detach() {
     const std::lock_guard<std::mutex> lock(mMutex);
-    return mSources.size();
+    mHost = nullptr;
+    mClients.clear();
+    mPorts.clear();
 }
 
-MIDIEndpointRef CVirtualMIDIService::source(ItemCount inIndex) {
-    return endpointAt(true, inIndex);
-}
-
-ItemCount CVirtualMIDIService::numberOfDestinations() {
+std::vector<MIDIDriverEndpoint> CVirtualMIDIService::endpoints(bool inSources) {
     const std::lock_guard<std::mutex> lock(mMutex);
-    return mDestinations.size();
+    return inSources ? mSources : mDestinations;
 }
 
-MIDIEndpointRef CVirtualMIDIService::destination(ItemCount inIndex) {
-    return endpointAt(false, inIndex);
-}
-
-OSStatus CVirtualMIDIService::objectGetStringProperty(MIDIObjectRef inObject,
-                                                      CFStringRef inPropertyID,
-                                                      CFStringRef* outString) {
+OSStatus CVirtualMIDIService::property(MIDIDriverEndpoint inEndpoint, EProperty inProperty,
+                                       std::string& outValue) {
     const std::lock_guard<std::mutex> lock(mMutex);
     if (const OSStatus fault = takeFault(EOperation::kObjectGetStringProperty)) {
         return fault;
     }
-    if (outString == nullptr) {
-        return paramErr;
-    }
-    const auto found = mEndpoints.find(inObject);
+    const auto found = mEndpoints.find(inEndpoint);
     if (found == mEndpoints.end()) {
         return kMIDIObjectNotFound;
     }
     const SEndpoint& endpoint = found->second;
-    const std::string* text = nullptr;
-    if (sameProperty(inPropertyID, kMIDIPropertyModel) && endpoint.modelReadable) {
-        text = &endpoint.model;
-    } else if (sameProperty(inPropertyID, kMIDIPropertyName) && endpoint.nameReadable) {
-        text = &endpoint.name;
+    switch (inProperty) {
+    case EProperty::kModel:
+        outValue = endpoint.model;
+        return endpoint.modelReadable ? noErr : kMIDIUnknownProperty;
+    case EProperty::kName:
+        outValue = endpoint.name;
+        return endpoint.nameReadable ? noErr : kMIDIUnknownProperty;
+    case EProperty::kAddress:
+        outValue = "virtual:" + std::to_string(inEndpoint);
+        return noErr;
     }
-    *outString = text != nullptr
-                     ? CFStringCreateWithCString(nullptr, text->c_str(), kCFStringEncodingUTF8)
-                     : nullptr;
-    return *outString != nullptr ? noErr : kMIDIUnknownProperty;
+    return kMIDIUnknownProperty;
 }
 
-OSStatus CVirtualMIDIService::inputPortCreate(MIDIClientRef inClient, CFStringRef,
-                                              MIDIReadProc inReadProc, void* inRefCon,
-                                              MIDIPortRef* outPort) {
-    return createPort(EOperation::kInputPortCreate, inClient, inReadProc, inRefCon, outPort);
-}
-
-OSStatus CVirtualMIDIService::outputPortCreate(MIDIClientRef inClient, CFStringRef,
-                                               MIDIPortRef* outPort) {
-    return createPort(EOperation::kOutputPortCreate, inClient, nullptr, nullptr, outPort);
-}
-
-OSStatus CVirtualMIDIService::createPort(EOperation inOperation, MIDIClientRef inClient,
-                                         MIDIReadProc inReadProc, void* inRefCon,
-                                         MIDIPortRef* outPort) {
+OSStatus CVirtualMIDIService::openClient(MIDIClientRef inClient, const std::string&) {
     const std::lock_guard<std::mutex> lock(mMutex);
-    if (const OSStatus fault = takeFault(inOperation)) {
+    if (const OSStatus fault = takeFault(EOperation::kClientCreate)) {
         return fault;
     }
-    if (mClients.count(inClient) == 0) {
-        return kMIDIInvalidClient;
-    }
-    const bool input = inOperation == EOperation::kInputPortCreate;
-    if (outPort == nullptr || (input && inReadProc == nullptr)) {
-        return paramErr;
-    }
-    *outPort = newRef();
-    mPorts[*outPort] = {inClient, inReadProc, inRefCon, {}};
+    mClients.insert(inClient);
     return noErr;
 }
 
-OSStatus CVirtualMIDIService::portDispose(MIDIPortRef inPort) {
-    std::unique_lock<std::mutex> lock(mMutex);
+void CVirtualMIDIService::closeClient(MIDIClientRef inClient) {
+    const std::lock_guard<std::mutex> lock(mMutex);
+    mClients.erase(inClient);
+}
+
+OSStatus CVirtualMIDIService::openPort(MIDIClientRef, MIDIPortRef inPort, bool inInput) {
+    const std::lock_guard<std::mutex> lock(mMutex);
+    if (const OSStatus fault =
+            takeFault(inInput ? EOperation::kInputPortCreate : EOperation::kOutputPortCreate)) {
+        return fault;
+    }
+    mPorts[inPort].input = inInput;
+    return noErr;
+}
+
+OSStatus CVirtualMIDIService::closePort(MIDIPortRef inPort) {
+    const std::lock_guard<std::mutex> lock(mMutex);
     if (const OSStatus fault = takeFault(EOperation::kPortDispose)) {
         return fault;
     }
-    if (mPorts.erase(inPort) == 0) {
-        return kMIDIInvalidPort;
-    }
-    waitWhileCalling(lock, inPort);
+    mPorts.erase(inPort);
     return noErr;
 }
 
-OSStatus CVirtualMIDIService::portConnectSource(MIDIPortRef inPort, MIDIEndpointRef inSource,
-                                                void* inConnRefCon) {
+OSStatus CVirtualMIDIService::connect(MIDIPortRef inPort, MIDIDriverEndpoint inSource) {
     const std::lock_guard<std::mutex> lock(mMutex);
     if (const OSStatus fault = takeFault(EOperation::kPortConnectSource)) {
-        return fault;
-    }
-    const auto port = mPorts.find(inPort);
-    if (port == mPorts.end() || port->second.readProc == nullptr) {
-        return kMIDIInvalidPort;
-    }
-    const auto endpoint = mEndpoints.find(inSource);
-    if (endpoint == mEndpoints.end() || !endpoint->second.isSource) {
-        return kMIDIUnknownEndpoint;
-    }
-    port->second.sources[inSource] = inConnRefCon;
-    return noErr;
-}
-
-OSStatus CVirtualMIDIService::portDisconnectSource(MIDIPortRef inPort, MIDIEndpointRef inSource) {
-    std::unique_lock<std::mutex> lock(mMutex);
-    if (const OSStatus fault = takeFault(EOperation::kPortDisconnectSource)) {
         return fault;
     }
     const auto port = mPorts.find(inPort);
     if (port == mPorts.end()) {
         return kMIDIInvalidPort;
     }
-    if (port->second.sources.erase(inSource) == 0) {
-        return kMIDINoConnection;
+    if (mEndpoints.count(inSource) == 0) {
+        return kMIDIUnknownEndpoint;
     }
-    waitWhileCalling(lock, inPort);
+    port->second.sources.insert(inSource);
     return noErr;
 }
 
-OSStatus CVirtualMIDIService::send(MIDIPortRef inPort, MIDIEndpointRef inDestination,
-                                   const MIDIPacketList* inList) {
+OSStatus CVirtualMIDIService::disconnect(MIDIPortRef inPort, MIDIDriverEndpoint inSource) {
+    const std::lock_guard<std::mutex> lock(mMutex);
+    if (const OSStatus fault = takeFault(EOperation::kPortDisconnectSource)) {
+        return fault;
+    }
+    const auto port = mPorts.find(inPort);
+    if (port != mPorts.end()) {
+        port->second.sources.erase(inSource);
+    }
+    return noErr;
+}
+
+OSStatus CVirtualMIDIService::send(MIDIPortRef, MIDIDriverEndpoint inDestination,
+                                   const MIDIPacketList& inList) {
     Receiver receiver;
     {
         const std::lock_guard<std::mutex> lock(mMutex);
@@ -369,29 +251,22 @@ OSStatus CVirtualMIDIService::send(MIDIPortRef inPort, MIDIEndpointRef inDestina
             }
             --mSendsUntilFailure;
         }
-        const auto port = mPorts.find(inPort);
-        if (port == mPorts.end() || port->second.readProc != nullptr) {
-            return kMIDIInvalidPort;
-        }
         const auto endpoint = mEndpoints.find(inDestination);
-        if (endpoint == mEndpoints.end() || endpoint->second.isSource) {
+        if (endpoint == mEndpoints.end()) {
             return kMIDIUnknownEndpoint;
-        }
-        if (inList == nullptr) {
-            return paramErr;
         }
         receiver = endpoint->second.receiver;
     }
     if (receiver) {
-        receiver(*inList, AudioGetCurrentHostTime());
+        receiver(inList, AudioGetCurrentHostTime());
     }
     return noErr;
 }
 
-OSStatus CVirtualMIDIService::flushOutput(MIDIEndpointRef inDestination) {
+OSStatus CVirtualMIDIService::flush(MIDIDriverEndpoint inDestination) {
     const std::lock_guard<std::mutex> lock(mMutex);
     const auto endpoint = mEndpoints.find(inDestination);
-    if (endpoint == mEndpoints.end() || endpoint->second.isSource) {
+    if (endpoint == mEndpoints.end()) {
         return kMIDIUnknownEndpoint;
     }
     ++endpoint->second.flushes;
@@ -406,62 +281,4 @@ OSStatus CVirtualMIDIService::takeFault(EOperation inOperation) {
     const OSStatus status = fault->second;
     mNextFaults.erase(fault);
     return status;
-}
-
-MIDIEndpointRef CVirtualMIDIService::endpointAt(bool inSources, ItemCount inIndex) const {
-    const std::lock_guard<std::mutex> lock(mMutex);
-    const auto& list = inSources ? mSources : mDestinations;
-    return inIndex < list.size() ? list[inIndex] : 0;
-}
-
-void CVirtualMIDIService::callUnlessGone(MIDIObjectRef inObject,
-                                         const std::function<void()>& inCall,
-                                         const std::function<bool()>& inStillWanted) {
-    {
-        const std::lock_guard<std::mutex> lock(mMutex);
-        if (!inStillWanted()) {
-            return;
-        }
-        mCalling = inObject;
-    }
-    try {
-        inCall();
-    } catch (...) {
-        // A procedure's exception ends its own delivery, not the service.
-    }
-    {
-        const std::lock_guard<std::mutex> lock(mMutex);
-        mCalling = 0;
-    }
-    mChanged.notify_all();
-}
-
-void CVirtualMIDIService::waitWhileCalling(std::unique_lock<std::mutex>& ioLock,
-                                           MIDIObjectRef inObject) {
-    if (std::this_thread::get_id() != mThread.get_id()) {
-        mChanged.wait(ioLock, [&] { return mCalling != inObject; });
-    }
-}
-
-void CVirtualMIDIService::enqueue(std::function<void()> inTask) {
-    mQueue.push_back(std::move(inTask));
-    ++mQueued;
-    mChanged.notify_all();
-}
-
-void CVirtualMIDIService::run() {
-    std::unique_lock<std::mutex> lock(mMutex);
-    for (;;) {
-        mChanged.wait(lock, [&] { return mStopping || !mQueue.empty(); });
-        if (mQueue.empty()) {
-            return; // stopping, with nothing left to deliver
-        }
-        std::function<void()> task = std::move(mQueue.front());
-        mQueue.pop_front();
-        lock.unlock();
-        task();
-        lock.lock();
-        ++mDelivered;
-        mChanged.notify_all();
-    }
 }

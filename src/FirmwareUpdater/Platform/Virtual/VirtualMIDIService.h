@@ -1,30 +1,27 @@
-// An in-process MIDI service: the backend behind --simulate and behind every transport test.
+// An in-process MIDI system: the driver behind --simulate and behind every transport test.
 //
 // Devices (the simulated VYR device, tests) create sources and destinations, inject bytes on
 // a source and receive what is sent to a destination; clients of the service see the same
-// endpoints through CoreMIDI.h. Sources and destinations are listed in the order they were
-// added. Injected packet lists and removal notices are delivered on the service's own
-// thread, one at a time, in the order they were queued. Sends are handed to the
-// destination's receiver on the sending thread, before MIDISend returns.
+// endpoints through CoreMIDI.h once the driver is installed (MIDIServiceInstallDriver).
+// Sources and destinations are listed in the order they were added. Injected bytes go to
+// the input ports connected at the time; sends are handed to the destination's receiver
+// on the sending thread, before MIDISend returns.
 //
-// Every member may be called from any thread, except that the destructor must not run on
-// the service thread. Receivers and procedures are called with no lock of the service held,
-// so they may call the service again.
+// Every member may be called from any thread. Receivers are called with no lock of the
+// driver held, so they may call the service again.
 #pragma once
 
-#include "Platform/MIDIServiceBackend.h"
+#include "Platform/MIDIService.h"
 
-#include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <map>
 #include <mutex>
+#include <set>
 #include <string>
-#include <thread>
 #include <vector>
 
-class CVirtualMIDIService final : public CMIDIServiceBackend {
+class CVirtualMIDIService final : public CMIDIDriver {
   public:
     /// Receives every packet list sent to a destination, with the host time of the send.
     using Receiver = std::function<void(const MIDIPacketList& inList, MIDITimeStamp inHostTime)>;
@@ -40,30 +37,30 @@ class CVirtualMIDIService final : public CMIDIServiceBackend {
         kObjectGetStringProperty,
         kSend,
     };
-    enum class EProperty { kModel, kName };
 
-    CVirtualMIDIService();
-    ~CVirtualMIDIService() override;
-
+    CVirtualMIDIService() = default;
     CVirtualMIDIService(const CVirtualMIDIService&) = delete;
     CVirtualMIDIService& operator=(const CVirtualMIDIService&) = delete;
 
     // Endpoints.
-    MIDIEndpointRef addSource(const std::string& inModel, const std::string& inName);
-    MIDIEndpointRef addDestination(const std::string& inModel, const std::string& inName,
-                                   Receiver inReceiver = {});
+    /// Returns the endpoint's identity in the driver, for the calls below.
+    MIDIDriverEndpoint addSource(const std::string& inModel, const std::string& inName);
+    MIDIDriverEndpoint addDestination(const std::string& inModel, const std::string& inName,
+                                      Receiver inReceiver = {});
     /// Removes a source or destination: connections to it end, sends to it fail, and every
     /// client's notification procedure receives kMIDIMsgObjectRemoved on the service thread.
     /// Returns false for an unknown endpoint.
-    bool removeEndpoint(MIDIEndpointRef inEndpoint);
+    bool removeEndpoint(MIDIDriverEndpoint inEndpoint);
     /// An unreadable property makes MIDIObjectGetStringProperty fail with kMIDIUnknownProperty.
-    void setPropertyReadable(MIDIEndpointRef inEndpoint, EProperty inProperty, bool inReadable);
+    void setPropertyReadable(MIDIDriverEndpoint inEndpoint, EProperty inProperty, bool inReadable);
 
     // Traffic.
     /// Queues one packet list with one packet per element of inPackets (each at most 65535
     /// bytes) for every input port connected to inSource now and still connected when it is
-    /// delivered. Returns false, queuing nothing, for an unknown source or an oversized packet.
-    bool inject(MIDIEndpointRef inSource, const std::vector<std::vector<std::uint8_t>>& inPackets);
+    /// delivered. Returns false, queuing nothing, for an unknown source, an oversized packet,
+    /// or while the driver is not installed.
+    bool inject(MIDIDriverEndpoint inSource,
+                const std::vector<std::vector<std::uint8_t>>& inPackets);
     /// Returns once everything queued before the call has been delivered. Not from the
     /// service thread.
     void waitUntilDelivered();
@@ -79,30 +76,24 @@ class CVirtualMIDIService final : public CMIDIServiceBackend {
     // Observation, for tests.
     std::size_t portCount() const;
     std::size_t connectionCount() const;
-    std::uint32_t flushCount(MIDIEndpointRef inDestination) const;
+    std::uint32_t flushCount(MIDIDriverEndpoint inDestination) const;
+    std::size_t clientCount() const;
 
-    // CMIDIServiceBackend
-    bool hasClients() const override;
-    OSStatus clientCreate(CFStringRef inName, MIDINotifyProc inNotifyProc, void* inRefCon,
-                          MIDIClientRef* outClient) override;
-    OSStatus clientDispose(MIDIClientRef inClient) override;
-    ItemCount numberOfSources() override;
-    MIDIEndpointRef source(ItemCount inIndex) override;
-    ItemCount numberOfDestinations() override;
-    MIDIEndpointRef destination(ItemCount inIndex) override;
-    OSStatus objectGetStringProperty(MIDIObjectRef inObject, CFStringRef inPropertyID,
-                                     CFStringRef* outString) override;
-    OSStatus inputPortCreate(MIDIClientRef inClient, CFStringRef inName, MIDIReadProc inReadProc,
-                             void* inRefCon, MIDIPortRef* outPort) override;
-    OSStatus outputPortCreate(MIDIClientRef inClient, CFStringRef inName,
-                              MIDIPortRef* outPort) override;
-    OSStatus portDispose(MIDIPortRef inPort) override;
-    OSStatus portConnectSource(MIDIPortRef inPort, MIDIEndpointRef inSource,
-                               void* inConnRefCon) override;
-    OSStatus portDisconnectSource(MIDIPortRef inPort, MIDIEndpointRef inSource) override;
-    OSStatus send(MIDIPortRef inPort, MIDIEndpointRef inDestination,
-                  const MIDIPacketList* inList) override;
-    OSStatus flushOutput(MIDIEndpointRef inDestination) override;
+    // CMIDIDriver
+    std::string attach(CMIDIDriverHost& inHost) override;
+    void detach() override;
+    std::vector<MIDIDriverEndpoint> endpoints(bool inSources) override;
+    OSStatus property(MIDIDriverEndpoint inEndpoint, EProperty inProperty,
+                      std::string& outValue) override;
+    OSStatus openClient(MIDIClientRef inClient, const std::string& inName) override;
+    void closeClient(MIDIClientRef inClient) override;
+    OSStatus openPort(MIDIClientRef inClient, MIDIPortRef inPort, bool inInput) override;
+    OSStatus closePort(MIDIPortRef inPort) override;
+    OSStatus connect(MIDIPortRef inPort, MIDIDriverEndpoint inSource) override;
+    OSStatus disconnect(MIDIPortRef inPort, MIDIDriverEndpoint inSource) override;
+    OSStatus send(MIDIPortRef inPort, MIDIDriverEndpoint inDestination,
+                  const MIDIPacketList& inList) override;
+    OSStatus flush(MIDIDriverEndpoint inDestination) override;
 
   private:
     struct SEndpoint {
@@ -114,49 +105,24 @@ class CVirtualMIDIService final : public CMIDIServiceBackend {
         Receiver receiver;
         std::uint32_t flushes = 0;
     };
-    struct SClient {
-        MIDINotifyProc notifyProc = nullptr;
-        void* refCon = nullptr;
-    };
     struct SPort {
-        MIDIClientRef client = 0;
-        MIDIReadProc readProc = nullptr; // null for an output port
-        void* refCon = nullptr;
-        std::map<MIDIEndpointRef, void*> sources; // connected sources and their contexts
+        bool input = false;
+        std::set<MIDIDriverEndpoint> sources;
     };
 
-    MIDIObjectRef newRef() { return mNextRef++; }
-    /// An input port (with a read procedure) or an output port (without).
-    OSStatus createPort(EOperation inOperation, MIDIClientRef inClient, MIDIReadProc inReadProc,
-                        void* inRefCon, MIDIPortRef* outPort);
+    MIDIDriverEndpoint addEndpoint(SEndpoint inEndpoint);
     /// Takes a pending fault of inOperation, if any. Called with the lock held.
     OSStatus takeFault(EOperation inOperation);
-    MIDIEndpointRef endpointAt(bool inSources, ItemCount inIndex) const;
-    /// Runs inCall for inObject if inStillWanted, checked under the lock, says so; disposals
-    /// of inObject wait until it returns. On the service thread.
-    void callUnlessGone(MIDIObjectRef inObject, const std::function<void()>& inCall,
-                        const std::function<bool()>& inStillWanted);
-    /// Waits until inObject is no longer being called, unless on the service thread.
-    void waitWhileCalling(std::unique_lock<std::mutex>& ioLock, MIDIObjectRef inObject);
-    void enqueue(std::function<void()> inTask);
-    void run();
 
     mutable std::mutex mMutex;
-    std::condition_variable mChanged;
-    MIDIObjectRef mNextRef = 1;
-    std::map<MIDIEndpointRef, SEndpoint> mEndpoints;
-    std::vector<MIDIEndpointRef> mSources;      // in the order they were added
-    std::vector<MIDIEndpointRef> mDestinations; // likewise
-    std::map<MIDIClientRef, SClient> mClients;
+    CMIDIDriverHost* mHost = nullptr;
+    MIDIDriverEndpoint mNextEndpoint = 1;
+    std::map<MIDIDriverEndpoint, SEndpoint> mEndpoints;
+    std::vector<MIDIDriverEndpoint> mSources;      // in the order they were added
+    std::vector<MIDIDriverEndpoint> mDestinations; // likewise
+    std::set<MIDIClientRef> mClients;
     std::map<MIDIPortRef, SPort> mPorts;
     std::map<EOperation, OSStatus> mNextFaults;
     std::uint32_t mSendsUntilFailure = 0; // 0: no failing sends
     OSStatus mSendFailure = noErr;
-
-    std::deque<std::function<void()>> mQueue;
-    std::uint64_t mQueued = 0;    // tasks ever queued
-    std::uint64_t mDelivered = 0; // tasks ever finished
-    MIDIObjectRef mCalling = 0;   // the port or client whose procedure runs now
-    bool mStopping = false;
-    std::thread mThread; // last: started once everything above exists
 };
