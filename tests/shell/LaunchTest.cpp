@@ -68,6 +68,18 @@ TEST(LaunchOptions, SharedAndOwnOptionsInEveryForm) {
     EXPECT_TRUE(r.options.simulation.staysInNormalMode);
     EXPECT_FALSE(r.options.simulation.absent);
 
+    for (const auto& [arguments, system] :
+         std::vector<std::pair<std::vector<std::string>, EMIDISystem>>{
+             {{}, EMIDISystem::kAlsa},
+             {{"--midi=alsa", "--device", "20:0"}, EMIDISystem::kAlsa},
+             {{"--midi", "virtual"}, EMIDISystem::kVirtual},
+             {{"--simulate", "--midi=virtual"}, EMIDISystem::kVirtual}}) {
+        const SParse each = parse(arguments);
+        ASSERT_EQ(each.exit, std::nullopt) << each.err;
+        EXPECT_EQ(each.options.midiSystem(), system);
+    }
+    EXPECT_EQ(parse({"--device", "VYR10 MIDI 1"}).options.device, "VYR10 MIDI 1");
+
     const SParse dashes = parse({"--simulate", "--", "--flag"});
     EXPECT_EQ(dashes.exit, 64) << "after --, --flag is an argument";
     EXPECT_EQ(dashes.err, "vyr-test: unexpected argument --flag\n(see vyr-test --help)\n");
@@ -91,9 +103,10 @@ TEST(LaunchOptions, UsageErrorsSayWhatIsWrong) {
         {{"--simulate", "--sim-absent", "--sim-normal-mode"},
          "--sim-absent cannot be combined with another --sim-* option: there is no device to "
          "misbehave"},
-        {{},
-         "this build can only update the simulated device: real devices need the ALSA MIDI "
-         "backend, which is not built yet; use --simulate"},
+        {{"--simulate", "--midi=alsa"},
+         "the simulated device is on the virtual MIDI system, not --midi=alsa"},
+        {{"--midi", "coremidi"}, "--midi: alsa or virtual, not \"coremidi\""},
+        {{"--device="}, "--device: a name or address is needed"},
     };
     for (const auto& c : cases) {
         const SParse r = parse(c.arguments);
@@ -215,7 +228,7 @@ TEST_F(Launch, BadImagesAreRefusedBeforeAnythingHappens) {
     }
 
     const std::string path = mDirectory.write("good.bin", image);
-    CLaunch launch("t", with(false, mDirectory.file("status.plist"), path));
+    CLaunch launch("t", with(true, mDirectory.file("status.plist"), path));
     std::string message;
     EXPECT_EQ(launch.prepare(message), ELaunchRefusal::kNone) << message;
     EXPECT_EQ(launch.firmwareImage(), image);
@@ -226,15 +239,15 @@ TEST_F(Launch, SecondUpdaterOnTheSameStatusFileIsRefused) {
         mDirectory.write("image.bin", buildFirmwareImage(sampleFirmwareImage()));
     // The default place, in a config folder that does not exist yet.
     setenv("XDG_CONFIG_HOME", mDirectory.file("config").c_str(), 1);
-    CLaunch first("t", with(false, "", path));
+    CLaunch first("t", with(true, "", path));
     std::string message;
     ASSERT_EQ(first.prepare(message), ELaunchRefusal::kNone) << message;
     EXPECT_EQ(std::filesystem::status(mDirectory.file("config")).permissions(),
               std::filesystem::perms::owner_all);
-    CLaunch second("t", with(false, "", path));
+    CLaunch second("t", with(true, "", path));
     EXPECT_EQ(second.prepare(message), ELaunchRefusal::kAlreadyRunning);
     EXPECT_NE(message.find("another update is running"), std::string::npos) << message;
-    CLaunch elsewhere("t", with(false, mDirectory.file("other.plist"), path));
+    CLaunch elsewhere("t", with(true, mDirectory.file("other.plist"), path));
     EXPECT_EQ(elsewhere.prepare(message), ELaunchRefusal::kNone) << "another status file";
 }
 

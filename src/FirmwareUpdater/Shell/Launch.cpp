@@ -2,6 +2,7 @@
 
 #include "Common/DebugUtil.h"
 #include "Common/FirmwareSchedule.h"
+#include "Platform/Alsa/AlsaMIDIDriver.h"
 #include "Platform/FileRead.h"
 #include "Shell/Localization.h"
 #include "Shell/Resources.h"
@@ -37,8 +38,11 @@ class CLaunch::CLaunchedUI final : public CUserInterface {
         return result;
     }
     void abortModal() override { mFrontEnd.abortModal(); }
+    // The MIDI system's own words on what failed (a device in use, unplugged) come along.
     int showError(const std::string& inMessage, int inCode) override {
-        return mFrontEnd.showError(inMessage, inCode);
+        const std::string problem = MIDIServiceTakeProblem();
+        return mFrontEnd.showError(problem.empty() ? inMessage : inMessage + "\n" + problem,
+                                   inCode);
     }
     CProgressDisplay& showProgressView() override {
         mLaunch.mTransferBegan = true;
@@ -73,6 +77,7 @@ CLaunch::CLaunch(const char* inProgram, SLaunchOptions inOptions) : mOptions(std
 }
 
 CLaunch::~CLaunch() {
+    MIDIServiceInstallDriver(nullptr);
     mSimulation.reset();
     if (mLockFd >= 0) {
         ::close(mLockFd);
@@ -114,6 +119,10 @@ ELaunchRefusal CLaunch::prepare(std::string& outMessage) {
         return ELaunchRefusal::kImageRefused;
     }
 
+    if (!startMIDI(outMessage)) {
+        return ELaunchRefusal::kMIDIUnavailable;
+    }
+
     const std::string prefs = preferencePath();
     if (mOptions.prefsPath.empty()) {
         // The config folder as the XDG rules want it when it is missing: private.
@@ -130,6 +139,21 @@ ELaunchRefusal CLaunch::prepare(std::string& outMessage) {
         return ELaunchRefusal::kAlreadyRunning;
     }
     return ELaunchRefusal::kNone;
+}
+
+bool CLaunch::startMIDI(std::string& outMessage) {
+    std::shared_ptr<CMIDIDriver> driver;
+    if (mSimulation != nullptr) {
+        driver = mSimulation->driver();
+    } else {
+        driver = std::make_shared<CAlsaMIDIDriver>();
+    }
+    std::string problem;
+    if (MIDIServiceInstallDriver(driver, mOptions.device, &problem) != noErr) {
+        outMessage = std::string(_("cannot reach MIDI devices:")) + " " + problem;
+        return false;
+    }
+    return true;
 }
 
 ELaunchOutcome CLaunch::run(CFrontEnd& inFrontEnd) {
@@ -166,6 +190,8 @@ int exitStatus(ELaunchRefusal inRefusal) {
         return kExitImageRefused;
     case ELaunchRefusal::kAlreadyRunning:
         return kExitAlreadyRunning;
+    case ELaunchRefusal::kMIDIUnavailable:
+        return kExitMIDIUnavailable;
     case ELaunchRefusal::kNone:
         break;
     }

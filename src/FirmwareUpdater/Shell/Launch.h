@@ -1,7 +1,7 @@
 // One launch of the updater, the same for every front-end: the preference file's place,
-// the system log, the firmware image (bundled, or --firmware), and with --simulate the
-// simulated device with its misbehaviours and the user's hand that switches it to update
-// mode when they confirm the update-mode prompt.
+// the system log, the firmware image (bundled, or --firmware), the MIDI system (ALSA, or
+// with --simulate the simulated device with its misbehaviours and the user's hand that
+// switches it to update mode when they confirm the update-mode prompt).
 #pragma once
 
 #include "Shell/LaunchOptions.h"
@@ -13,8 +13,9 @@
 /// Why a launch cannot begin; nothing has touched the device or the status then.
 enum class ELaunchRefusal {
     kNone,
-    kImageRefused,   // the firmware image is missing, unreadable or no playable image
-    kAlreadyRunning, // another updater holds the same status file
+    kImageRefused,    // the firmware image is missing, unreadable or no playable image
+    kAlreadyRunning,  // another updater holds the same status file
+    kMIDIUnavailable, // the MIDI system cannot be used (no devices, no permission)
 };
 
 /// Exit statuses, the same for every front-end (documented in --help and the man pages).
@@ -25,6 +26,7 @@ inline constexpr int kExitUnexpected = 3;
 inline constexpr int kExitGaveUp = 4;
 inline constexpr int kExitImageRefused = 5;
 inline constexpr int kExitAlreadyRunning = 6;
+inline constexpr int kExitMIDIUnavailable = 7;
 
 /// The exit status of a launch that ran (inGaveUp: an unattended run gave up), or of one
 /// that was refused.
@@ -45,10 +47,14 @@ class CLaunch {
 
     /// --prefs, else the simulation's own file, else the user's real one.
     std::string preferencePath() const;
-    /// Reads and checks the firmware image and takes the status file's lock, before anything
-    /// touches the device. Returns kNone, or the refusal with one line for the user in
-    /// outMessage (the file and what is wrong, or who holds the lock).
+    /// Reads and checks the firmware image, starts the MIDI system and takes the status
+    /// file's lock, before anything touches the device. Returns kNone, or the refusal with
+    /// one line for the user in outMessage (the file and what is wrong, what the MIDI system
+    /// lacks, or who holds the lock).
     ELaunchRefusal prepare(std::string& outMessage);
+    /// Installs the MIDI system of the options (with the --device filter); false, with
+    /// why in outMessage, when it cannot start. prepare() calls it.
+    bool startMIDI(std::string& outMessage);
     /// The checked image (empty before prepare() succeeded).
     const std::vector<std::uint8_t>& firmwareImage() const { return mImage; }
     /// The whole update with inFrontEnd, from the launch sequence to termination. Only after

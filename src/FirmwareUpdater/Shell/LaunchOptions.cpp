@@ -43,8 +43,30 @@ std::vector<SFrontEndOption> sharedOptions(SLaunchOptions& ioOptions, bool& outH
             return std::string();
         };
     };
+    const auto midiSystem = [&ioOptions](const char* inValue) {
+        const std::string value = inValue;
+        if (value != "alsa" && value != "virtual") {
+            return std::string("--midi: ") + _("alsa or virtual, not") + " \"" + value + "\"";
+        }
+        (value == "alsa" ? ioOptions.alsaAsked : ioOptions.simulate) = true;
+        return std::string();
+    };
     SSimulationOptions& sim = ioOptions.simulation;
     return {
+        {"midi", 0, "SYSTEM",
+         N_("where devices are found: alsa (real devices, the default)\n"
+            "or virtual (the simulated device, as --simulate)"),
+         midiSystem},
+        {"device", 0, "TEXT",
+         N_("use only MIDI ports whose name or address contains TEXT\n"
+            "(for two devices plugged in at once)"),
+         [&ioOptions](const char* inValue) {
+             if (inValue[0] == '\0') {
+                 return std::string("--device: ") + _("a name or address is needed");
+             }
+             ioOptions.device = inValue;
+             return std::string();
+         }},
         {"simulate", 0, nullptr, N_("update a simulated VYR device (no hardware needed)"),
          flag(ioOptions.simulate)},
         {"firmware", 0, "FILE", N_("play FILE instead of the bundled image"),
@@ -114,9 +136,8 @@ std::string conflicts(const SLaunchOptions& inOptions) {
         return _("--sim-absent cannot be combined with another --sim-* option: there is no device "
                  "to misbehave");
     }
-    if (!inOptions.simulate) {
-        return _("this build can only update the simulated device: real devices need the ALSA "
-                 "MIDI backend, which is not built yet; use --simulate");
+    if (inOptions.simulate && inOptions.alsaAsked) {
+        return _("the simulated device is on the virtual MIDI system, not --midi=alsa");
     }
     return {};
 }

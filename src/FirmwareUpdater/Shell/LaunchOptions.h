@@ -1,6 +1,6 @@
-// The command line every front-end shares: the simulation and its misbehaviours, the
-// firmware image, the preference file, --help and --version, with a front-end's own
-// options parsed beside them (getopt_long: --opt=value, --, short forms).
+// The command line every front-end shares: the MIDI system and the device, the simulation
+// and its misbehaviours, the firmware image, the preference file, --help and --version, with a
+// front-end's own options parsed beside them (getopt_long: --opt=value, --, short forms).
 #pragma once
 
 #include "Shell/Simulation.h"
@@ -10,11 +10,21 @@
 #include <string>
 #include <vector>
 
+/// Where the MIDI devices come from.
+enum class EMIDISystem {
+    kAlsa,    // real devices
+    kVirtual, // the simulated device (--simulate)
+};
+
 struct SLaunchOptions {
-    bool simulate = false;
+    bool simulate = false;    // the simulated device on the virtual MIDI system
+    bool alsaAsked = false;   // --midi=alsa given
+    std::string device;       // "": every endpoint; else only those whose name or address has it
     std::string firmwarePath; // "": the bundled image
     std::string prefsPath;    // "": the default place
     SSimulationOptions simulation;
+
+    EMIDISystem midiSystem() const { return simulate ? EMIDISystem::kVirtual : EMIDISystem::kAlsa; }
 };
 
 /// An option of one front-end's own.

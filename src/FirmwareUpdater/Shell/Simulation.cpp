@@ -6,7 +6,6 @@
 
 CSimulation::CSimulation(const SSimulationOptions& inOptions)
     : mOptions(inOptions), mService(std::make_shared<CVirtualMIDIService>()) {
-    MIDIServiceInstallDriver(mService);
     if (!mOptions.absent) {
         SSimulatedDeviceOptions device;
         device.refuseSendsFrom = mOptions.failAt;
@@ -16,10 +15,7 @@ CSimulation::CSimulation(const SSimulationOptions& inOptions)
     }
 }
 
-CSimulation::~CSimulation() {
-    mDevice.reset();
-    MIDIServiceInstallDriver(nullptr);
-}
+CSimulation::~CSimulation() = default;
 
 void CSimulation::userSwitchesToUpdateMode() {
     if (mDevice != nullptr && !mOptions.staysInNormalMode) {

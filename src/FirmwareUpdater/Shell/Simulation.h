@@ -17,7 +17,7 @@ struct SSimulationOptions {
 
 class CSimulation {
   public:
-    /// Installs a virtual MIDI service as the process's backend and plugs the device in.
+    /// Plugs the device into a virtual MIDI system of its own, which the launch installs.
     explicit CSimulation(const SSimulationOptions& inOptions);
     ~CSimulation();
 
@@ -30,6 +30,7 @@ class CSimulation {
     /// What the device received, compared with inImage's SysEx messages, as lines for
     /// people. Only after a transfer began (so the device is plugged in).
     std::string report(const std::vector<std::uint8_t>& inImage) const;
+    const std::shared_ptr<CVirtualMIDIService>& driver() const { return mService; }
 
   private:
     SSimulationOptions mOptions;

@@ -1,0 +1,40 @@
+#include "AlsaRawOutput.h"
+
+#include <alsa/asoundlib.h>
+
+#include <cerrno>
+
+int CAlsaRawOutput::open(const std::string& inDevice, std::unique_ptr<CAlsaRawOutput>& outOutput) {
+    snd_rawmidi_t* handle = nullptr;
+    // Blocking: a full buffer makes the write wait instead of failing or dropping.
+    const int status = snd_rawmidi_open(nullptr, &handle, inDevice.c_str(), 0);
+    if (status < 0) {
+        return status;
+    }
+    outOutput.reset(new CAlsaRawOutput(handle));
+    return 0;
+}
+
+CAlsaRawOutput::~CAlsaRawOutput() {
+    snd_rawmidi_close(mHandle);
+}
+
+int CAlsaRawOutput::write(const std::uint8_t* inBytes, std::size_t inLength) {
+    while (inLength > 0) {
+        const ssize_t written = snd_rawmidi_write(mHandle, inBytes, inLength);
+        if (written <= 0) {
+            return written < 0 ? static_cast<int>(written) : -EIO;
+        }
+        inBytes += written;
+        inLength -= static_cast<std::size_t>(written);
+    }
+    return 0;
+}
+
+int CAlsaRawOutput::drain() {
+    return snd_rawmidi_drain(mHandle);
+}
+
+void CAlsaRawOutput::drop() {
+    snd_rawmidi_drop(mHandle);
+}
