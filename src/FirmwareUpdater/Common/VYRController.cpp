@@ -23,10 +23,6 @@ void throwUnlessOpened(OSStatus inStatus) {
     }
 }
 
-bool isFamilyModel(const std::string& inModel) {
-    return inModel.find("VYR5") != std::string::npos || inModel.find("VYR10") != std::string::npos;
-}
-
 } // namespace
 
 std::atomic<CVYRController*> CVYRController::s_instance{nullptr};
@@ -76,30 +72,47 @@ CVYRController::~CVYRController() {
     mRegion = nullptr;
 }
 
+bool CVYRController::isFamilyModel(const std::string& inModel) {
+    return inModel.find("VYR5") != std::string::npos || inModel.find("VYR10") != std::string::npos;
+}
+
+bool CVYRController::pickDevice(const std::vector<std::string>& inSourceModels,
+                                const std::vector<std::string>& inDestinationModels,
+                                std::size_t& outSource, std::size_t& outDestination) {
+    for (std::size_t s = 0; s < inSourceModels.size(); ++s) {
+        if (!isFamilyModel(inSourceModels[s])) {
+            continue;
+        }
+        for (std::size_t d = 0; d < inDestinationModels.size(); ++d) {
+            if (inDestinationModels[d] == inSourceModels[s]) {
+                outSource = s;
+                outDestination = d;
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
 bool CVYRController::openVYR() {
     closeVYR();
     CDTAMIDIManager* manager = CDTAMIDIManager::instance();
     std::vector<std::string> sources;
     std::vector<std::uint32_t> sourceIndices;
     manager->getMidiInDevices(sources, &sourceIndices);
-    for (std::size_t s = 0; s < sources.size(); ++s) {
-        if (!isFamilyModel(sources[s])) {
-            continue;
-        }
-        std::vector<std::string> destinations;
-        std::vector<std::uint32_t> destinationIndices;
-        manager->getMidiOutDevices(destinations, &destinationIndices);
-        for (std::size_t d = 0; d < destinations.size(); ++d) {
-            if (destinations[d] == sources[s]) {
-                // The service's indices, not list positions: an endpoint with an unreadable
-                // model before the device is not in the lists but is counted by the service.
-                openMidiIn(static_cast<std::int32_t>(sourceIndices[s]));
-                openMidiOut(static_cast<std::int32_t>(destinationIndices[d]));
-                return true;
-            }
-        }
+    std::vector<std::string> destinations;
+    std::vector<std::uint32_t> destinationIndices;
+    manager->getMidiOutDevices(destinations, &destinationIndices);
+    std::size_t source = 0;
+    std::size_t destination = 0;
+    if (!pickDevice(sources, destinations, source, destination)) {
+        return false;
     }
-    return false;
+    // The service's indices, not list positions: an endpoint with an unreadable model
+    // before the device is not in the lists but is counted by the service.
+    openMidiIn(static_cast<std::int32_t>(sourceIndices[source]));
+    openMidiOut(static_cast<std::int32_t>(destinationIndices[destination]));
+    return true;
 }
 
 void CVYRController::closeVYR() {

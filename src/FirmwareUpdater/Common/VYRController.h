@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <mutex>
 #include <queue>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -51,9 +52,17 @@ class CVYRController {
     CVYRController(const CVYRController&) = delete;
     CVYRController& operator=(const CVYRController&) = delete;
 
-    /// Closes any connection, then opens the first source whose model contains "VYR5" or
-    /// "VYR10" and the first destination with exactly that model. True when both opened;
-    /// throws mstd::CGenericException (1000) when the service refuses a port.
+    /// True for a model of the VYR family: it contains "VYR5" or "VYR10".
+    static bool isFamilyModel(const std::string& inModel);
+    /// Which source and destination openVYR opens, given the models listed in the service's
+    /// order: the first source of the family and the first destination with exactly its
+    /// model. False when there is no such pair.
+    static bool pickDevice(const std::vector<std::string>& inSourceModels,
+                           const std::vector<std::string>& inDestinationModels,
+                           std::size_t& outSource, std::size_t& outDestination);
+
+    /// Closes any connection, then opens the pair pickDevice chooses. True when both
+    /// opened; throws mstd::CGenericException (1000) when the service refuses a port.
     bool openVYR();
     /// Closes both sides; no heartbeat is on record afterwards (silently: no event).
     void closeVYR();

@@ -1,5 +1,6 @@
 // vyr-update: the VYR firmware updater in a terminal.
 #include "InterruptGuard.h"
+#include "Shell/DeviceList.h"
 #include "Shell/Launch.h"
 #include "Shell/Localization.h"
 #include "TerminalUI.h"
@@ -30,10 +31,18 @@ constexpr SProgram kProgram = {
        "exit status: 0 complete, 1 communication error during the transfer, 2 cancelled,\n"
        "3 unexpected error, 4 unattended run gave up (no device in time, or the same error\n"
        "again and again), 5 firmware image refused, 6 another update is running,\n"
-       "64 usage error, 130 stopped by a second Ctrl-C or SIGTERM during the transfer.\n")};
+       "7 MIDI devices cannot be reached (no sound devices, no permission), 64 usage error,\n"
+       "130 stopped by a second Ctrl-C or SIGTERM during the transfer.\n")};
 
-std::vector<SFrontEndOption> terminalOptions(STerminalOptions& ioOptions) {
+std::vector<SFrontEndOption> terminalOptions(STerminalOptions& ioOptions, bool& outList) {
     return {
+        {"list", 0, nullptr,
+         N_("list the MIDI ports with model, name and address, mark the\n"
+            "VYR devices and say which one would be updated; then end"),
+         [&outList](const char*) {
+             outList = true;
+             return std::string();
+         }},
         {"yes", 'y', nullptr, N_("answer every prompt with its first button (unattended)"),
          [&ioOptions](const char*) {
              ioOptions.unattended = true;
@@ -64,9 +73,20 @@ int main(int argc, char** argv) {
     initLocalization();
     SLaunchOptions options;
     STerminalOptions terminal;
+    bool list = false;
     if (const std::optional<int> early =
-            parseLaunchOptions(argc, argv, kProgram, terminalOptions(terminal), options)) {
+            parseLaunchOptions(argc, argv, kProgram, terminalOptions(terminal, list), options)) {
         return *early;
+    }
+    if (list) {
+        CLaunch launch(kProgram.name, options);
+        std::string problem;
+        if (!launch.startMIDI(problem)) {
+            std::fprintf(stderr, "vyr-update: %s\n", problem.c_str());
+            return kExitMIDIUnavailable;
+        }
+        std::fputs(describeMIDIDevices().c_str(), stdout);
+        return kExitComplete;
     }
     if (!terminal.unattended && isatty(terminal.inputFd) == 0) {
         std::fprintf(stderr, "vyr-update: %s\n",

@@ -1,0 +1,114 @@
+#include "Shell/DeviceList.h"
+
+#include "Common/DTAMIDIManager_Mac.h"
+#include "Common/VYRController.h"
+#include "Shell/Localization.h"
+
+#include <vector>
+
+namespace {
+
+struct SEndpoint {
+    std::string model; // "" when it cannot be read
+    std::string name;
+    std::string address;
+    bool modelReadable = false;
+};
+
+std::string property(MIDIEndpointRef inEndpoint, CFStringRef inProperty, bool* outRead = nullptr) {
+    CFStringRef value = nullptr;
+    const bool read = MIDIObjectGetStringProperty(inEndpoint, inProperty, &value) == noErr;
+    std::string text;
+    getStringFromCFString(value, text, kCFStringEncodingUTF8);
+    if (value != nullptr) {
+        CFRelease(value);
+    }
+    if (outRead != nullptr) {
+        *outRead = read;
+    }
+    return text;
+}
+
+std::vector<SEndpoint> listEndpoints(bool inSources) {
+    std::vector<SEndpoint> endpoints;
+    const ItemCount count = inSources ? MIDIGetNumberOfSources() : MIDIGetNumberOfDestinations();
+    for (ItemCount i = 0; i < count; ++i) {
+        const MIDIEndpointRef endpoint = inSources ? MIDIGetSource(i) : MIDIGetDestination(i);
+        SEndpoint entry;
+        entry.model = property(endpoint, kMIDIPropertyModel, &entry.modelReadable);
+        entry.name = property(endpoint, kMIDIPropertyName);
+        entry.address = property(endpoint, kMIDIPropertyAddress);
+        endpoints.push_back(entry);
+    }
+    return endpoints;
+}
+
+// The models the manager would list (readable ones), with each one's place in inEndpoints.
+std::vector<std::string> readableModels(const std::vector<SEndpoint>& inEndpoints,
+                                        std::vector<std::size_t>& outPlaces) {
+    std::vector<std::string> models;
+    for (std::size_t i = 0; i < inEndpoints.size(); ++i) {
+        if (inEndpoints[i].modelReadable) {
+            models.push_back(inEndpoints[i].model);
+            outPlaces.push_back(i);
+        }
+    }
+    return models;
+}
+
+std::string column(const std::string& inText, std::size_t inWidth) {
+    return inText.size() >= inWidth ? inText + " "
+                                    : inText + std::string(inWidth - inText.size(), ' ');
+}
+
+std::string section(const char* inTitle, const std::vector<SEndpoint>& inEndpoints,
+                    std::size_t inPicked) {
+    std::string text = std::string(inTitle) + "\n";
+    if (inEndpoints.empty()) {
+        return text + "  " + _("(none)") + "\n";
+    }
+    text += "  " + column(_("ADDRESS"), 14) + column(_("MODEL"), 24) + _("NAME") + "\n";
+    for (std::size_t i = 0; i < inEndpoints.size(); ++i) {
+        const SEndpoint& e = inEndpoints[i];
+        std::string line = "  " + column(e.address, 14) +
+                           column(e.modelReadable ? e.model : std::string("?"), 24) +
+                           column(e.name, 28);
+        if (i == inPicked) {
+            line += _("VYR device, the updater would use it");
+        } else if (e.modelReadable && CVYRController::isFamilyModel(e.model)) {
+            line += _("VYR device");
+        }
+        while (!line.empty() && line.back() == ' ') {
+            line.pop_back();
+        }
+        text += line + "\n";
+    }
+    return text;
+}
+
+} // namespace
+
+std::string describeMIDIDevices() {
+    const std::vector<SEndpoint> sources = listEndpoints(true);
+    const std::vector<SEndpoint> destinations = listEndpoints(false);
+    std::vector<std::size_t> sourcePlaces;
+    std::vector<std::size_t> destinationPlaces;
+    const std::vector<std::string> sourceModels = readableModels(sources, sourcePlaces);
+    const std::vector<std::string> destinationModels =
+        readableModels(destinations, destinationPlaces);
+    std::size_t source = 0;
+    std::size_t destination = 0;
+    const bool found =
+        CVYRController::pickDevice(sourceModels, destinationModels, source, destination);
+    const std::size_t none = static_cast<std::size_t>(-1);
+    std::string text = section(_("MIDI sources (the updater listens to one):"), sources,
+                               found ? sourcePlaces[source] : none);
+    text += "\n" + section(_("MIDI destinations (the updater sends to one):"), destinations,
+                           found ? destinationPlaces[destination] : none);
+    if (!found) {
+        text += _("No VYR device with both a source and a destination: the updater would wait "
+                  "for one.");
+        text += "\n";
+    }
+    return text;
+}
