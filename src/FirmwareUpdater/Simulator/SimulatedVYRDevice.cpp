@@ -1,5 +1,7 @@
 #include "SimulatedVYRDevice.h"
 
+#include "Heartbeat.h"
+
 #include <stdexcept>
 
 CSimulatedVYRDevice::CSimulatedVYRDevice(std::shared_ptr<CVirtualMIDIService> inService,
@@ -85,8 +87,7 @@ void CSimulatedVYRDevice::sendHeartbeats() {
 }
 
 void CSimulatedVYRDevice::injectHeartbeat() {
-    const std::vector<std::uint8_t> heartbeat = {
-        0xF0, 0x43, 0x7D, 0x60, 0x44, 0x54, 0x41, mOptions.statusByte, 0xF7};
+    const std::vector<std::uint8_t> heartbeat = VYRHeartbeat(mOptions.statusByte);
     // What a busy MIDI line carries besides: a note, a clock tick, a cut-off SysEx.
     const std::vector<std::uint8_t> junk = {0x90, 0x3C, 0x40, 0xF8, 0xF0,
                                             0x43, 0x10, 0xFE, 0x3C, 0x00};

@@ -1,0 +1,112 @@
+#include "RawMidiLine.h"
+
+#include <fstream>
+#include <thread>
+
+namespace {
+
+// Bytes the kernel keeps for us between two reads: a whole firmware burst.
+constexpr std::size_t kInputBufferBytes = 1u << 20;
+constexpr auto kReappearTimeout = std::chrono::seconds(10);
+
+} // namespace
+
+CRawMidiLine::CRawMidiLine(std::string inDevice, std::string inUdcFile)
+    : mDevice(std::move(inDevice)), mUdcFile(std::move(inUdcFile)) {
+    mProblem = open();
+}
+
+CRawMidiLine::~CRawMidiLine() {
+    close();
+}
+
+std::string CRawMidiLine::open() {
+    int status = snd_rawmidi_open(&mIn, &mOut, mDevice.c_str(), SND_RAWMIDI_NONBLOCK);
+    if (status < 0) {
+        mIn = mOut = nullptr;
+        return mDevice + ": " + snd_strerror(status);
+    }
+    snd_rawmidi_params_t* params = nullptr;
+    snd_rawmidi_params_alloca(&params);
+    snd_rawmidi_params_current(mIn, params);
+    snd_rawmidi_params_set_buffer_size(mIn, params, kInputBufferBytes);
+    status = snd_rawmidi_params(mIn, params);
+    if (status < 0) {
+        close();
+        return mDevice + ": " + snd_strerror(status);
+    }
+    // Writes wait for room: a heartbeat is never dropped on our side either.
+    snd_rawmidi_nonblock(mOut, 0);
+    return {};
+}
+
+void CRawMidiLine::close() {
+    if (mIn != nullptr) {
+        snd_rawmidi_close(mIn);
+        snd_rawmidi_close(mOut);
+        mIn = mOut = nullptr;
+    }
+}
+
+std::vector<pollfd> CRawMidiLine::descriptors() {
+    if (mIn == nullptr) {
+        return {};
+    }
+    std::vector<pollfd> fds(static_cast<std::size_t>(snd_rawmidi_poll_descriptors_count(mIn)));
+    snd_rawmidi_poll_descriptors(mIn, fds.data(), static_cast<unsigned>(fds.size()));
+    return fds;
+}
+
+bool CRawMidiLine::read(std::vector<std::uint8_t>& ioBytes) {
+    std::uint8_t buffer[4096];
+    for (;;) {
+        const ssize_t count = snd_rawmidi_read(mIn, buffer, sizeof buffer);
+        if (count == -EAGAIN) {
+            return true;
+        }
+        if (count <= 0) {
+            return false;
+        }
+        ioBytes.insert(ioBytes.end(), buffer, buffer + count);
+    }
+}
+
+bool CRawMidiLine::write(const std::vector<std::uint8_t>& inBytes) {
+    return mOut != nullptr && snd_rawmidi_write(mOut, inBytes.data(), inBytes.size()) ==
+                                  static_cast<ssize_t>(inBytes.size());
+}
+
+std::string CRawMidiLine::writeUdc(const std::string& inContent) const {
+    std::ofstream udc(mUdcFile);
+    udc << inContent << '\n';
+    udc.close();
+    return udc ? std::string() : mUdcFile + ": cannot write \"" + inContent + "\"";
+}
+
+std::string CRawMidiLine::boundController() const {
+    std::ifstream udc(mUdcFile);
+    std::string name;
+    std::getline(udc, name);
+    return name;
+}
+
+std::string CRawMidiLine::replug(std::chrono::milliseconds inDelay) {
+    if (mUdcFile.empty()) {
+        return "no --udc file: the gadget cannot be unplugged";
+    }
+    const std::string controller = boundController();
+    close();
+    if (std::string problem = writeUdc(""); !problem.empty()) {
+        return problem;
+    }
+    std::this_thread::sleep_for(inDelay);
+    if (std::string problem = writeUdc(controller); !problem.empty()) {
+        return problem;
+    }
+    // The gadget's own card comes back once the host has configured it again.
+    const auto deadline = std::chrono::steady_clock::now() + kReappearTimeout;
+    while (!(mProblem = open()).empty() && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return mProblem;
+}
