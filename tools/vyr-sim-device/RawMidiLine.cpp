@@ -35,8 +35,6 @@ std::string CRawMidiLine::open() {
         close();
         return mDevice + ": " + snd_strerror(status);
     }
-    // Writes wait for room: a heartbeat is never dropped on our side either.
-    snd_rawmidi_nonblock(mOut, 0);
     return {};
 }
 
@@ -72,8 +70,24 @@ bool CRawMidiLine::read(std::vector<std::uint8_t>& ioBytes) {
 }
 
 bool CRawMidiLine::write(const std::vector<std::uint8_t>& inBytes) {
-    return mOut != nullptr && snd_rawmidi_write(mOut, inBytes.data(), inBytes.size()) ==
-                                  static_cast<ssize_t>(inBytes.size());
+    // Both directions share one descriptor, which reads need non-blocking: a write waits
+    // for room itself, so a heartbeat is never dropped on our side either.
+    std::size_t done = 0;
+    while (mOut != nullptr && done < inBytes.size()) {
+        const ssize_t written =
+            snd_rawmidi_write(mOut, inBytes.data() + done, inBytes.size() - done);
+        if (written == -EAGAIN) {
+            std::vector<pollfd> fds(
+                static_cast<std::size_t>(snd_rawmidi_poll_descriptors_count(mOut)));
+            snd_rawmidi_poll_descriptors(mOut, fds.data(), static_cast<unsigned>(fds.size()));
+            ::poll(fds.data(), fds.size(), 100);
+        } else if (written < 0) {
+            return false;
+        } else {
+            done += static_cast<std::size_t>(written);
+        }
+    }
+    return mOut != nullptr;
 }
 
 std::string CRawMidiLine::writeUdc(const std::string& inContent) const {

@@ -6,11 +6,14 @@
 
 int CAlsaRawOutput::open(const std::string& inDevice, std::unique_ptr<CAlsaRawOutput>& outOutput) {
     snd_rawmidi_t* handle = nullptr;
-    // Blocking: a full buffer makes the write wait instead of failing or dropping.
-    const int status = snd_rawmidi_open(nullptr, &handle, inDevice.c_str(), 0);
+    // Opened non-blocking, or a port in use would make us wait until its holder lets go
+    // instead of saying -EBUSY.
+    const int status = snd_rawmidi_open(nullptr, &handle, inDevice.c_str(), SND_RAWMIDI_NONBLOCK);
     if (status < 0) {
         return status;
     }
+    // Then blocking: a full buffer makes a write wait instead of failing or dropping.
+    snd_rawmidi_nonblock(handle, 0);
     outOutput.reset(new CAlsaRawOutput(handle));
     return 0;
 }

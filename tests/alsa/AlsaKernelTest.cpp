@@ -1,0 +1,319 @@
+// The ALSA driver against the real kernel: a USB-MIDI gadget on dummy_hcd plays the device
+// (its rawmidi side is read and written here), the host side is a real snd-usb-audio card.
+// Runs inside the VM (tests/vm/alsa-vm.sh); VYR_GADGET names the gadget's rawmidi device
+// and VYR_UDC its UDC file.
+#include "Platform/Alsa/AlsaMIDIDriver.h"
+#include "RawMidiLine.h"
+#include "Simulator/Heartbeat.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <mutex>
+#include <thread>
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using namespace std::chrono_literals;
+
+const char* environment(const char* inName) {
+    const char* value = std::getenv(inName);
+    return value != nullptr ? value : "";
+}
+
+// "" when inGot is inSent, else where they part.
+std::string difference(const Bytes& inSent, const Bytes& inGot) {
+    const auto parted = std::mismatch(inSent.begin(), inSent.end(), inGot.begin(), inGot.end());
+    if (parted.first == inSent.end() && parted.second == inGot.end()) {
+        return {};
+    }
+    // Where what came instead was sent, if it was: lost, repeated or reordered bytes.
+    const auto window = std::min<std::ptrdiff_t>(16, inGot.end() - parted.second);
+    const auto found =
+        std::search(inSent.begin(), inSent.end(), parted.second, parted.second + window);
+    return "sent " + std::to_string(inSent.size()) + " bytes, the device got " +
+           std::to_string(inGot.size()) + ", the same up to byte " +
+           std::to_string(parted.first - inSent.begin()) + "; what came there was sent at " +
+           (found == inSent.end() ? std::string("no place")
+                                  : std::to_string(found - inSent.begin()));
+}
+
+Bytes sysEx(std::size_t inLength, unsigned inSeed) {
+    Bytes bytes(inLength);
+    for (std::size_t i = 0; i < inLength; ++i) {
+        bytes[i] = static_cast<std::uint8_t>((i * 7 + inSeed * 13 + (i >> 7)) & 0x7F);
+    }
+    bytes.front() = 0xF0;
+    bytes.back() = 0xF7;
+    return bytes;
+}
+
+std::string property(MIDIObjectRef inObject, CFStringRef inProperty,
+                     OSStatus* outStatus = nullptr) {
+    CFStringRef value = nullptr;
+    const OSStatus status = MIDIObjectGetStringProperty(inObject, inProperty, &value);
+    if (outStatus != nullptr) {
+        *outStatus = status;
+    }
+    char text[256] = "";
+    if (value != nullptr) {
+        CFStringGetCString(value, text, sizeof text, kCFStringEncodingUTF8);
+        CFRelease(value);
+    }
+    return text;
+}
+
+// The device: everything the host sends is collected by a thread, as fast as it comes
+// (a gadget nobody reads stops taking data, and the host's writes would stall).
+class CDeviceSide {
+  public:
+    CDeviceSide() : mLine(environment("VYR_GADGET"), environment("VYR_UDC")) {
+        mReader = std::thread([this] {
+            while (!mStop) {
+                std::vector<pollfd> fds = mLine.descriptors();
+                ::poll(fds.data(), fds.size(), 10);
+                Bytes bytes;
+                mLine.read(bytes);
+                const std::lock_guard<std::mutex> lock(mMutex);
+                mBytes.insert(mBytes.end(), bytes.begin(), bytes.end());
+            }
+        });
+    }
+    ~CDeviceSide() {
+        mStop = true;
+        mReader.join();
+    }
+    CRawMidiLine& line() { return mLine; }
+    /// What came, once inCount bytes came or nothing more for three seconds.
+    Bytes take(std::size_t inCount) {
+        std::size_t last = 0;
+        auto quietSince = std::chrono::steady_clock::now();
+        for (;;) {
+            std::size_t size = 0;
+            {
+                const std::lock_guard<std::mutex> lock(mMutex);
+                size = mBytes.size();
+                if (size >= inCount) {
+                    return std::exchange(mBytes, {});
+                }
+            }
+            if (size != last) {
+                last = size;
+                quietSince = std::chrono::steady_clock::now();
+            } else if (std::chrono::steady_clock::now() - quietSince > 3s) {
+                const std::lock_guard<std::mutex> lock(mMutex);
+                return std::exchange(mBytes, {});
+            }
+            std::this_thread::sleep_for(5ms);
+        }
+    }
+
+  private:
+    CRawMidiLine mLine;
+    std::mutex mMutex;
+    Bytes mBytes;
+    std::atomic<bool> mStop{false};
+    std::thread mReader;
+};
+
+class AlsaKernel : public testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(mDevice.line().problem().empty()) << mDevice.line().problem();
+        std::string problem;
+        ASSERT_EQ(MIDIServiceInstallDriver(std::make_shared<CAlsaMIDIDriver>(), {}, &problem),
+                  noErr)
+            << problem;
+        ASSERT_EQ(MIDIClientCreate(CFSTR("alsa test"), notify, this, &mClient), noErr);
+    }
+    void TearDown() override {
+        MIDIClientDispose(mClient);
+        MIDIServiceInstallDriver(nullptr);
+    }
+
+    static void notify(const MIDINotification* inMessage, void* inRefCon) {
+        if (inMessage->messageID == kMIDIMsgObjectRemoved) {
+            ++static_cast<AlsaKernel*>(inRefCon)->mRemovals;
+        }
+    }
+    /// The device's endpoint, 0 when it is not listed (waits up to inPatience for it).
+    static MIDIEndpointRef device(bool inSource, std::chrono::milliseconds inPatience = 0ms) {
+        const auto deadline = std::chrono::steady_clock::now() + inPatience;
+        do {
+            const ItemCount count =
+                inSource ? MIDIGetNumberOfSources() : MIDIGetNumberOfDestinations();
+            for (ItemCount i = 0; i < count; ++i) {
+                const MIDIEndpointRef e = inSource ? MIDIGetSource(i) : MIDIGetDestination(i);
+                if (property(e, kMIDIPropertyModel) == "VYR10") {
+                    return e;
+                }
+            }
+            std::this_thread::sleep_for(50ms);
+        } while (std::chrono::steady_clock::now() < deadline);
+        return 0;
+    }
+    MIDIPortRef outputPort() {
+        MIDIPortRef port = 0;
+        EXPECT_EQ(MIDIOutputPortCreate(mClient, CFSTR("out"), &port), noErr);
+        return port;
+    }
+    static OSStatus send(MIDIPortRef inPort, MIDIEndpointRef inDestination, const Bytes& inBytes) {
+        std::vector<std::uint8_t> storage(inBytes.size() * 2 + 1024);
+        auto* list = reinterpret_cast<MIDIPacketList*>(storage.data());
+        MIDIPacket* packet = MIDIPacketListInit(list);
+        for (std::size_t at = 0; at < inBytes.size(); at += 256) {
+            packet = MIDIPacketListAdd(list, storage.size(), packet, 0,
+                                       std::min<std::size_t>(256, inBytes.size() - at),
+                                       inBytes.data() + at);
+        }
+        return MIDISend(inPort, inDestination, list);
+    }
+
+    CDeviceSide mDevice;
+    MIDIClientRef mClient = 0;
+    std::atomic<int> mRemovals{0};
+};
+
+TEST_F(AlsaKernel, ListsTheCardsPortWithModelNameAndAddressInOrder) {
+    for (const bool sources : {true, false}) {
+        const MIDIEndpointRef endpoint = device(sources);
+        ASSERT_NE(endpoint, 0u);
+        EXPECT_EQ(property(endpoint, kMIDIPropertyName), "VYR10 MIDI 1");
+        const std::string address = property(endpoint, kMIDIPropertyAddress);
+        EXPECT_GE(std::atoi(address.c_str()), 16) << address << ": a kernel client";
+        std::vector<std::pair<int, int>> order;
+        const ItemCount count = sources ? MIDIGetNumberOfSources() : MIDIGetNumberOfDestinations();
+        for (ItemCount i = 0; i < count; ++i) {
+            const MIDIEndpointRef e = sources ? MIDIGetSource(i) : MIDIGetDestination(i);
+            const std::string model = property(e, kMIDIPropertyModel);
+            EXPECT_NE(model, "alsa test") << "our own client is not listed";
+            EXPECT_NE(model.rfind("VYR updater", 0), 0u) << "our own client is not listed";
+            int client = -1;
+            int port = -1;
+            std::sscanf(property(e, kMIDIPropertyAddress).c_str(), "%d:%d", &client, &port);
+            EXPECT_NE(client, 0) << "the System client is not listed";
+            order.emplace_back(client, port);
+        }
+        EXPECT_TRUE(std::is_sorted(order.begin(), order.end()));
+    }
+}
+
+TEST_F(AlsaKernel, HeartbeatsArriveAsTheDeviceSentThem) {
+    struct SInput {
+        std::mutex mutex;
+        Bytes bytes;
+        static void read(const MIDIPacketList* inList, void* inRefCon, void*) {
+            auto* self = static_cast<SInput*>(inRefCon);
+            const std::lock_guard<std::mutex> lock(self->mutex);
+            const MIDIPacket* packet = inList->packet;
+            for (std::uint32_t i = 0; i < inList->numPackets;
+                 ++i, packet = MIDIPacketNext(packet)) {
+                self->bytes.insert(self->bytes.end(), packet->data, packet->data + packet->length);
+            }
+        }
+    } input;
+    MIDIPortRef port = 0;
+    ASSERT_EQ(MIDIInputPortCreate(mClient, CFSTR("in"), SInput::read, &input, &port), noErr);
+    ASSERT_EQ(MIDIPortConnectSource(port, device(true), nullptr), noErr);
+    Bytes expected;
+    for (std::uint8_t status = 0x30; status < 0x33; ++status) {
+        ASSERT_TRUE(mDevice.line().write(VYRHeartbeat(status)));
+        const Bytes heartbeat = VYRHeartbeat(status);
+        expected.insert(expected.end(), heartbeat.begin(), heartbeat.end());
+    }
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    for (;;) {
+        {
+            const std::lock_guard<std::mutex> lock(input.mutex);
+            if (input.bytes.size() >= expected.size() ||
+                std::chrono::steady_clock::now() > deadline) {
+                EXPECT_EQ(input.bytes, expected);
+                break;
+            }
+        }
+        std::this_thread::sleep_for(10ms);
+    }
+    EXPECT_EQ(MIDIPortDispose(port), noErr);
+}
+
+TEST_F(AlsaKernel, LongAndBackToBackSysExArriveByteIdentical) {
+    const MIDIPortRef port = outputPort();
+    const MIDIEndpointRef destination = device(false);
+    // Both overflow the kernel's 4 KiB buffer: through the sequencer's bridge they would
+    // arrive cut short, and the sender would be told they went out.
+    const Bytes big = sysEx(65536, 1);
+    ASSERT_EQ(send(port, destination, big), noErr);
+    EXPECT_EQ(difference(big, mDevice.take(big.size())), "");
+    Bytes burst;
+    for (unsigned i = 0; i < 100; ++i) {
+        const Bytes message = sysEx(600, i);
+        ASSERT_EQ(send(port, destination, message), noErr) << i;
+        burst.insert(burst.end(), message.begin(), message.end());
+    }
+    EXPECT_EQ(difference(burst, mDevice.take(burst.size())), "");
+}
+
+TEST_F(AlsaKernel, APortHeldByAnotherProgramIsNamedWithHowToFreeIt) {
+    snd_seq_t* other = nullptr;
+    ASSERT_GE(snd_seq_open(&other, "default", SND_SEQ_OPEN_DUPLEX, 0), 0);
+    snd_seq_set_client_name(other, "Sound bridge");
+    const int otherPort = snd_seq_create_simple_port(
+        other, "bridge", SND_SEQ_PORT_CAP_READ | SND_SEQ_PORT_CAP_SUBS_READ,
+        SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_APPLICATION);
+    const MIDIEndpointRef destination = device(false);
+    int client = -1;
+    int devicePort = -1;
+    std::sscanf(property(destination, kMIDIPropertyAddress).c_str(), "%d:%d", &client, &devicePort);
+    ASSERT_GE(snd_seq_connect_to(other, otherPort, client, devicePort), 0);
+
+    EXPECT_EQ(send(outputPort(), destination, sysEx(600, 0)), kMIDIMessageSendErr);
+    const std::string problem = MIDIServiceTakeProblem();
+    EXPECT_NE(problem.find("in use by \"bridge\""), std::string::npos) << problem;
+    EXPECT_NE(problem.find("aconnect -d"), std::string::npos) << problem;
+    snd_seq_close(other);
+    EXPECT_EQ(send(outputPort(), destination, sysEx(600, 0)), noErr) << "free again";
+}
+
+TEST_F(AlsaKernel, UnplugDuringATransferFailsTheSendAndReplugIsANewEndpoint) {
+    const MIDIEndpointRef source = device(true);
+    const MIDIEndpointRef destination = device(false);
+    const MIDIPortRef port = outputPort();
+    std::atomic<int> sent{0};
+    OSStatus failure = noErr;
+    std::thread transfer([&] {
+        for (unsigned i = 0; i < 100000 && failure == noErr; ++i) {
+            failure = send(port, destination, sysEx(600, i));
+            ++sent;
+        }
+    });
+    while (sent < 20) {
+        std::this_thread::sleep_for(1ms);
+    }
+    const std::string controller = mDevice.line().boundController();
+    ASSERT_EQ(mDevice.line().writeUdc(""), "");
+    transfer.join();
+    // The write fails (-ENODEV), or the removal came first and the endpoint is unknown.
+    EXPECT_TRUE(failure == kMIDIUnknownEndpoint ||
+                (failure == kMIDIMessageSendErr && !MIDIServiceTakeProblem().empty()))
+        << failure;
+    OSStatus status = noErr;
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    while (property(source, kMIDIPropertyName, &status),
+           status == noErr && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(10ms);
+    }
+    EXPECT_EQ(status, kMIDIObjectNotFound) << "the endpoint outlived its device";
+    EXPECT_GT(mRemovals, 0) << "no removal notice";
+
+    ASSERT_EQ(mDevice.line().writeUdc(controller), "");
+    const MIDIEndpointRef again = device(true, 10s);
+    ASSERT_NE(again, 0u) << "the device did not come back";
+    EXPECT_NE(again, source) << "the old reference must not reach the new device";
+    EXPECT_EQ(property(again, kMIDIPropertyName), "VYR10 MIDI 1");
+}
+
+} // namespace

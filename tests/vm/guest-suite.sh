@@ -1,0 +1,131 @@
+#!/bin/sh
+# Runs inside the VM (alsa-vm.sh): the ALSA driver's tests against the real kernel, then
+# vyr-update end to end against vyr-sim-device playing the VYR device on the USB-MIDI
+# gadget's device side, and as a sequencer client. Prints one "VMCHECK PASS|FAIL" line per
+# check and ends with the number of failures as its exit status.
+GADGET=hw:VYRDEV,0,0
+UDC=/sys/kernel/config/usb_gadget/vyr/UDC
+IMAGE=/share/VYR_Firm_ver200main.bin
+PROMPT="Please change VYR to update mode."
+failures=0
+
+check() {
+    name=$1
+    shift
+    if "$@"; then
+        echo "VMCHECK PASS $name"
+    else
+        echo "VMCHECK FAIL $name"
+        failures=$((failures + 1))
+    fi
+}
+has() { grep -q -F -- "$2" "$1"; }
+has_line() { grep -q -E -- "$2" "$1"; }
+status_is() { grep -A1 '<key>Status</key>' "$1" 2>/dev/null | grep -q "<integer>$2</integer>"; }
+show() { echo "--- $1"; cat "$1"; }
+
+# Waits (up to 10 s) until /proc/asound/cards names every card given.
+cards_up() {
+    i=0
+    while [ $i -lt 200 ]; do
+        ok=1
+        for card in "$@"; do grep -q "$card" /proc/asound/cards || ok=0; done
+        [ $ok = 1 ] && return 0
+        sleep 0.05
+        i=$((i + 1))
+    done
+    return 1
+}
+
+# update LOG EMULATOR-PID ARGS...: vyr-update --yes; when it asks for update mode, the
+# user's hand (SIGUSR1) switches the emulated device. Returns vyr-update's exit status.
+update() {
+    log=$1
+    emulator=$2
+    shift 2
+    vyr-update --yes --wait 60 --firmware "$IMAGE" "$@" >"$log" 2>&1 &
+    updater=$!
+    switched=0
+    while kill -0 $updater 2>/dev/null; do
+        if [ $switched = 0 ] && has "$log" "$PROMPT"; then
+            kill -USR1 "$emulator"
+            switched=1
+        fi
+        sleep 0.05
+    done
+    wait $updater
+}
+
+# emulator LOG ARGS...: starts vyr-sim-device; its pid in $emulator.
+emulator() {
+    log=$1
+    shift
+    vyr-sim-device --firmware "$IMAGE" --heartbeat-ms 500 "$@" >"$log" 2>&1 &
+    emulator=$!
+    i=0
+    while ! has "$log" "normal mode" && [ $i -lt 100 ]; do sleep 0.05; i=$((i + 1)); done
+}
+
+# end_emulator LOG: ends it (its report goes to LOG); its exit status.
+end_emulator() {
+    kill -TERM "$emulator"
+    wait "$emulator"
+}
+
+echo "=== the ALSA driver's own tests"
+VYR_GADGET=$GADGET VYR_UDC=$UDC alsa_kernel_tests --gtest_brief=1
+check "driver: enumeration, heartbeat input, 64 KiB and 100 x 600 B SysEx, EBUSY, unplug and re-plug" [ $? = 0 ]
+check "gadget back after the driver's re-plug" cards_up VYR10 VYRDEV
+
+echo "=== vyr-update --list"
+vyr-update --list >/tmp/list 2>&1
+show /tmp/list
+check "--list shows the USB device and picks it" has_line /tmp/list "VYR10 MIDI 1 +VYR device, the updater would use it"
+
+echo "=== a whole update over USB"
+emulator /tmp/emu1 --rawmidi "$GADGET"
+update /tmp/up1 $emulator --prefs /tmp/one.plist
+code=$?
+end_emulator
+show /tmp/up1
+show /tmp/emu1
+check "update over USB ends with exit status 0" [ $code = 0 ]
+check "update over USB says Complete" has /tmp/up1 "Complete"
+check "update over USB leaves Status 2" status_is /tmp/one.plist 2
+check "the device got the image byte-identical" has /tmp/emu1 "identical to the image: yes"
+
+echo "=== the device unplugged during the transfer, then the next run resumes"
+emulator /tmp/emu2 --rawmidi "$GADGET" --udc "$UDC" --sim-vanish-at 20 --replug-ms 1500
+update /tmp/up2 $emulator --prefs /tmp/two.plist
+code=$?
+show /tmp/up2
+check "unplugged: exit status 1" [ $code = 1 ]
+check "unplugged: Communication error." has /tmp/up2 "Communication error."
+check "unplugged: Status 1 kept" status_is /tmp/two.plist 1
+check "the device came back" cards_up VYR10 VYRDEV
+update /tmp/up3 $emulator --prefs /tmp/two.plist
+code=$?
+end_emulator
+show /tmp/up3
+show /tmp/emu2
+check "next run resumes" has /tmp/up3 "Resuming the update that was begun before."
+check "resumed run completes" [ $code = 0 ]
+check "resumed run leaves Status 2" status_is /tmp/two.plist 2
+check "the resumed transfer arrived byte-identical" has /tmp/emu2 "identical to the image: yes"
+
+echo "=== a software device: a sequencer client named VYR5, chosen with --device"
+emulator /tmp/emu3 --seq VYR5
+vyr-update --list --device VYR5 >/tmp/list5 2>&1
+show /tmp/list5
+check "--list --device VYR5 picks the sequencer client" has_line /tmp/list5 "VYR5 MIDI 1 +VYR device, the updater would use it"
+update /tmp/up4 $emulator --prefs /tmp/three.plist --device VYR5
+code=$?
+end_emulator
+show /tmp/up4
+show /tmp/emu3
+check "update through the sequencer ends with exit status 0" [ $code = 0 ]
+check "update through the sequencer leaves Status 2" status_is /tmp/three.plist 2
+check "the sequencer client got the image byte-identical" has /tmp/emu3 "identical to the image: yes"
+
+echo "VMCHECK failures: $failures"
+exit $failures
