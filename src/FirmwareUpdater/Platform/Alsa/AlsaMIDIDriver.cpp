@@ -6,6 +6,7 @@
 #include "Common/Gettext.h"
 
 #include <cerrno>
+#include <cstdio>
 
 #ifndef SND_SEQ_PORT_CAP_INACTIVE
 #define SND_SEQ_PORT_CAP_INACTIVE (1u << 8) // kernels 6.5+: a MIDI 2.0 port not in use
@@ -397,9 +398,12 @@ std::string CAlsaMIDIDriver::describeBusy(Address inAddress) const {
         return device + _("another program has the device's port open (a sound server's MIDI "
                           "bridge, say): close it or stop its MIDI bridge, then try again");
     }
-    return device + _("the device's port is in use by") + " " + holders + ": " +
-           _("stop that program's MIDI connection to the device (or run") + " \"" + undo + "\"), " +
-           _("then try again");
+    char text[1024];
+    std::snprintf(text, sizeof text,
+                  _("the device's port is in use by %s: stop that program's MIDI connection to "
+                    "the device (or run \"%s\"), then try again"),
+                  holders.c_str(), undo.c_str());
+    return device + text;
 }
 
 std::string CAlsaMIDIDriver::labelOf(Address inAddress) const {
