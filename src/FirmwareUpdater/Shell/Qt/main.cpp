@@ -24,7 +24,7 @@ constexpr SProgram kProgram = {
        "it. A transfer that fails or is interrupted is resumed at the next run.\n"),
     N_("exit status: 0 complete, 1 communication error during the transfer, 2 cancelled or the\n"
        "window closed, 3 unexpected error, 5 firmware image refused, 6 another update is\n"
-       "running, 64 usage error.\n")};
+       "running, 7 MIDI devices cannot be reached, 64 usage error.\n")};
 
 } // namespace
 
