@@ -2,6 +2,7 @@
 // (its rawmidi side is read and written here), the host side is a real snd-usb-audio card.
 // Runs inside the VM (tests/vm/alsa-vm.sh); VYR_GADGET names the gadget's rawmidi device
 // and VYR_UDC its UDC file.
+#include "MIDIProperty.h"
 #include "Platform/Alsa/AlsaMIDIDriver.h"
 #include "RawMidiLine.h"
 #include "Simulator/Heartbeat.h"
@@ -50,21 +51,6 @@ Bytes sysEx(std::size_t inLength, unsigned inSeed) {
     bytes.front() = 0xF0;
     bytes.back() = 0xF7;
     return bytes;
-}
-
-std::string property(MIDIObjectRef inObject, CFStringRef inProperty,
-                     OSStatus* outStatus = nullptr) {
-    CFStringRef value = nullptr;
-    const OSStatus status = MIDIObjectGetStringProperty(inObject, inProperty, &value);
-    if (outStatus != nullptr) {
-        *outStatus = status;
-    }
-    char text[256] = "";
-    if (value != nullptr) {
-        CFStringGetCString(value, text, sizeof text, kCFStringEncodingUTF8);
-        CFRelease(value);
-    }
-    return text;
 }
 
 // The device: everything the host sends is collected by a thread, as fast as it comes
@@ -148,7 +134,7 @@ class AlsaKernel : public testing::Test {
                 inSource ? MIDIGetNumberOfSources() : MIDIGetNumberOfDestinations();
             for (ItemCount i = 0; i < count; ++i) {
                 const MIDIEndpointRef e = inSource ? MIDIGetSource(i) : MIDIGetDestination(i);
-                if (property(e, kMIDIPropertyModel) == "VYR10") {
+                if (stringProperty(e, kMIDIPropertyModel) == "VYR10") {
                     return e;
                 }
             }
@@ -182,19 +168,19 @@ TEST_F(AlsaKernel, ListsTheCardsPortWithModelNameAndAddressInOrder) {
     for (const bool sources : {true, false}) {
         const MIDIEndpointRef endpoint = device(sources);
         ASSERT_NE(endpoint, 0u);
-        EXPECT_EQ(property(endpoint, kMIDIPropertyName), "VYR10 MIDI 1");
-        const std::string address = property(endpoint, kMIDIPropertyAddress);
+        EXPECT_EQ(stringProperty(endpoint, kMIDIPropertyName), "VYR10 MIDI 1");
+        const std::string address = stringProperty(endpoint, kMIDIPropertyAddress);
         EXPECT_GE(std::atoi(address.c_str()), 16) << address << ": a kernel client";
         std::vector<std::pair<int, int>> order;
         const ItemCount count = sources ? MIDIGetNumberOfSources() : MIDIGetNumberOfDestinations();
         for (ItemCount i = 0; i < count; ++i) {
             const MIDIEndpointRef e = sources ? MIDIGetSource(i) : MIDIGetDestination(i);
-            const std::string model = property(e, kMIDIPropertyModel);
+            const std::string model = stringProperty(e, kMIDIPropertyModel);
             EXPECT_NE(model, "alsa test") << "our own client is not listed";
             EXPECT_NE(model.rfind("VYR updater", 0), 0u) << "our own client is not listed";
             int client = -1;
             int port = -1;
-            std::sscanf(property(e, kMIDIPropertyAddress).c_str(), "%d:%d", &client, &port);
+            std::sscanf(stringProperty(e, kMIDIPropertyAddress).c_str(), "%d:%d", &client, &port);
             EXPECT_NE(client, 0) << "the System client is not listed";
             order.emplace_back(client, port);
         }
@@ -267,7 +253,8 @@ TEST_F(AlsaKernel, APortHeldByAnotherProgramIsNamedWithHowToFreeIt) {
     const MIDIEndpointRef destination = device(false);
     int client = -1;
     int devicePort = -1;
-    std::sscanf(property(destination, kMIDIPropertyAddress).c_str(), "%d:%d", &client, &devicePort);
+    std::sscanf(stringProperty(destination, kMIDIPropertyAddress).c_str(), "%d:%d", &client,
+                &devicePort);
     ASSERT_GE(snd_seq_connect_to(other, otherPort, client, devicePort), 0);
 
     EXPECT_EQ(send(outputPort(), destination, sysEx(600, 0)), kMIDIMessageSendErr);
@@ -302,7 +289,7 @@ TEST_F(AlsaKernel, UnplugDuringATransferFailsTheSendAndReplugIsANewEndpoint) {
         << failure;
     OSStatus status = noErr;
     const auto deadline = std::chrono::steady_clock::now() + 5s;
-    while (property(source, kMIDIPropertyName, &status),
+    while (stringProperty(source, kMIDIPropertyName, &status),
            status == noErr && std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(10ms);
     }
@@ -313,7 +300,7 @@ TEST_F(AlsaKernel, UnplugDuringATransferFailsTheSendAndReplugIsANewEndpoint) {
     const MIDIEndpointRef again = device(true, 10s);
     ASSERT_NE(again, 0u) << "the device did not come back";
     EXPECT_NE(again, source) << "the old reference must not reach the new device";
-    EXPECT_EQ(property(again, kMIDIPropertyName), "VYR10 MIDI 1");
+    EXPECT_EQ(stringProperty(again, kMIDIPropertyName), "VYR10 MIDI 1");
 }
 
 } // namespace

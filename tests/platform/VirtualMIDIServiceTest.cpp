@@ -1,4 +1,5 @@
 #include "Platform/Virtual/VirtualMIDIService.h"
+#include "MIDIProperty.h"
 
 #include <gtest/gtest.h>
 
@@ -21,21 +22,6 @@ std::vector<Bytes> packetsOf(const MIDIPacketList& inList) {
         packets.emplace_back(packet->data, packet->data + packet->length);
     }
     return packets;
-}
-
-std::string stringProperty(MIDIObjectRef inObject, CFStringRef inProperty,
-                           OSStatus* outStatus = nullptr) {
-    CFStringRef value = nullptr;
-    const OSStatus status = MIDIObjectGetStringProperty(inObject, inProperty, &value);
-    if (outStatus != nullptr) {
-        *outStatus = status;
-    }
-    char buffer[128] = "";
-    if (value != nullptr) {
-        CFStringGetCString(value, buffer, sizeof buffer, kCFStringEncodingUTF8);
-        CFRelease(value);
-    }
-    return buffer;
 }
 
 // What one input port received, and on which thread.
