@@ -180,6 +180,10 @@ OSStatus CDTAMIDIManager::stopMidiOut() {
     return noErr;
 }
 
+MIDIEndpointRef CDTAMIDIManager::openedDestination() const {
+    return mPrivate->destination;
+}
+
 bool CDTAMIDIManager::isOpenedMidiIn() const {
     return mPrivate->inputPort != 0;
 }

@@ -65,6 +65,8 @@ class CDTAMIDIManager {
     /// Drops pending output of the destination; the port stays open.
     OSStatus stopMidiOut();
 
+    /// The destination the output is aimed at, 0 when none.
+    MIDIEndpointRef openedDestination() const;
     bool isOpenedMidiIn() const;
     bool isOpenedMidiOut() const;
     bool isStartedMidiIn() const { return mInputStarted; }

@@ -83,6 +83,15 @@ class CVYRController {
     /// send ends playback.
     bool updateFirmware(const std::uint8_t* inData, std::uint32_t inSize,
                         DTAProgressCallback inProgress, void* inContext);
+    /// What the last playback of this process sent, kept after the controller is gone.
+    struct STransferTally {
+        std::uint32_t messages = 0;  // SysEx messages the service took
+        std::uint64_t bytes = 0;     // their bytes
+        std::uint32_t scheduled = 0; // messages in the image
+        Nanoseconds started = 0;     // on CurrentClock(); 0: no playback yet
+        Nanoseconds ended = 0;
+    };
+    static STransferTally lastTransfer();
 
     /// Appends a registration; the same callback may be registered several times.
     void addListenerCallback(DTAListenerCallback inCallback, void* inUserData);

@@ -5,6 +5,8 @@
 #include "Common/FirmwareSchedule.h"
 #include "Platform/Clock.h"
 
+#include <mutex>
+
 namespace {
 
 // About three times the worst wake-up lateness measured with both cores busy (7 ms).
@@ -23,7 +25,20 @@ class CTightTimerSlack {
     std::uint64_t mPrevious;
 };
 
+std::mutex sTallyMutex;
+CVYRController::STransferTally sTally;
+
+void tally(const CVYRController::STransferTally& inTally) {
+    const std::lock_guard<std::mutex> lock(sTallyMutex);
+    sTally = inTally;
+}
+
 } // namespace
+
+CVYRController::STransferTally CVYRController::lastTransfer() {
+    const std::lock_guard<std::mutex> lock(sTallyMutex);
+    return sTally;
+}
 
 bool CVYRController::updateFirmware(const std::uint8_t* inData, std::uint32_t inSize,
                                     DTAProgressCallback inProgress, void* inContext) {
@@ -45,6 +60,10 @@ bool CVYRController::updateFirmware(const std::uint8_t* inData, std::uint32_t in
     // up to drift; and nothing is ever sent before its time.
     Nanoseconds shift = 0;
     int lastProgress = 0;
+    STransferTally sent;
+    sent.scheduled = static_cast<std::uint32_t>(count);
+    sent.started = start;
+    tally(sent);
     for (std::size_t i = 0; i < count; ++i) {
         const int progress = CFirmwareSchedule::progressBefore(i, count);
         const Nanoseconds due = start + shift + Nanoseconds{schedule.timeOf(i)} * 1'000'000u;
@@ -52,8 +71,16 @@ bool CVYRController::updateFirmware(const std::uint8_t* inData, std::uint32_t in
         if (const Nanoseconds now = clock.now(); now > due + kStallThreshold) {
             shift += now - due;
         }
-        if (manager->sendLongMessage(schedule.bytesOf(i),
-                                     static_cast<std::int32_t>(schedule.lengthOf(i))) != noErr) {
+        const bool taken =
+            manager->sendLongMessage(schedule.bytesOf(i),
+                                     static_cast<std::int32_t>(schedule.lengthOf(i))) == noErr;
+        sent.ended = clock.now();
+        if (taken) {
+            ++sent.messages;
+            sent.bytes += schedule.lengthOf(i);
+        }
+        tally(sent);
+        if (!taken) {
             return false;
         }
         if (inProgress != nullptr && progress != lastProgress) {

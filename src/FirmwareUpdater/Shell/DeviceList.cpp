@@ -8,13 +8,6 @@
 
 namespace {
 
-struct SEndpoint {
-    std::string model; // "" when it cannot be read
-    std::string name;
-    std::string address;
-    bool modelReadable = false;
-};
-
 std::string property(MIDIEndpointRef inEndpoint, CFStringRef inProperty, bool* outRead = nullptr) {
     CFStringRef value = nullptr;
     const bool read = MIDIObjectGetStringProperty(inEndpoint, inProperty, &value) == noErr;
@@ -29,22 +22,17 @@ std::string property(MIDIEndpointRef inEndpoint, CFStringRef inProperty, bool* o
     return text;
 }
 
-std::vector<SEndpoint> listEndpoints(bool inSources) {
-    std::vector<SEndpoint> endpoints;
+std::vector<SEndpointText> listEndpoints(bool inSources) {
+    std::vector<SEndpointText> endpoints;
     const ItemCount count = inSources ? MIDIGetNumberOfSources() : MIDIGetNumberOfDestinations();
     for (ItemCount i = 0; i < count; ++i) {
-        const MIDIEndpointRef endpoint = inSources ? MIDIGetSource(i) : MIDIGetDestination(i);
-        SEndpoint entry;
-        entry.model = property(endpoint, kMIDIPropertyModel, &entry.modelReadable);
-        entry.name = property(endpoint, kMIDIPropertyName);
-        entry.address = property(endpoint, kMIDIPropertyAddress);
-        endpoints.push_back(entry);
+        endpoints.push_back(describeEndpoint(inSources ? MIDIGetSource(i) : MIDIGetDestination(i)));
     }
     return endpoints;
 }
 
 // The models the manager would list (readable ones), with each one's place in inEndpoints.
-std::vector<std::string> readableModels(const std::vector<SEndpoint>& inEndpoints,
+std::vector<std::string> readableModels(const std::vector<SEndpointText>& inEndpoints,
                                         std::vector<std::size_t>& outPlaces) {
     std::vector<std::string> models;
     for (std::size_t i = 0; i < inEndpoints.size(); ++i) {
@@ -61,7 +49,7 @@ std::string column(const std::string& inText, std::size_t inWidth) {
                                     : inText + std::string(inWidth - inText.size(), ' ');
 }
 
-std::string section(const char* inTitle, const std::vector<SEndpoint>& inEndpoints,
+std::string section(const char* inTitle, const std::vector<SEndpointText>& inEndpoints,
                     std::size_t inPicked) {
     std::string text = std::string(inTitle) + "\n";
     if (inEndpoints.empty()) {
@@ -69,7 +57,7 @@ std::string section(const char* inTitle, const std::vector<SEndpoint>& inEndpoin
     }
     text += "  " + column(_("ADDRESS"), 14) + column(_("MODEL"), 24) + _("NAME") + "\n";
     for (std::size_t i = 0; i < inEndpoints.size(); ++i) {
-        const SEndpoint& e = inEndpoints[i];
+        const SEndpointText& e = inEndpoints[i];
         std::string line = "  " + column(e.address, 14) +
                            column(e.modelReadable ? e.model : std::string("?"), 24) +
                            column(e.name, 28);
@@ -88,9 +76,17 @@ std::string section(const char* inTitle, const std::vector<SEndpoint>& inEndpoin
 
 } // namespace
 
+SEndpointText describeEndpoint(MIDIEndpointRef inEndpoint) {
+    SEndpointText text;
+    text.model = property(inEndpoint, kMIDIPropertyModel, &text.modelReadable);
+    text.name = property(inEndpoint, kMIDIPropertyName);
+    text.address = property(inEndpoint, kMIDIPropertyAddress);
+    return text;
+}
+
 std::string describeMIDIDevices() {
-    const std::vector<SEndpoint> sources = listEndpoints(true);
-    const std::vector<SEndpoint> destinations = listEndpoints(false);
+    const std::vector<SEndpointText> sources = listEndpoints(true);
+    const std::vector<SEndpointText> destinations = listEndpoints(false);
     std::vector<std::size_t> sourcePlaces;
     std::vector<std::size_t> destinationPlaces;
     const std::vector<std::string> sourceModels = readableModels(sources, sourcePlaces);

@@ -1,5 +1,6 @@
 #include "Shell/Launch.h"
 
+#include "Common/DTAMIDIManager_Mac.h"
 #include "Common/DebugUtil.h"
 #include "Common/FirmwareSchedule.h"
 #include "Platform/Alsa/AlsaMIDIDriver.h"
@@ -46,6 +47,11 @@ class CLaunch::CLaunchedUI final : public CUserInterface {
     }
     CProgressDisplay& showProgressView() override {
         mLaunch.mTransferBegan = true;
+        // The device is open now: the one the transfer goes to.
+        if (const CDTAMIDIManager* manager = CDTAMIDIManager::instance();
+            manager != nullptr && manager->openedDestination() != 0) {
+            mLaunch.mDevice = describeEndpoint(manager->openedDestination());
+        }
         return mFrontEnd.showProgressView();
     }
     void showNotice(const std::string& inText) override { mFrontEnd.showNotice(inText); }
@@ -163,7 +169,21 @@ ELaunchOutcome CLaunch::run(CFrontEnd& inFrontEnd) {
     VYRAppDelegate delegate(ui, preferences);
     delegate.applicationDidFinishLaunching();
     delegate.applicationWillTerminate();
+    mResumed = delegate.resumed();
     return delegate.outcome();
+}
+
+SLaunchFacts CLaunch::facts() const {
+    SLaunchFacts facts;
+    facts.device = mDevice;
+    if (mTransferBegan) {
+        facts.transfer = CVYRController::lastTransfer();
+        if (mSimulation != nullptr) {
+            facts.simulation = mSimulation->transferReport(mImage);
+        }
+    }
+    facts.resumed = mResumed;
+    return facts;
 }
 
 std::string CLaunch::report() const {
@@ -182,6 +202,34 @@ int exitStatus(ELaunchOutcome inOutcome, bool inGaveUp) {
         return inGaveUp ? kExitGaveUp : kExitCancelled;
     }
     return kExitUnexpected;
+}
+
+const char* outcomeName(ELaunchOutcome inOutcome, bool inGaveUp) {
+    switch (inOutcome) {
+    case ELaunchOutcome::kCompleted:
+        return "complete";
+    case ELaunchOutcome::kTransferFailed:
+        return "communication error";
+    case ELaunchOutcome::kUnexpectedError:
+        return "unexpected error";
+    case ELaunchOutcome::kCancelled:
+        return inGaveUp ? "gave up" : "cancelled";
+    }
+    return "unexpected error";
+}
+
+const char* outcomeName(ELaunchRefusal inRefusal) {
+    switch (inRefusal) {
+    case ELaunchRefusal::kImageRefused:
+        return "image refused";
+    case ELaunchRefusal::kAlreadyRunning:
+        return "already running";
+    case ELaunchRefusal::kMIDIUnavailable:
+        return "midi unavailable";
+    case ELaunchRefusal::kNone:
+        break;
+    }
+    return "complete";
 }
 
 int exitStatus(ELaunchRefusal inRefusal) {

@@ -4,10 +4,13 @@
 // switches it to update mode when they confirm the update-mode prompt).
 #pragma once
 
+#include "Common/VYRController.h"
+#include "Shell/DeviceList.h"
 #include "Shell/LaunchOptions.h"
 #include "Shell/VYRAppDelegate.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 
 /// Why a launch cannot begin; nothing has touched the device or the status then.
@@ -32,6 +35,17 @@ inline constexpr int kExitMIDIUnavailable = 7;
 /// that was refused.
 int exitStatus(ELaunchOutcome inOutcome, bool inGaveUp);
 int exitStatus(ELaunchRefusal inRefusal);
+/// The same as a name for scripts ("complete", "communication error", "image refused", ...).
+const char* outcomeName(ELaunchOutcome inOutcome, bool inGaveUp);
+const char* outcomeName(ELaunchRefusal inRefusal);
+
+/// What a launch did, for a report that programs read.
+struct SLaunchFacts {
+    std::optional<SEndpointText> device; // the destination the transfer went to
+    CVYRController::STransferTally transfer;
+    bool resumed = false;                      // went on with a transfer an earlier run had begun
+    std::optional<STransferReport> simulation; // with --simulate, once a transfer began
+};
 
 class CLaunch {
   public:
@@ -65,6 +79,8 @@ class CLaunch {
     /// With --simulate, after a transfer began: what the device received, as lines for
     /// people; "" otherwise.
     std::string report() const;
+    /// What the run did; after run().
+    SLaunchFacts facts() const;
 
   private:
     class CLaunchedUI;
@@ -76,4 +92,6 @@ class CLaunch {
     std::vector<std::uint8_t> mImage;
     int mLockFd = -1;
     bool mTransferBegan = false;
+    bool mResumed = false;
+    std::optional<SEndpointText> mDevice;
 };

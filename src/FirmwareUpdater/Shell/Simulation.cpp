@@ -24,8 +24,12 @@ void CSimulation::userSwitchesToUpdateMode() {
 }
 
 std::string CSimulation::report(const std::vector<std::uint8_t>& inImage) const {
+    return std::string(_("Simulated VYR device:")) + "\n" +
+           describeTransfer(transferReport(inImage));
+}
+
+STransferReport CSimulation::transferReport(const std::vector<std::uint8_t>& inImage) const {
     DTA_ASSERT(mDevice != nullptr);
     // The image was checked at launch, so its schedule exists.
-    return std::string(_("Simulated VYR device:")) + "\n" +
-           describeTransfer(mDevice->report(expectedTransfer(inImage).value()));
+    return mDevice->report(expectedTransfer(inImage).value());
 }

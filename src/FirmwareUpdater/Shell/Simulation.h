@@ -30,6 +30,8 @@ class CSimulation {
     /// What the device received, compared with inImage's SysEx messages, as lines for
     /// people. Only after a transfer began (so the device is plugged in).
     std::string report(const std::vector<std::uint8_t>& inImage) const;
+    /// The same as figures.
+    STransferReport transferReport(const std::vector<std::uint8_t>& inImage) const;
     const std::shared_ptr<CVirtualMIDIService>& driver() const { return mService; }
 
   private:

@@ -39,7 +39,8 @@ void VYRAppDelegate::applicationDidFinishLaunching() {
     try {
         CVYRController::initialize();
         loadPreferenceData();
-        if (mStatusValue == kStatusTransferBegun) {
+        mResumed = mStatusValue == kStatusTransferBegun;
+        if (mResumed) {
             mUI.showNotice(_("Resuming the update that was begun before."));
         }
         if (mStatusValue == kStatusNothingBegun && !waitForConnectToVYR()) {

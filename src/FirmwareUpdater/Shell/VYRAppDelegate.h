@@ -71,6 +71,8 @@ class VYRAppDelegate {
 
     std::int32_t mStatus() const { return mStatusValue; }
     ELaunchOutcome outcome() const { return mOutcome; }
+    /// True when this run went on with a transfer that an earlier run had begun.
+    bool resumed() const { return mResumed; }
     ProgressViewController* mViewController() const { return mProgress.get(); }
 
   private:
@@ -89,6 +91,7 @@ class VYRAppDelegate {
     CPreferenceFile& mPreferences;
     std::int32_t mStatusValue = kStatusNothingBegun;
     ELaunchOutcome mOutcome = ELaunchOutcome::kCancelled;
+    bool mResumed = false;
     std::unique_ptr<ProgressViewController> mProgress;
 
     CWakeup mPollStop;

@@ -5,12 +5,15 @@
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
-#include <initializer_list>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
 volatile std::sig_atomic_t sPresses = 0;
+bool sArmed = false;
+struct sigaction sBefore[4]; // what disarm() puts back, in the order of kSignals
+constexpr int kSignals[4] = {SIGINT, SIGTERM, SIGTSTP, SIGHUP};
 // Translated when armed: a signal handler may not look anything up.
 char sWarning[512] = "";
 std::size_t sWarningLength = 0;
@@ -33,12 +36,12 @@ void onStop(int) {
     warn();
 }
 
-void handle(int inSignal, void (*inHandler)(int)) {
+void handle(int inSignal, void (*inHandler)(int), struct sigaction* outBefore) {
     struct sigaction action {};
     action.sa_handler = inHandler;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    sigaction(inSignal, &action, nullptr);
+    sigaction(inSignal, &action, outBefore);
 }
 
 } // namespace
@@ -51,14 +54,21 @@ void CInterruptGuard::arm() {
                         "resume."),
                       _("Press Ctrl-C again to stop anyway."));
     sWarningLength = std::min(static_cast<std::size_t>(std::max(length, 0)), sizeof sWarning - 1);
-    handle(SIGINT, onInterrupt);
-    handle(SIGTERM, onInterrupt);
-    handle(SIGTSTP, onStop);
-    handle(SIGHUP, SIG_IGN);
+    if (sArmed) {
+        return;
+    }
+    handle(SIGINT, onInterrupt, &sBefore[0]);
+    handle(SIGTERM, onInterrupt, &sBefore[1]);
+    handle(SIGTSTP, onStop, &sBefore[2]);
+    handle(SIGHUP, SIG_IGN, &sBefore[3]);
+    sArmed = true;
 }
 
 void CInterruptGuard::disarm() {
-    for (int signal : {SIGINT, SIGTERM, SIGTSTP, SIGHUP}) {
-        handle(signal, SIG_DFL);
+    if (!std::exchange(sArmed, false)) {
+        return;
+    }
+    for (std::size_t i = 0; i < 4; ++i) {
+        sigaction(kSignals[i], &sBefore[i], nullptr);
     }
 }

@@ -11,6 +11,6 @@ class CInterruptGuard {
 
     /// Installs the handlers until disarm().
     static void arm();
-    /// Puts the default handling back.
+    /// Puts back the handling there was before arm(); nothing when not armed.
     static void disarm();
 };

@@ -10,6 +10,7 @@
 #include <cctype>
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
@@ -51,6 +52,27 @@ std::string choiceLine(const SAlert& inAlert) {
 
 CTerminalUI* sDiagnosticsOwner = nullptr;
 
+// Unattended, SIGINT or SIGTERM while waiting backs out in order (the caller gets its
+// result); the handler only wakes the wait, and a second signal ends the program.
+volatile std::sig_atomic_t sStopAsked = 0;
+int sStopWake = -1;
+
+void onStop(int) {
+    sStopAsked = 1;
+    const char wake = 1;
+    const ssize_t ignored = write(sStopWake, &wake, 1);
+    (void)ignored;
+}
+
+void handleStopSignals(void (*inHandler)(int)) {
+    struct sigaction action {};
+    action.sa_handler = inHandler;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART | SA_RESETHAND;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
 } // namespace
 
 CTerminalUI::CTerminalUI(STerminalOptions inOptions) : mOptions(std::move(inOptions)) {
@@ -63,12 +85,21 @@ CTerminalUI::CTerminalUI(STerminalOptions inOptions) : mOptions(std::move(inOpti
         mWakeRead = fds[0];
         mWakeWrite = fds[1];
     }
+    if (mOptions.unattended) {
+        sStopAsked = 0;
+        sStopWake = mWakeWrite;
+        handleStopSignals(onStop);
+    }
 }
 
 CTerminalUI::~CTerminalUI() {
     mstd::setDiagnosticSink(nullptr);
     sDiagnosticsOwner = nullptr;
     CInterruptGuard::disarm();
+    if (mOptions.unattended) {
+        handleStopSignals(SIG_DFL);
+        sStopWake = -1;
+    }
     for (int fd : {mWakeRead, mWakeWrite}) {
         if (fd >= 0) {
             close(fd);
@@ -109,6 +140,11 @@ int CTerminalUI::answerUnattended(const SAlert& inAlert, std::FILE* inStream) {
         std::fprintf(inStream, _("(waiting up to %g s)\n"), mOptions.deviceWaitSeconds);
         std::fflush(inStream);
         const int result = waitForAnswer(inAlert, inStream, false, mOptions.deviceWaitSeconds);
+        if (sStopAsked != 0) {
+            std::fprintf(inStream, _("-> %s (stopped by a signal)\n"),
+                         inAlert.buttons.back().c_str());
+            return resultOfButton(inAlert.buttons.size() - 1);
+        }
         if (result == kModalResponseAbort) {
             return result;
         }

@@ -5,8 +5,9 @@
 // button; the end of input (Ctrl-D) picks the last, the one that backs out. What was typed
 // before a prompt appeared is discarded. While it waits, the main event loop keeps turning
 // and abortModal (any thread) ends the wait. Unattended (--yes), every prompt is answered
-// with its first button, a wait that ends by itself is bounded, and a prompt repeated after
-// the same error is given up after a few answers. The progress view is one redrawn line,
+// with its first button, a wait that ends by itself is bounded (and backed out of by SIGINT
+// or SIGTERM, so the run ends in order), and a prompt repeated after the same error is
+// given up after a few answers. The progress view is one redrawn line,
 // as wide as the terminal, on a terminal, and plain lines otherwise; diagnostics from any
 // thread go to stderr on lines of their own, never into the bar. Errors go to stderr.
 #pragma once

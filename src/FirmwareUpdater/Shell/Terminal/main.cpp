@@ -2,9 +2,11 @@
 #include "InterruptGuard.h"
 #include "Shell/DeviceList.h"
 #include "Shell/Launch.h"
+#include "Shell/LaunchJson.h"
 #include "Shell/Localization.h"
 #include "TerminalUI.h"
 
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <unistd.h>
@@ -34,13 +36,25 @@ constexpr SProgram kProgram = {
        "7 MIDI devices cannot be reached (no sound devices, no permission), 64 usage error,\n"
        "130 stopped by a second Ctrl-C or SIGTERM during the transfer.\n")};
 
-std::vector<SFrontEndOption> terminalOptions(STerminalOptions& ioOptions, bool& outList) {
+struct SCommand {
+    bool list = false; // --list
+    bool json = false; // --json
+};
+
+std::vector<SFrontEndOption> terminalOptions(STerminalOptions& ioOptions, SCommand& outCommand) {
     return {
+        {"json", 0, nullptr,
+         N_("with --yes: the result as one JSON object on stdout (see\n"
+            "vyr-update(1)); every other line goes to stderr"),
+         [&outCommand](const char*) {
+             outCommand.json = true;
+             return std::string();
+         }},
         {"list", 0, nullptr,
          N_("list the MIDI ports with model, name and address, mark the\n"
             "VYR devices and say which one would be updated; then end"),
-         [&outList](const char*) {
-             outList = true;
+         [&outCommand](const char*) {
+             outCommand.list = true;
              return std::string();
          }},
         {"yes", 'y', nullptr, N_("answer every prompt with its first button (unattended)"),
@@ -67,18 +81,52 @@ std::vector<SFrontEndOption> terminalOptions(STerminalOptions& ioOptions, bool& 
     };
 }
 
+// The whole update; human lines go to inTerminal.output, the result comes back.
+SLaunchResult update(const SLaunchOptions& inOptions, const STerminalOptions& inTerminal) {
+    SLaunchResult result;
+    result.exitStatus = kExitUnexpected;
+    result.outcome = outcomeName(ELaunchOutcome::kUnexpectedError, false);
+    try {
+        CLaunch launch(kProgram.name, inOptions);
+        if (const ELaunchRefusal refused = launch.prepare(result.message);
+            refused != ELaunchRefusal::kNone) {
+            std::fprintf(stderr, "vyr-update: %s\n", result.message.c_str());
+            result.outcome = outcomeName(refused);
+            result.exitStatus = exitStatus(refused);
+            return result;
+        }
+        CTerminalUI ui(inTerminal);
+        const ELaunchOutcome outcome = launch.run(ui);
+        if (outcome == ELaunchOutcome::kCancelled && !launch.transferBegan()) {
+            std::fprintf(stderr, "vyr-update: %s\n",
+                         _("cancelled; nothing was sent to the device"));
+        }
+        if (const std::string report = launch.report(); !report.empty()) {
+            std::fprintf(inTerminal.output, "\n%s", report.c_str());
+        }
+        result.outcome = outcomeName(outcome, ui.gaveUp());
+        result.exitStatus = exitStatus(outcome, ui.gaveUp());
+        result.facts = launch.facts();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "vyr-update: %s\n", e.what());
+        result.message = e.what();
+    }
+    return result;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+    const auto started = std::chrono::steady_clock::now();
     initLocalization();
     SLaunchOptions options;
     STerminalOptions terminal;
-    bool list = false;
+    SCommand command;
     if (const std::optional<int> early =
-            parseLaunchOptions(argc, argv, kProgram, terminalOptions(terminal, list), options)) {
+            parseLaunchOptions(argc, argv, kProgram, terminalOptions(terminal, command), options)) {
         return *early;
     }
-    if (list) {
+    if (command.list) {
         CLaunch launch(kProgram.name, options);
         std::string problem;
         if (!launch.startMIDI(problem)) {
@@ -88,39 +136,30 @@ int main(int argc, char** argv) {
         std::fputs(describeMIDIDevices().c_str(), stdout);
         return kExitComplete;
     }
+    if (command.json && !terminal.unattended) {
+        std::fprintf(stderr, "vyr-update: %s\n(see vyr-update --help)\n",
+                     _("--json needs --yes: a program reads the output, nobody answers"));
+        return kExitUsage;
+    }
     if (!terminal.unattended && isatty(terminal.inputFd) == 0) {
         std::fprintf(stderr, "vyr-update: %s\n",
                      _("standard input is not a terminal, so nobody can answer the prompts; run "
                        "with --yes to answer them unattended"));
         return kExitUsage;
     }
+    // With --json, stdout is the program's: the people's lines go to stderr.
+    terminal.output = command.json ? stderr : stdout;
     // A closed pipe or terminal must not end a transfer; failed writes are told at the end.
     std::signal(SIGPIPE, SIG_IGN);
-    int status = kExitUnexpected;
-    try {
-        CLaunch launch(kProgram.name, options);
-        std::string refusal;
-        if (const ELaunchRefusal refused = launch.prepare(refusal);
-            refused != ELaunchRefusal::kNone) {
-            std::fprintf(stderr, "vyr-update: %s\n", refusal.c_str());
-            return exitStatus(refused);
-        }
-        CTerminalUI ui(terminal);
-        const ELaunchOutcome outcome = launch.run(ui);
-        if (outcome == ELaunchOutcome::kCancelled && !launch.transferBegan()) {
-            std::fprintf(stderr, "vyr-update: %s\n",
-                         _("cancelled; nothing was sent to the device"));
-        }
-        if (const std::string report = launch.report(); !report.empty()) {
-            std::printf("\n%s", report.c_str());
-        }
-        status = exitStatus(outcome, ui.gaveUp());
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "vyr-update: %s\n", e.what());
+    SLaunchResult result = update(options, terminal);
+    if (command.json) {
+        result.seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        std::fputs(launchResultJson(result).c_str(), stdout);
     }
     if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
         std::fprintf(stderr, "vyr-update: %s\n",
                      _("some output was lost: standard output was closed"));
     }
-    return status;
+    return result.exitStatus;
 }

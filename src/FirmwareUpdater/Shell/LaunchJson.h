@@ -1,0 +1,24 @@
+// The result of one launch as one JSON object, for scripts (vyr-update --json). The fields
+// are an interface: documented in vyr-update(1), added to but never renamed.
+#pragma once
+
+#include "Shell/Launch.h"
+
+#include <string>
+
+struct SLaunchResult {
+    std::string outcome; // outcomeName()
+    int exitStatus = 0;
+    std::string message; // a refusal's line; "" otherwise
+    double seconds = 0;  // the whole run
+    SLaunchFacts facts;
+};
+
+/// The object on one line, ending in a newline.
+std::string launchResultJson(const SLaunchResult& inResult);
+
+/// inText as a JSON string: quoted, escaped, and valid even when inText is not valid UTF-8
+/// (each stray byte becomes U+FFFD).
+std::string jsonString(const std::string& inText);
+/// inValue as a JSON number with at most three decimals, the same in every locale.
+std::string jsonNumber(double inValue);
