@@ -55,12 +55,18 @@ std::string section(const char* inTitle, const std::vector<SEndpointText>& inEnd
     if (inEndpoints.empty()) {
         return text + "  " + _("(none)") + "\n";
     }
-    text += "  " + column(_("ADDRESS"), 14) + column(_("MODEL"), 24) + _("NAME") + "\n";
+    // Appended piece by piece: GCC 12 at -O3 warns falsely about "text" + std::string&&.
+    text += "  ";
+    text += column(_("ADDRESS"), 14);
+    text += column(_("MODEL"), 24);
+    text += _("NAME");
+    text += "\n";
     for (std::size_t i = 0; i < inEndpoints.size(); ++i) {
         const SEndpointText& e = inEndpoints[i];
-        std::string line = "  " + column(e.address, 14) +
-                           column(e.modelReadable ? e.model : std::string("?"), 24) +
-                           column(e.name, 28);
+        std::string line = "  ";
+        line += column(e.address, 14);
+        line += column(e.modelReadable ? e.model : std::string("?"), 24);
+        line += column(e.name, 28);
         if (i == inPicked) {
             line += _("VYR device, the updater would use it");
         } else if (e.modelReadable && CVYRController::isFamilyModel(e.model)) {
@@ -99,8 +105,9 @@ std::string describeMIDIDevices() {
     const std::size_t none = static_cast<std::size_t>(-1);
     std::string text = section(_("MIDI sources (the updater listens to one):"), sources,
                                found ? sourcePlaces[source] : none);
-    text += "\n" + section(_("MIDI destinations (the updater sends to one):"), destinations,
-                           found ? destinationPlaces[destination] : none);
+    text += "\n";
+    text += section(_("MIDI destinations (the updater sends to one):"), destinations,
+                    found ? destinationPlaces[destination] : none);
     if (!found) {
         text += _("No VYR device with both a source and a destination: the updater would wait "
                   "for one.");

@@ -389,8 +389,10 @@ std::string CAlsaMIDIDriver::describeBusy(Address inAddress) const {
         const snd_seq_addr_t* holder = snd_seq_query_subscribe_get_addr(query);
         holders += (holders.empty() ? "" : ", ") + labelOf({holder->client, holder->port});
         if (undo.empty()) {
-            undo = "aconnect -d " + addressText(holder->client, holder->port) + " " +
-                   addressText(inAddress.first, inAddress.second);
+            undo = "aconnect -d ";
+            undo += addressText(holder->client, holder->port);
+            undo += " ";
+            undo += addressText(inAddress.first, inAddress.second);
         }
     }
     const std::string device = labelOf(inAddress) + ": ";
