@@ -5,14 +5,7 @@
 set(VYR_PACKAGE_CONTACT "VYR updater developers <updater@vyr.example>")
 
 # What Debian expects of every package: its copyright and its changelog under doc/.
-set(changelog ${PROJECT_BINARY_DIR}/packaging/changelog.gz)
-add_custom_command(
-    OUTPUT ${changelog}
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/packaging
-    COMMAND gzip -9nc ${PROJECT_SOURCE_DIR}/packaging/changelog > ${changelog}
-    DEPENDS ${PROJECT_SOURCE_DIR}/packaging/changelog
-    COMMENT "Compressing the Debian changelog")
-add_custom_target(vyr_changelog ALL DEPENDS ${changelog})
+vyr_gzipped(${PROJECT_SOURCE_DIR}/packaging/changelog changelog)
 foreach(component IN ITEMS cli gui)
     set(package vyr-update)
     if(component STREQUAL gui)
@@ -45,10 +38,9 @@ set(CPACK_DEBIAN_CLI_DESCRIPTION
  device's heartbeat, asks for update mode, checks that the device fell silent,
  then plays the firmware image to it at the times the image prescribes. A
  transfer that fails is resumed at the next run. vyr-update --json gives the
- result to scripts.
- .
- Also: vyr-fwtool, which shows and checks firmware images, and vyr-sim-device,
- which plays a VYR device on a USB-MIDI gadget or as a sequencer client.")
+ result to scripts. Also vyr-fwtool, which shows and checks firmware images,
+ and vyr-sim-device, which plays a VYR device on a USB-MIDI gadget or as a
+ sequencer client.")
 set(CPACK_DEBIAN_GUI_PACKAGE_NAME vyr-updater)
 set(CPACK_DEBIAN_GUI_PACKAGE_DEPENDS "vyr-update (= ${PROJECT_VERSION})")
 set(CPACK_DEBIAN_GUI_PACKAGE_RECOMMENDS "qt6-translations-l10n")

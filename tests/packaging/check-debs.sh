@@ -31,7 +31,7 @@ for deb in "${debs[@]}"; do
 done
 
 say "lintian"
-lintian --fail-on error --no-tag-display-limit "${debs[@]}" | tee "$work/lintian.log" ||
+lintian --fail-on error --tag-display-limit 0 "${debs[@]}" | tee "$work/lintian.log" ||
     die "lintian found errors"
 say "lintian: $(grep -c '^E:' "$work/lintian.log" || true) errors, $(grep -c '^W:' "$work/lintian.log" || true) warnings"
 
