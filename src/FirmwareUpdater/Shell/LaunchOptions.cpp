@@ -23,12 +23,6 @@ std::vector<SFrontEndOption> sharedOptions(SLaunchOptions& ioOptions, bool& outH
             return error;
         };
     };
-    const auto flag = [](bool& outFlag) {
-        return [&outFlag](const char*) {
-            outFlag = true;
-            return std::string();
-        };
-    };
     // "--firmware --sim-absent" is a forgotten value, not a file; ./--x names such a file.
     const auto path = [](const char* inName, std::string& outPath) {
         return [inName, &outPath](const char* inValue) {
@@ -68,14 +62,14 @@ std::vector<SFrontEndOption> sharedOptions(SLaunchOptions& ioOptions, bool& outH
              return std::string();
          }},
         {"simulate", 0, nullptr, N_("update a simulated VYR device (no hardware needed)"),
-         flag(ioOptions.simulate)},
+         setsFlag(ioOptions.simulate)},
         {"firmware", 0, "FILE", N_("play FILE instead of the bundled image"),
          path("--firmware", ioOptions.firmwarePath)},
         {"prefs", 0, "FILE", N_("keep the update status in FILE"),
          path("--prefs", ioOptions.prefsPath)},
-        {"sim-absent", 0, nullptr, N_("simulated device: not connected"), flag(sim.absent)},
+        {"sim-absent", 0, nullptr, N_("simulated device: not connected"), setsFlag(sim.absent)},
         {"sim-normal-mode", 0, nullptr, N_("simulated device: stays in normal mode"),
-         flag(sim.staysInNormalMode)},
+         setsFlag(sim.staysInNormalMode)},
         {"sim-fail-at", 0, "K", N_("simulated device: refuses the K-th firmware message and later"),
          messageNumber("--sim-fail-at", sim.failAt)},
         {"sim-vanish-at", 0, "K", N_("simulated device: unplugged after the K-th firmware message"),
@@ -83,8 +77,8 @@ std::vector<SFrontEndOption> sharedOptions(SLaunchOptions& ioOptions, bool& outH
         {"sim-service-fault-at", 0, "K",
          N_("the MIDI service fails unexpectedly at the K-th message"),
          messageNumber("--sim-service-fault-at", sim.serviceFaultAt)},
-        {"help", 'h', nullptr, N_("show this help"), flag(outHelp)},
-        {"version", 0, nullptr, N_("show the version"), flag(outVersion)},
+        {"help", 'h', nullptr, N_("show this help"), setsFlag(outHelp)},
+        {"version", 0, nullptr, N_("show the version"), setsFlag(outVersion)},
     };
 }
 
@@ -143,6 +137,13 @@ std::string conflicts(const SLaunchOptions& inOptions) {
 }
 
 } // namespace
+
+std::function<std::string(const char*)> setsFlag(bool& outFlag) {
+    return [&outFlag](const char*) {
+        outFlag = true;
+        return std::string();
+    };
+}
 
 std::string parseNumber(const char* inOption, const char* inValue, unsigned long inMin,
                         unsigned long inMax, unsigned long& outValue) {

@@ -55,6 +55,9 @@ std::optional<int> parseLaunchOptions(int argc, char** argv, const SProgram& inP
                                       const std::vector<SFrontEndOption>& inOwnOptions,
                                       SLaunchOptions& outOptions, std::string* outError = nullptr);
 
+/// An option's action that sets outFlag (which must outlive the parse).
+std::function<std::string(const char*)> setsFlag(bool& outFlag);
+
 /// Reads inValue as a whole number from inMin to inMax into outValue; returns "" or what is
 /// wrong, naming inOption and the range.
 std::string parseNumber(const char* inOption, const char* inValue, unsigned long inMin,

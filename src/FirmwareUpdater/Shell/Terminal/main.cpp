@@ -46,22 +46,13 @@ std::vector<SFrontEndOption> terminalOptions(STerminalOptions& ioOptions, SComma
         {"json", 0, nullptr,
          N_("with --yes: the result as one JSON object on stdout (see\n"
             "vyr-update(1)); every other line goes to stderr"),
-         [&outCommand](const char*) {
-             outCommand.json = true;
-             return std::string();
-         }},
+         setsFlag(outCommand.json)},
         {"list", 0, nullptr,
          N_("list the MIDI ports with model, name and address, mark the\n"
             "VYR devices and say which one would be updated; then end"),
-         [&outCommand](const char*) {
-             outCommand.list = true;
-             return std::string();
-         }},
+         setsFlag(outCommand.list)},
         {"yes", 'y', nullptr, N_("answer every prompt with its first button (unattended)"),
-         [&ioOptions](const char*) {
-             ioOptions.unattended = true;
-             return std::string();
-         }},
+         setsFlag(ioOptions.unattended)},
         {"wait", 0, "SECONDS", N_("unattended: how long to wait for the device (default 60)"),
          [&ioOptions](const char* inValue) {
              unsigned long value = 0;
