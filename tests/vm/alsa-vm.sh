@@ -38,8 +38,14 @@ package=$(apt-cache depends linux-image-amd64 2>/dev/null | awk '/Depends: linux
 kroot=$cache/$package
 if [ ! -d "$kroot/lib/modules" ]; then
     say "downloading $package"
-    (cd "$cache" && rm -f "$package"_*.deb && apt-get download -q "$package" >/dev/null 2>&1) ||
-        die "cannot download $package"
+    download() { (cd "$cache" && rm -f "$package"_*.deb && apt-get download -q "$package" >/dev/null 2>&1); }
+    # Lists older than the mirror name a kernel it no longer has: refresh them once.
+    if ! download; then
+        [ "$(id -u)" = 0 ] && apt-get update -q >/dev/null 2>&1 || true
+        package=$(apt-cache depends linux-image-amd64 | awk '/Depends: linux-image-[0-9]/ {print $2; exit}')
+        kroot=$cache/$package
+        download || die "cannot download $package (apt-get download; is the network to the Debian mirror up?)"
+    fi
     rm -rf "$kroot.tmp"
     dpkg-deb -x "$cache/$package"_*.deb "$kroot.tmp"
     mv "$kroot.tmp" "$kroot"
