@@ -28,10 +28,22 @@ class CTightTimerSlack {
 std::mutex sTallyMutex;
 CVYRController::STransferTally sTally;
 
-void tally(const CVYRController::STransferTally& inTally) {
-    const std::lock_guard<std::mutex> lock(sTallyMutex);
-    sTally = inTally;
-}
+// Publishes what a playback sent when it ends, however it ends (a send can throw), so the
+// loop itself only counts.
+class CTallyOnExit {
+  public:
+    explicit CTallyOnExit(CVYRController::STransferTally& ioTally) : mTally(ioTally) {}
+    ~CTallyOnExit() {
+        mTally.ended = CurrentClock().now();
+        const std::lock_guard<std::mutex> lock(sTallyMutex);
+        sTally = mTally;
+    }
+    CTallyOnExit(const CTallyOnExit&) = delete;
+    CTallyOnExit& operator=(const CTallyOnExit&) = delete;
+
+  private:
+    CVYRController::STransferTally& mTally;
+};
 
 } // namespace
 
@@ -63,7 +75,7 @@ bool CVYRController::updateFirmware(const std::uint8_t* inData, std::uint32_t in
     STransferTally sent;
     sent.scheduled = static_cast<std::uint32_t>(count);
     sent.started = start;
-    tally(sent);
+    const CTallyOnExit published(sent);
     for (std::size_t i = 0; i < count; ++i) {
         const int progress = CFirmwareSchedule::progressBefore(i, count);
         const Nanoseconds due = start + shift + Nanoseconds{schedule.timeOf(i)} * 1'000'000u;
@@ -71,18 +83,12 @@ bool CVYRController::updateFirmware(const std::uint8_t* inData, std::uint32_t in
         if (const Nanoseconds now = clock.now(); now > due + kStallThreshold) {
             shift += now - due;
         }
-        const bool taken =
-            manager->sendLongMessage(schedule.bytesOf(i),
-                                     static_cast<std::int32_t>(schedule.lengthOf(i))) == noErr;
-        sent.ended = clock.now();
-        if (taken) {
-            ++sent.messages;
-            sent.bytes += schedule.lengthOf(i);
-        }
-        tally(sent);
-        if (!taken) {
+        if (manager->sendLongMessage(schedule.bytesOf(i),
+                                     static_cast<std::int32_t>(schedule.lengthOf(i))) != noErr) {
             return false;
         }
+        ++sent.messages;
+        sent.bytes += schedule.lengthOf(i);
         if (inProgress != nullptr && progress != lastProgress) {
             inProgress(progress, inContext);
             lastProgress = progress;
