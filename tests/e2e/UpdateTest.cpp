@@ -6,17 +6,21 @@
 #include "TestDirectory.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <sstream>
+#include <thread>
 #include <unistd.h>
 
 namespace {
 
 using ETerminal = CChildProcess::ETerminal;
+using json = nlohmann::json;
 
 class Update : public testing::Test {
   protected:
@@ -25,6 +29,20 @@ class Update : public testing::Test {
         inArguments.insert(inArguments.begin(), {VYR_UPDATE, "--simulate", "--prefs", prefs()});
         return std::make_unique<CChildProcess>(inArguments, std::vector<std::string>{"LC_ALL=C"},
                                                inTerminal);
+    }
+    // vyr-update --yes --json: output() is stdout alone, the lines for people are errors().
+    std::unique_ptr<CChildProcess> startJson(std::vector<std::string> inArguments) {
+        inArguments.insert(inArguments.begin(),
+                           {"/bin/sh", "-c", "exec \"$0\" \"$@\" 2>\"$ERR\"", VYR_UPDATE,
+                            "--simulate", "--yes", "--json", "--prefs", prefs()});
+        return std::make_unique<CChildProcess>(
+            inArguments, std::vector<std::string>{"LC_ALL=C", "ERR=" + mDirectory.file("err")},
+            ETerminal::kPipes);
+    }
+    std::string errors() const {
+        std::stringstream text;
+        text << std::ifstream(mDirectory.file("err")).rdbuf();
+        return text.str();
     }
     std::string prefs() const { return mDirectory.file("status.plist"); }
     std::optional<std::int32_t> status() const {
@@ -35,17 +53,6 @@ class Update : public testing::Test {
 
     CTestDirectory mDirectory;
 };
-
-TEST_F(Update, UnattendedRunCompletesWithAnIdenticalTransfer) {
-    auto run = start({"--yes"}, ETerminal::kPipes);
-    EXPECT_EQ(run->wait(), 0) << run->output();
-    EXPECT_NE(run->output().find("Waiting..."), std::string::npos);
-    EXPECT_NE(run->output().find("Complete"), std::string::npos);
-    EXPECT_NE(run->output().find("messages received: 320 of 320"), std::string::npos)
-        << run->output();
-    EXPECT_NE(run->output().find("identical to the image: yes"), std::string::npos);
-    EXPECT_EQ(status(), 2);
-}
 
 TEST_F(Update, InteractiveRunOnATerminal) {
     auto run = start({}, ETerminal::kPseudoTerminal);
@@ -91,80 +98,101 @@ TEST_F(Update, CancelWhileWaitingWritesNothing) {
     EXPECT_EQ(status(), std::nullopt);
 }
 
-TEST_F(Update, NoDeviceAtThePromptAsksAgain) {
-    ASSERT_TRUE(CPreferenceFile(prefs()).save(1));
-    auto run = start({"--sim-absent"}, ETerminal::kPseudoTerminal);
-    for (int round = 0; round < 2; ++round) {
-        ASSERT_TRUE(run->expect("Please change VYR to update mode.")) << run->output();
-        run->send("\n");
-        ASSERT_TRUE(run->expect("Please check that VYR is connected.")) << run->output();
-        run->send("\n");
-    }
-    ASSERT_TRUE(run->expect("Please change VYR to update mode.")) << run->output();
-    run->send("cancel\n");
-    EXPECT_EQ(run->wait(), 2) << run->output();
-    EXPECT_EQ(run->output().find("Waiting..."), std::string::npos)
-        << "a stored status skips the wait";
+std::string shortImage(const CTestDirectory& inDirectory) {
+    return inDirectory.write("short.bin", shortFirmwareImage());
 }
 
-// Every failure option of the simulation reaches its message, exit status and status file.
-TEST_F(Update, FailuresEndWithTheirMessageStatusAndExitStatus) {
+// Every way an unattended run ends: its exit status, the line that says why, what the status
+// file holds, and one JSON object on stdout with the fields the man page promises.
+TEST_F(Update, UnattendedRunsEndWithTheirStatusMessageAndResult) {
+    const std::string image = shortImage(mDirectory);
+    const std::string bad = mDirectory.write("bad.bin", std::vector<std::uint8_t>(64, 0x5A));
     const struct {
-        std::vector<std::string> arguments;
+        const char* outcome;
         int exit;
-        const char* message;
+        std::vector<std::string> arguments; // --firmware IMAGE unless they name another
+        const char* message;                // for people, on stderr
         std::optional<std::int32_t> status;
+        bool transfer; // a transfer began
     } cases[] = {
-        {{"--sim-normal-mode", "--tries", "2"}, 4, "given up after 2 tries", std::nullopt},
-        {{"--sim-absent", "--wait=2"}, 4, "no answer in time", std::nullopt},
-        {{"--sim-fail-at", "50"}, 1, "messages received: 49 of 320", 1},
-        {{"--sim-vanish-at", "10"}, 1, "Communication error.", 1},
-        {{"--sim-service-fault-at", "3"}, 3, "Unexpected error.", 1},
+        {"complete", 0, {}, "identical to the image: yes", 2, true},
+        {"communication error", 1, {"--sim-fail-at", "20"}, "messages received: 19 of 50", 1, true},
+        {"communication error", 1, {"--sim-vanish-at", "10"}, "Communication error.", 1, true},
+        {"unexpected error", 3, {"--sim-service-fault-at", "3"}, "Unexpected error.", 1, true},
+        {"gave up", 4, {"--sim-normal-mode", "--tries", "2"}, "given up after 2 tries", {}, false},
+        {"gave up", 4, {"--sim-absent", "--wait=2"}, "no answer in time", {}, false},
+        {"image refused", 5, {"--firmware", bad}, "not a Standard MIDI File", {}, false},
+        {"cancelled", 2, {"--sim-absent"}, "(stopped by a signal)", {}, false},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.message);
         std::filesystem::remove(prefs());
         std::vector<std::string> arguments = c.arguments;
-        arguments.insert(arguments.begin(), "--yes");
-        auto run = start(arguments, ETerminal::kPipes);
-        EXPECT_EQ(run->wait(std::chrono::seconds(60)), c.exit) << run->output();
-        EXPECT_NE(run->output().find(c.message), std::string::npos) << run->output();
-        EXPECT_EQ(status(), c.status) << c.message;
+        if (arguments.empty() || arguments.front() != "--firmware") {
+            arguments.insert(arguments.begin(), {"--firmware", image});
+        }
+        auto run = startJson(arguments);
+        if (std::string(c.outcome) == "cancelled") { // a signal while it waits backs out
+            std::this_thread::sleep_for(std::chrono::milliseconds(500));
+            run->kill(SIGTERM);
+        }
+        EXPECT_EQ(run->wait(), c.exit) << errors();
+        EXPECT_NE(errors().find(c.message), std::string::npos) << errors();
+        EXPECT_EQ(status(), c.status);
+        json result;
+        ASSERT_NO_THROW(result = json::parse(run->output())) << run->output();
+        EXPECT_EQ(result["outcome"], c.outcome);
+        EXPECT_EQ(result["exit_status"], c.exit);
+        for (const char* field : {"messages_sent", "messages_in_image", "bytes_sent"}) {
+            EXPECT_TRUE(result[field].is_number_unsigned()) << field;
+        }
+        EXPECT_TRUE(result["seconds"].is_number() && result["transfer_seconds"].is_number());
+        EXPECT_EQ(result["resumed"], false);
+        EXPECT_TRUE(result["message"].is_string());
+        if (!c.transfer) {
+            EXPECT_TRUE(result["device"].is_null() && result["simulation"].is_null());
+            EXPECT_EQ(result["messages_sent"], 0);
+            continue;
+        }
+        EXPECT_EQ(result["device"]["model"], "VYR10");
+        EXPECT_EQ(result["device"]["name"], "VYR10 Port 1");
+        EXPECT_TRUE(result["device"]["address"].is_string());
+        EXPECT_EQ(result["messages_in_image"], 50);
+        const json& simulation = result["simulation"];
+        EXPECT_EQ(simulation["messages_expected"], 50);
+        EXPECT_EQ(simulation["messages_received"], result["messages_sent"]);
+        EXPECT_EQ(simulation["identical"], c.exit == 0);
+        for (const char* field : {"min", "median", "p99", "max"}) {
+            EXPECT_TRUE(simulation["lateness_ms"][field].is_number()) << field;
+        }
+        if (c.exit == 0) {
+            EXPECT_EQ(result["messages_sent"], 50);
+            EXPECT_EQ(result["bytes_sent"], 50 * 200);
+        }
     }
 }
 
-TEST_F(Update, KilledTransferLeavesStatusOneAndTheNextRunResumes) {
-    auto killed = start({"--yes"}, ETerminal::kPipes);
+// A transfer killed outright leaves status 1; the next run goes straight to the transfer
+// and says it resumed.
+TEST_F(Update, KilledTransferIsResumedByTheNextRun) {
+    const std::string image = shortImage(mDirectory);
+    auto killed = start({"--yes", "--firmware", image}, ETerminal::kPipes);
     ASSERT_TRUE(killed->expect("Now updating...")) << killed->output();
     killed->kill(SIGKILL);
     EXPECT_EQ(killed->wait(), 128 + SIGKILL);
     EXPECT_EQ(status(), 1);
 
-    auto resumed = start({"--yes"}, ETerminal::kPipes);
-    EXPECT_EQ(resumed->wait(), 0) << resumed->output();
-    EXPECT_EQ(resumed->output().find("Waiting..."), std::string::npos);
+    auto resumed = startJson({"--firmware", image});
+    EXPECT_EQ(resumed->wait(), 0) << errors();
+    const json result = json::parse(resumed->output());
+    EXPECT_EQ(result["outcome"], "complete");
+    EXPECT_EQ(result["resumed"], true);
+    EXPECT_EQ(errors().find("Waiting..."), std::string::npos) << "a stored status skips the wait";
     EXPECT_EQ(status(), 2);
 }
 
-TEST_F(Update, OneCtrlCOnlyWarnsTheSecondStops) {
-    auto run = start({}, ETerminal::kPseudoTerminal);
-    ASSERT_TRUE(run->expect("Ready")) << run->output();
-    run->send("\n");
-    ASSERT_TRUE(run->expect("Please change VYR to update mode.")) << run->output();
-    run->send("\n");
-    ASSERT_TRUE(run->expect("Now updating...")) << run->output();
-    run->kill(SIGINT);
-    ASSERT_TRUE(run->expect("Press Ctrl-C again to stop anyway.")) << run->output();
-    run->kill(SIGINT);
-    EXPECT_EQ(run->wait(), 130) << run->output();
-    EXPECT_EQ(status(), 1);
-}
-
-std::string shortImage(const CTestDirectory& inDirectory) {
-    return inDirectory.write("short.bin", shortFirmwareImage());
-}
-
-// During the transfer only a second Ctrl-C or SIGTERM stops it: one SIGTERM, Ctrl-Z or a
-// closed terminal only warns or is ignored, and the transfer completes.
+// During the transfer only a second Ctrl-C or SIGTERM stops it: one Ctrl-C, SIGTERM, Ctrl-Z
+// or a closed terminal only warns or is ignored, and the transfer completes.
 TEST_F(Update, SignalsDuringTheTransfer) {
     const std::string image = shortImage(mDirectory);
     const struct {
@@ -172,10 +200,8 @@ TEST_F(Update, SignalsDuringTheTransfer) {
         int exit;
         std::int32_t status;
     } cases[] = {
-        {{SIGTERM}, 0, 2},
-        {{SIGTSTP}, 0, 2},
-        {{SIGHUP}, 0, 2},
-        {{SIGTERM, SIGINT}, 130, 1},
+        {{SIGTERM}, 0, 2},           {{SIGTSTP}, 0, 2},          {{SIGHUP}, 0, 2},
+        {{SIGTERM, SIGINT}, 130, 1}, {{SIGINT, SIGINT}, 130, 1},
     };
     for (const auto& c : cases) {
         std::filesystem::remove(prefs());
