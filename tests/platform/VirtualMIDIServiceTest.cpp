@@ -13,7 +13,6 @@
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-using EOperation = CVirtualMIDIService::EOperation;
 
 std::vector<Bytes> packetsOf(const MIDIPacketList& inList) {
     std::vector<Bytes> packets;
@@ -221,41 +220,6 @@ TEST_F(VirtualService, SendsReachTheReceiverWithTheirTime) {
     EXPECT_EQ(MIDISend(port, 999, list), kMIDIUnknownEndpoint);
     EXPECT_EQ(MIDIFlushOutput(MIDIGetDestination(0)), noErr);
     EXPECT_EQ(mService->flushCount(destination), 1u);
-}
-
-TEST_F(VirtualService, FaultsFailTheNamedOperationOnce) {
-    mService->failNext(EOperation::kInputPortCreate, -1);
-    SReception reception;
-    MIDIPortRef port = 0;
-    EXPECT_EQ(MIDIInputPortCreate(mClient, CFSTR("in"), SReception::readProc, &reception, &port),
-              -1);
-    EXPECT_EQ(port, 0u);
-    EXPECT_EQ(MIDIInputPortCreate(mClient, CFSTR("in"), SReception::readProc, &reception, &port),
-              noErr);
-    mService->failNext(EOperation::kClientCreate, -2);
-    MIDIClientRef client = 0;
-    EXPECT_EQ(MIDIClientCreate(CFSTR("x"), nullptr, nullptr, &client), -2);
-}
-
-TEST_F(VirtualService, SendsFailFromTheKthOn) {
-    int received = 0;
-    mService->addDestination("VYR10", "out",
-                             [&](const MIDIPacketList&, MIDITimeStamp) { ++received; });
-    MIDIPortRef port = 0;
-    ASSERT_EQ(MIDIOutputPortCreate(mClient, CFSTR("out"), &port), noErr);
-    alignas(8) std::uint8_t storage[32];
-    auto* list = reinterpret_cast<MIDIPacketList*>(storage);
-    MIDIPacketListInit(list);
-    mService->failSendsFrom(3, kMIDIMessageSendErr);
-    std::vector<OSStatus> results;
-    for (int i = 0; i < 5; ++i) {
-        results.push_back(MIDISend(port, MIDIGetDestination(0), list));
-    }
-    EXPECT_EQ(results, (std::vector<OSStatus>{0, 0, kMIDIMessageSendErr, kMIDIMessageSendErr,
-                                              kMIDIMessageSendErr}));
-    EXPECT_EQ(received, 2);
-    mService->clearFaults();
-    EXPECT_EQ(MIDISend(port, MIDIGetDestination(0), list), noErr);
 }
 
 TEST_F(VirtualService, DriverCannotBeReplacedWhileAClientExists) {

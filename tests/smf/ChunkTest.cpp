@@ -11,16 +11,6 @@ using smftest::operator+;
 
 const Bytes kHeader = {0x4D, 0x54, 0x68, 0x64, 0, 0, 0, 6, 0x00, 0x01, 0x00, 0x02, 0x01, 0xE0};
 
-TEST(HeaderChunk, ReadsFormatTracksAndDivision) {
-    CMidiHeader header;
-    std::uint32_t consumed = 99;
-    ASSERT_TRUE(header.setData(kHeader.data(), 14, consumed));
-    EXPECT_EQ(consumed, 14u);
-    EXPECT_EQ(header.mFormat, 1);
-    EXPECT_EQ(header.mNumTracks, 2);
-    EXPECT_EQ(header.mDivision, 480);
-}
-
 TEST(HeaderChunk, LongerBodyIsSkippedWithTheChunk) {
     Bytes bytes = kHeader;
     bytes[7] = 8;
@@ -43,18 +33,6 @@ TEST(HeaderChunk, ShortBodyFailsAfterStoringWhatItRead) {
     EXPECT_EQ(header.mNumTracks, 2);
     EXPECT_EQ(header.mDivision, 0);
     EXPECT_EQ(header.getReadFailure().reason, ESMFReadFailure::kHeaderBody);
-}
-
-TEST(HeaderChunk, WritesTheFourteenBytes) {
-    CMidiHeader header;
-    header.mFormat = 0;
-    header.mNumTracks = 1;
-    header.mDivision = 96;
-    Bytes out(14);
-    std::uint32_t written = 0;
-    ASSERT_TRUE(header.getData(out.data(), written));
-    EXPECT_EQ(written, 14u);
-    EXPECT_EQ(out, (Bytes{0x4D, 0x54, 0x68, 0x64, 0, 0, 0, 6, 0, 0, 0, 1, 0, 0x60}));
 }
 
 TEST(ChunkFraming, FewerThanEightBytesFailWithNothingConsumed) {

@@ -9,21 +9,6 @@ namespace {
 
 using smftest::Bytes;
 
-TEST(EventTables, ShortTypeByStatusNibble) {
-    const std::pair<int, int> cases[] = {{0x93, 1}, {0xC5, 4}, {0xEF, 6}, {0x80, 0},
-                                         {0xF0, 7}, {0xF7, 7}, {0xFF, 7}, {0x45, 7}};
-    for (const auto& [status, type] : cases) {
-        EXPECT_EQ(CMidiEvent::GetShortEventType(static_cast<std::uint8_t>(status)), type) << status;
-    }
-}
-
-TEST(EventTables, MetaTypeByByte) {
-    EXPECT_EQ(CMidiEvent::GetMetaEventType(0x51), 10);
-    EXPECT_EQ(CMidiEvent::GetMetaEventType(0x2F), 9);
-    EXPECT_EQ(CMidiEvent::GetMetaEventType(0x7F), 14);
-    EXPECT_EQ(CMidiEvent::GetMetaEventType(0x21), 15);
-}
-
 TEST(ShortEvent, ChannelAndTypeAreIndependentNibbles) {
     std::unique_ptr<CMidiEvent> e(
         smftest::makeEvent(CMidiEvent::kEventTypeShort, 0, 0x93, {0x3C, 0x64}));
@@ -37,12 +22,6 @@ TEST(ShortEvent, ChannelAndTypeAreIndependentNibbles) {
     EXPECT_EQ(s->getLeadByte(), 0xCA);
     EXPECT_EQ(e->getMetaData(), nullptr);
     EXPECT_EQ(e->getSysExData(), nullptr);
-}
-
-TEST(MetaEvent, UnlistedTypeKeepsItsByte) {
-    std::unique_ptr<CMidiEvent> e(smftest::makeEvent(CMidiEvent::kEventTypeMeta, 0, 0x09, {}));
-    EXPECT_EQ(e->getDataType(), 15);
-    EXPECT_EQ(e->getMetaData()->getLeadByte(), 0x09);
 }
 
 TEST(MetaEvent, ChordAndRehearsalMarkLookAtTheFirstThreeBytes) {
@@ -73,16 +52,6 @@ TEST(SysExEvent, TypeFollowsTheFirstByte) {
     EXPECT_EQ(complete->getDataType(), 0);
     EXPECT_EQ(continued->getDataType(), 1);
     EXPECT_EQ(empty->getDataType(), 1);
-}
-
-TEST(Payload, SizeBytesOfTheLengthQuantity) {
-    const std::pair<std::uint32_t, std::uint32_t> cases[] = {
-        {0, 1}, {127, 1}, {128, 2}, {16384, 3}};
-    for (const auto& [size, bytes] : cases) {
-        std::unique_ptr<CMidiEvent> e(
-            smftest::makeEvent(CMidiEvent::kEventTypeSysEx, 0, 0, Bytes(size, 0x11)));
-        EXPECT_EQ(e->getSysExData()->getSizeBytes(), bytes) << size;
-    }
 }
 
 TEST(Payload, ResetReleasesDataAndKeepsKindAndTick) {

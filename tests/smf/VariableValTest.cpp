@@ -60,12 +60,4 @@ TEST(VariableVal, NeverReadsPastTheBytesGiven) {
     }
 }
 
-TEST(VariableVal, SizeCountsSevenBitGroups) {
-    EXPECT_EQ(SMFUtil::getVariableValSize(0), 1u);
-    EXPECT_EQ(SMFUtil::getVariableValSize(0x7F), 1u);
-    EXPECT_EQ(SMFUtil::getVariableValSize(0x80), 2u);
-    EXPECT_EQ(SMFUtil::getVariableValSize(0x0FFFFFFF), 4u);
-    EXPECT_EQ(SMFUtil::getVariableValSize(0x10000000), 5u); // no encoding: the writer refuses it
-}
-
 } // namespace

@@ -87,17 +87,10 @@ void CSimulatedVYRDevice::sendHeartbeats() {
 }
 
 void CSimulatedVYRDevice::injectHeartbeat() {
-    const std::vector<std::uint8_t> heartbeat = VYRHeartbeat(mOptions.statusByte);
-    // What a busy MIDI line carries besides: a note, a clock tick, a cut-off SysEx.
-    const std::vector<std::uint8_t> junk = {0x90, 0x3C, 0x40, 0xF8, 0xF0,
-                                            0x43, 0x10, 0xFE, 0x3C, 0x00};
     // Injected under the lock, so no heartbeat leaves after switchToUpdateMode returns.
     // The service never calls back into the device while it holds its own lock.
-    if (mPresent && (!mUpdateMode || mOptions.heartbeatInUpdateMode)) {
-        mService->inject(mSource, {heartbeat});
-        if (mOptions.junkBetweenHeartbeats) {
-            mService->inject(mSource, {junk});
-        }
+    if (mPresent && !mUpdateMode) {
+        mService->inject(mSource, {VYRHeartbeat(0x30)});
     }
 }
 

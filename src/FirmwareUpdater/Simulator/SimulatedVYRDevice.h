@@ -20,9 +20,6 @@ struct SSimulatedDeviceOptions {
     std::string model = "VYR10";
     std::string name = "VYR10 Port 1";
     std::chrono::milliseconds heartbeatPeriod{200}; // 0: only when sendHeartbeat() is called
-    std::uint8_t statusByte = 0x30;
-    bool heartbeatInUpdateMode = false;   // keeps sending heartbeats after the switch
-    bool junkBetweenHeartbeats = false;   // channel, real-time and stray SysEx bytes between them
     std::uint32_t vanishAfterMessage = 0; // k > 0: unplugged right after the k-th message
     std::uint32_t refuseSendsFrom = 0;    // k > 0: the k-th send in update mode and all later fail
     std::uint32_t serviceFaultAt = 0; // k > 0: the k-th send throws, as a broken MIDI service might
