@@ -1,4 +1,4 @@
-#include "Platform/CoreMIDI.h"
+#include "Packets.h"
 
 #include <gtest/gtest.h>
 
@@ -8,15 +8,6 @@
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-std::vector<Bytes> packetsOf(const MIDIPacketList* inList) {
-    std::vector<Bytes> packets;
-    const MIDIPacket* packet = inList->packet;
-    for (std::uint32_t i = 0; i < inList->numPackets; ++i, packet = MIDIPacketNext(packet)) {
-        packets.emplace_back(packet->data, packet->data + packet->length);
-    }
-    return packets;
-}
 
 // A list buffer with a guard zone behind it that must stay untouched.
 struct SGuardedList {
@@ -47,7 +38,7 @@ TEST(PacketList, PacketsFollowEachOtherFourByteAligned) {
     EXPECT_EQ(reinterpret_cast<std::uint8_t*>(second),
               reinterpret_cast<std::uint8_t*>(packet) + 16);
     EXPECT_EQ(MIDITimeStamp{second->timeStamp}, 9u); // a copy: the field is packed
-    EXPECT_EQ(packetsOf(buffer.list()), (std::vector<Bytes>{a, b}));
+    EXPECT_EQ(packetsOf(*buffer.list()), (std::vector<Bytes>{a, b}));
     EXPECT_TRUE(buffer.guardIntact());
 }
 
@@ -82,7 +73,7 @@ TEST(PacketList, EmptyRunsAreAddedAsEmptyPackets) {
     ASSERT_NE(packet, nullptr);
     const Bytes b = {0xF7};
     ASSERT_NE(MIDIPacketListAdd(buffer.list(), 64, packet, 0, 1, b.data()), nullptr);
-    EXPECT_EQ(packetsOf(buffer.list()), (std::vector<Bytes>{{}, b}));
+    EXPECT_EQ(packetsOf(*buffer.list()), (std::vector<Bytes>{{}, b}));
 }
 
 } // namespace

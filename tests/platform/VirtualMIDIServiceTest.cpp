@@ -1,5 +1,6 @@
 #include "Platform/Virtual/VirtualMIDIService.h"
 #include "MIDIProperty.h"
+#include "Packets.h"
 
 #include <gtest/gtest.h>
 
@@ -13,15 +14,6 @@
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-std::vector<Bytes> packetsOf(const MIDIPacketList& inList) {
-    std::vector<Bytes> packets;
-    const MIDIPacket* packet = inList.packet;
-    for (std::uint32_t i = 0; i < inList.numPackets; ++i, packet = MIDIPacketNext(packet)) {
-        packets.emplace_back(packet->data, packet->data + packet->length);
-    }
-    return packets;
-}
 
 // What one input port received, and on which thread.
 struct SReception {

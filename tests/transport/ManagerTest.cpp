@@ -29,20 +29,6 @@ TEST_F(Manager, ListsReadableModelsWithTheirServiceIndices) {
     EXPECT_EQ(names, (std::vector<std::string>{"VYR10"}));
 }
 
-TEST_F(Manager, OpensTheEndpointAtTheListedIndexPastAnUnreadableModel) {
-    const auto hidden = mService->addSource("???", "h");
-    const auto device = mService->addSource("VYR10", "d");
-    mService->setPropertyReadable(hidden, CMIDIDriver::EProperty::kModel, false);
-    std::vector<std::string> names;
-    std::vector<std::uint32_t> indices;
-    mManager->getMidiInDevices(names, &indices);
-    ASSERT_EQ(names, (std::vector<std::string>{"VYR10"}));
-    ASSERT_EQ(openInput(indices[0]), noErr);
-    mService->inject(hidden, {{0xF0, 0x01, 0xF7}});
-    mService->inject(device, {{0xF0, 0x02, 0xF7}});
-    EXPECT_EQ(received(), (std::vector<Bytes>{{0xF0, 0x02, 0xF7}}));
-}
-
 TEST_F(Manager, StringConversionGivesEmptyForNullAndFailure) {
     std::string result = "old";
     getStringFromCFString(nullptr, result, kCFStringEncodingUTF8);
