@@ -49,27 +49,6 @@ struct RefusedCase {
     std::uint32_t offset;
 };
 
-void PrintTo(const RefusedCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
-class SMFRefused : public testing::TestWithParam<RefusedCase> {};
-
-TEST_P(SMFRefused, LeavesTheContainerEmpty) {
-    const RefusedCase& c = GetParam();
-    CSMF smf;
-    smf.addTrack(); // something to clear
-    std::uint32_t count = 0;
-    EXPECT_FALSE(smf.setData(c.file.data(), static_cast<std::uint32_t>(c.file.size()), count));
-    EXPECT_TRUE(smf.mTracks.empty());
-    EXPECT_EQ(smf.mHeader.mFormat, 0);
-    EXPECT_EQ(smf.mHeader.mNumTracks, 0);
-    EXPECT_EQ(smf.mHeader.mDivision, 0);
-    EXPECT_EQ(smf.mHeader.getChunkId(), 0u);
-    EXPECT_EQ(smf.getReadFailure().reason, c.reason);
-    EXPECT_EQ(smf.getReadFailure().offset, c.offset);
-}
-
 Bytes slice(const Bytes& inBytes, std::size_t inFrom, std::size_t inTo) {
     return Bytes(inBytes.begin() + static_cast<std::ptrdiff_t>(inFrom),
                  inBytes.begin() + static_cast<std::ptrdiff_t>(inTo));
@@ -81,41 +60,48 @@ Bytes withDivision(std::uint16_t inDivision) {
 
 const Bytes kNameWithTag = {0x00, 0xFF, 0x01, 0x08, 'M', 'T', 'r', 'k', 0, 0, 0, 0};
 
-INSTANTIATE_TEST_SUITE_P(
-    Files, SMFRefused,
-    testing::Values(
-        RefusedCase{"FewerThan14Bytes", slice(minimalFile(), 0, 13), Reason::kFileTooShort, 13},
-        RefusedCase{"NotMThd", text("RIFF") + slice(minimalFile(), 4, 26), Reason::kNotMidiFile, 0},
-        RefusedCase{"HeaderLength8",
-                    chunk("MThd", {0, 0, 0, 1, 0, 96, 0, 0}) + chunk("MTrk", kEndOnly),
-                    Reason::kHeaderLength, 4},
-        RefusedCase{"Format2", header(2, 1, 96) + chunk("MTrk", kEndOnly),
-                    Reason::kUnsupportedFormat, 8},
-        RefusedCase{"Format3", header(3, 1, 96) + chunk("MTrk", kEndOnly),
-                    Reason::kUnsupportedFormat, 8},
-        RefusedCase{"NoTracksDeclared", header(0, 0, 96) + chunk("MTrk", kEndOnly),
-                    Reason::kNoTracks, 10},
-        RefusedCase{"MoreTracksThanTags", minimalFile(2), Reason::kTooFewTrackTags, 10},
-        RefusedCase{"TagInsideTextCountsButTheTrackIsMissing",
-                    header(0, 2, 96) + chunk("MTrk", kNameWithTag + kEndOnly),
-                    Reason::kChunkTooShort, 38},
-        RefusedCase{"ValueAfterATagOfTheFileSize",
-                    header(0, 1, 96) +
-                        chunk("MTrk", Bytes{0x00, 0xFF, 0x01, 0x08, 'M', 'T', 'r', 'k'} + be32(42) +
-                                          kEndOnly),
-                    Reason::kTrackTagLength, 30},
-        RefusedCase{"Division0", withDivision(0), Reason::kDivision, 12},
-        RefusedCase{"Division8000", withDivision(0x8000), Reason::kDivision, 12},
-        RefusedCase{"Division80FF", withDivision(0x80FF), Reason::kDivision, 12},
-        RefusedCase{"OtherChunkBeforeTheTrack",
-                    header(0, 1, 96) + chunk("XFIH", {1, 2}) + chunk("MTrk", kEndOnly),
-                    Reason::kChunkId, 14},
-        RefusedCase{"BadEventInSecondTrack",
-                    header(1, 2, 96) + chunk("MTrk", kEndOnly) + chunk("MTrk", {0x00, 0x3C, 0x40}),
-                    Reason::kNoRunningStatus, 35},
-        RefusedCase{"TrackLongerThanTheFile", header(0, 1, 96) + text("MTrk") + be32(5) + kEndOnly,
-                    Reason::kChunkLength, 18}),
-    [](const testing::TestParamInfo<RefusedCase>& param) { return std::string(param.param.name); });
+const RefusedCase kRefused[] = {
+    {"FewerThan14Bytes", slice(minimalFile(), 0, 13), Reason::kFileTooShort, 13},
+    {"NotMThd", text("RIFF") + slice(minimalFile(), 4, 26), Reason::kNotMidiFile, 0},
+    {"HeaderLength8", chunk("MThd", {0, 0, 0, 1, 0, 96, 0, 0}) + chunk("MTrk", kEndOnly),
+     Reason::kHeaderLength, 4},
+    {"Format2", header(2, 1, 96) + chunk("MTrk", kEndOnly), Reason::kUnsupportedFormat, 8},
+    {"Format3", header(3, 1, 96) + chunk("MTrk", kEndOnly), Reason::kUnsupportedFormat, 8},
+    {"NoTracksDeclared", header(0, 0, 96) + chunk("MTrk", kEndOnly), Reason::kNoTracks, 10},
+    {"MoreTracksThanTags", minimalFile(2), Reason::kTooFewTrackTags, 10},
+    {"TagInsideTextCountsButTheTrackIsMissing",
+     header(0, 2, 96) + chunk("MTrk", kNameWithTag + kEndOnly), Reason::kChunkTooShort, 38},
+    {"ValueAfterATagOfTheFileSize",
+     header(0, 1, 96) +
+         chunk("MTrk", Bytes{0x00, 0xFF, 0x01, 0x08, 'M', 'T', 'r', 'k'} + be32(42) + kEndOnly),
+     Reason::kTrackTagLength, 30},
+    {"Division0", withDivision(0), Reason::kDivision, 12},
+    {"Division8000", withDivision(0x8000), Reason::kDivision, 12},
+    {"Division80FF", withDivision(0x80FF), Reason::kDivision, 12},
+    {"OtherChunkBeforeTheTrack", header(0, 1, 96) + chunk("XFIH", {1, 2}) + chunk("MTrk", kEndOnly),
+     Reason::kChunkId, 14},
+    {"BadEventInSecondTrack",
+     header(1, 2, 96) + chunk("MTrk", kEndOnly) + chunk("MTrk", {0x00, 0x3C, 0x40}),
+     Reason::kNoRunningStatus, 35},
+    {"TrackLongerThanTheFile", header(0, 1, 96) + text("MTrk") + be32(5) + kEndOnly,
+     Reason::kChunkLength, 18}};
+
+TEST(SMFRefused, LeavesTheContainerEmpty) {
+    for (const RefusedCase& c : kRefused) {
+        SCOPED_TRACE(c.name);
+        CSMF smf;
+        smf.addTrack(); // something to clear
+        std::uint32_t count = 0;
+        EXPECT_FALSE(smf.setData(c.file.data(), static_cast<std::uint32_t>(c.file.size()), count));
+        EXPECT_TRUE(smf.mTracks.empty());
+        EXPECT_EQ(smf.mHeader.mFormat, 0);
+        EXPECT_EQ(smf.mHeader.mNumTracks, 0);
+        EXPECT_EQ(smf.mHeader.mDivision, 0);
+        EXPECT_EQ(smf.mHeader.getChunkId(), 0u);
+        EXPECT_EQ(smf.getReadFailure().reason, c.reason);
+        EXPECT_EQ(smf.getReadFailure().offset, c.offset);
+    }
+}
 
 TEST(SMFRead, FailureNamesTheTrack) {
     const Bytes file =
