@@ -38,17 +38,4 @@ TEST(LaunchJson, NumbersHaveAPointAndThreeDecimals) {
     EXPECT_EQ(jsonNumber(std::numeric_limits<double>::quiet_NaN()), "null");
 }
 
-TEST(LaunchJson, ARefusalCarriesItsMessageAndNoDevice) {
-    SLaunchResult result;
-    result.outcome = "image refused";
-    result.exitStatus = 5;
-    result.message = "/x.bin: not a Standard MIDI File";
-    const nlohmann::json parsed = nlohmann::json::parse(launchResultJson(result));
-    EXPECT_EQ(parsed["outcome"], "image refused");
-    EXPECT_EQ(parsed["exit_status"], 5);
-    EXPECT_EQ(parsed["message"], "/x.bin: not a Standard MIDI File");
-    EXPECT_TRUE(parsed["device"].is_null());
-    EXPECT_TRUE(parsed["simulation"].is_null());
-}
-
 } // namespace
