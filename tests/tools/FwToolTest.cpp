@@ -10,6 +10,7 @@
 #include <fstream>
 #include <sstream>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 
 namespace {
@@ -119,13 +120,17 @@ TEST_F(FwTool, RewriteWritesWhatReadsBackTheSame) {
 TEST_F(FwTool, RewriteReplacesOnlyRegularFiles) {
     const std::string in = file("in.mid", smftest::smfFile(1, 480, {kTrack0, kTrack1}));
     ASSERT_EQ(mkfifo((mDir / "fifo").c_str(), 0600), 0);
-    for (const std::string& out :
-         {std::string("/dev/null"), (mDir / "fifo").string(), mDir.string()}) {
+    // A device node of the test's own where it may make one (root): a fault that replaced it
+    // must not take the machine's /dev/null. Anyone else cannot replace /dev/null anyway.
+    const fs::path node = mDir / "null";
+    const std::string device =
+        mknod(node.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0 ? node.string() : "/dev/null";
+    for (const std::string& out : {device, (mDir / "fifo").string(), mDir.string()}) {
         const SRun r = run("rewrite " + in + " " + out);
         EXPECT_EQ(r.status, 1) << out;
         EXPECT_NE(r.err.find("not replacing it"), std::string::npos) << r.err;
     }
-    EXPECT_TRUE(fs::is_character_file("/dev/null"));
+    EXPECT_TRUE(fs::is_character_file(device));
     EXPECT_TRUE(fs::is_fifo(mDir / "fifo"));
 
     const std::string target = file("target.mid", {});
