@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 
 using smftest::Bytes;
@@ -106,13 +108,24 @@ TEST(Schedule, ProgressRoundsHalfUpAndReachesAHundredOnlyAtTheEnd) {
     EXPECT_EQ(CFirmwareSchedule::progressBefore(198, 199), 99);
 }
 
-TEST(Schedule, SampleImageLastsAboutTenSeconds) {
+// The sample image: 320 whole SysEx messages of the device's maker, 7-bit data between
+// F0 and F7, over about ten seconds.
+TEST(Schedule, SampleImageIsTenSecondsOfWholeSysEx) {
     const Bytes image = buildFirmwareImage(sampleFirmwareImage());
     CFirmwareSchedule schedule;
     ASSERT_EQ(schedule.buildFromImage(image.data(), static_cast<std::uint32_t>(image.size())), "");
     ASSERT_EQ(schedule.size(), 320u);
     EXPECT_GT(schedule.timeOf(319), 9000u);
     EXPECT_LT(schedule.timeOf(319), 11000u);
+    for (std::size_t i = 0; i < schedule.size(); ++i) {
+        const Bytes message(schedule.bytesOf(i), schedule.bytesOf(i) + schedule.lengthOf(i));
+        ASSERT_TRUE(message.size() >= 12 && message.size() <= 600) << i;
+        EXPECT_EQ(Bytes(message.begin(), message.begin() + 2), (Bytes{0xF0, 0x43})) << i;
+        EXPECT_EQ(message.back(), 0xF7) << i;
+        EXPECT_TRUE(std::all_of(message.begin() + 1, message.end() - 1, [](std::uint8_t inByte) {
+            return inByte < 0x80;
+        })) << i;
+    }
 }
 
 } // namespace

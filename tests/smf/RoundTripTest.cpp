@@ -166,26 +166,4 @@ TEST(RoundTrip, GeneratedFilesComeBackWithTheSameEvents) {
     }
 }
 
-TEST(RoundTrip, SampleFirmwareImageIsStable) {
-    const Bytes image = buildFirmwareImage(sampleFirmwareImage());
-    EXPECT_EQ(rewrite(image), image);
-    CSMF smf;
-    std::uint32_t count = 0;
-    ASSERT_TRUE(smf.setData(image.data(), static_cast<std::uint32_t>(image.size()), count));
-    EXPECT_EQ(smf.mHeader.mFormat, 1);
-    ASSERT_EQ(smf.mTracks.size(), 2u);
-    EXPECT_EQ(smf.mTracks[1]->GetEventCount(), 320u);
-    for (std::uint32_t i = 0; i < smf.mTracks[1]->GetEventCount(); ++i) {
-        const CMidiPayload& p = smf.mTracks[1]->GetEvent(i)->payload();
-        ASSERT_GE(p.getDataSize(), 12u);
-        ASSERT_LE(p.getDataSize(), 600u);
-        EXPECT_EQ(p.getParam()[0], 0xF0);
-        EXPECT_EQ(p.getParam()[1], 0x43);
-        EXPECT_EQ(p.getParam()[p.getDataSize() - 1], 0xF7);
-        for (std::uint32_t b = 1; b + 1 < p.getDataSize(); ++b) {
-            ASSERT_LT(p.getParam()[b], 0x80) << "message " << i << " byte " << b;
-        }
-    }
-}
-
 } // namespace
