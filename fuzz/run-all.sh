@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${1:-10000000}
 cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz
+cmake --build --preset fuzz --target smf_read_fuzz sysex_assembly_fuzz preference_file_fuzz
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fuzz/make-seeds.sh "$work/seeds"
