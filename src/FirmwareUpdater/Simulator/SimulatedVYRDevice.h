@@ -20,8 +20,8 @@ struct SSimulatedDeviceOptions {
     std::string model = "VYR10";
     std::string name = "VYR10 Port 1";
     std::chrono::milliseconds heartbeatPeriod{200}; // 0: only when sendHeartbeat() is called
-    std::uint32_t vanishAfterMessage = 0; // k > 0: unplugged right after the k-th message
-    std::uint32_t refuseSendsFrom = 0;    // k > 0: the k-th send in update mode and all later fail
+    std::uint32_t vanishAfterMessage = 0;           // k > 0: unplugged right after the k-th message
+    std::uint32_t refuseSendsFrom = 0; // k > 0: the k-th send in update mode and all later fail
     std::uint32_t serviceFaultAt = 0; // k > 0: the k-th send throws, as a broken MIDI service might
 };
 
