@@ -11,9 +11,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <optional>
-#include <sstream>
 #include <thread>
 #include <unistd.h>
 
@@ -39,11 +37,7 @@ class Update : public testing::Test {
             inArguments, std::vector<std::string>{"LC_ALL=C", "ERR=" + mDirectory.file("err")},
             ETerminal::kPipes);
     }
-    std::string errors() const {
-        std::stringstream text;
-        text << std::ifstream(mDirectory.file("err")).rdbuf();
-        return text.str();
-    }
+    std::string errors() const { return CTestDirectory::read(mDirectory.file("err")); }
     std::string prefs() const { return mDirectory.file("status.plist"); }
     std::optional<std::int32_t> status() const {
         std::int32_t value = 0;
@@ -236,10 +230,7 @@ TEST_F(Update, ClosedOutputDoesNotStopTheTransfer) {
     command += " --simulate --yes --prefs " + prefs() + " --firmware " + shortImage(mDirectory) +
                "; echo $? >" + mDirectory.file("rc") + ") | head -c 1 >/dev/null";
     ASSERT_EQ(std::system(command.c_str()), 0);
-    std::ifstream rc(mDirectory.file("rc"));
-    int exit = -1;
-    rc >> exit;
-    EXPECT_EQ(exit, 0);
+    EXPECT_EQ(CTestDirectory::read(mDirectory.file("rc")), "0\n");
     EXPECT_EQ(status(), 2);
 }
 

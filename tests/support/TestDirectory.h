@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -36,6 +37,11 @@ class CTestDirectory {
             .write(reinterpret_cast<const char*>(inBytes.data()),
                    static_cast<std::streamsize>(inBytes.size()));
         return path;
+    }
+    /// The whole of a file, or "" when it cannot be read.
+    static std::string read(const std::filesystem::path& inPath) {
+        std::ifstream in(inPath, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }
 
   private:

@@ -7,8 +7,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
@@ -31,13 +29,6 @@ class FwTool : public testing::Test {
         return mDirectory.write(name, bytes);
     }
 
-    static std::string slurp(const fs::path& path) {
-        std::ifstream in(path, std::ios::binary);
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
-
     /// inPipe: a command whose output is piped into the tool's standard input.
     SRun run(const std::string& args, const std::string& inPipe = {}) {
         const fs::path out = mDir / "stdout";
@@ -46,7 +37,8 @@ class FwTool : public testing::Test {
                                     std::string(VYR_FWTOOL) + " " + args + " >" + out.string() +
                                     " 2>" + err.string();
         const int raw = std::system(command.c_str());
-        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(out), slurp(err)};
+        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, CTestDirectory::read(out),
+                CTestDirectory::read(err)};
     }
 
     CTestDirectory mDirectory;
@@ -139,7 +131,7 @@ TEST_F(FwTool, RewriteReplacesOnlyRegularFiles) {
     ASSERT_EQ(run("rewrite " + in + " " + (mDir / "link.mid").string()).status, 0);
     EXPECT_TRUE(fs::is_symlink(mDir / "link.mid"));
     ASSERT_EQ(run("rewrite " + in + " " + (mDir / "plain.mid").string()).status, 0);
-    EXPECT_EQ(slurp(target), slurp(mDir / "plain.mid"));
+    EXPECT_EQ(CTestDirectory::read(target), CTestDirectory::read(mDir / "plain.mid"));
     EXPECT_EQ(fs::status(target).permissions(),
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 }
