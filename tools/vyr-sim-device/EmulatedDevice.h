@@ -4,6 +4,7 @@
 // mode, vanishing after the k-th message).
 #pragma once
 
+#include "Simulator/Heartbeat.h"
 #include "Simulator/TransferReport.h"
 
 #include <chrono>
@@ -12,7 +13,7 @@
 
 struct SEmulatedDeviceOptions {
     std::chrono::milliseconds heartbeatPeriod{200};
-    std::uint8_t statusByte = 0x30;
+    std::uint8_t statusByte = kVYRNormalModeStatus;
     bool staysInNormalMode = false;       // the switch to update mode has no effect
     std::uint32_t vanishAfterMessage = 0; // k > 0: unplugged once, right after the k-th message
 };

@@ -90,7 +90,7 @@ void CSimulatedVYRDevice::injectHeartbeat() {
     // Injected under the lock, so no heartbeat leaves after switchToUpdateMode returns.
     // The service never calls back into the device while it holds its own lock.
     if (mPresent && !mUpdateMode) {
-        mService->inject(mSource, {VYRHeartbeat(0x30)});
+        mService->inject(mSource, {VYRHeartbeat(kVYRNormalModeStatus)});
     }
 }
 
