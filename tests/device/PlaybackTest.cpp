@@ -8,8 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <stdexcept>
-
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -149,29 +147,6 @@ TEST_F(Playback, AfterAStallTheRestKeepsItsGaps) {
         sentMs.push_back(static_cast<double>(message.hostTimeNs - start) / 1e6);
     }
     EXPECT_EQ(sentMs, (std::vector<double>{2, 10, 20, 30, 3030, 3040, 3050, 3060, 3070, 3080}));
-}
-
-TEST_F(Playback, MessagesWhoseTimeHasPassedGoAtOnceInQueueOrder) {
-    // Track 1's message at tick 0 comes after track 0's at 200 ms: it goes right after it.
-    const Bytes firmware = smftest::smfFile(
-        1, 1000,
-        {{0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20, 0x83, 0x20, 0xF0, 0x02, 0x01, 0xF7},
-         {0x00, 0xF0, 0x02, 0x02, 0xF7}});
-    ASSERT_TRUE(play(firmware));
-    const std::vector<SReceivedMessage> received = mDevice->received();
-    ASSERT_EQ(received.size(), 2u);
-    EXPECT_EQ(received[0].bytes, (Bytes{0xF0, 0x01, 0xF7}));
-    EXPECT_EQ(received[1].bytes, (Bytes{0xF0, 0x02, 0xF7}));
-}
-
-TEST_F(Playback, ExceptionFromTheProgressCallbackReachesTheCaller) {
-    const Bytes firmware = image(4, 0);
-    const auto throwing = [](int, void*) -> bool { throw std::runtime_error("progress"); };
-    EXPECT_THROW(mController->updateFirmware(firmware.data(),
-                                             static_cast<std::uint32_t>(firmware.size()), throwing,
-                                             nullptr),
-                 std::runtime_error);
-    EXPECT_EQ(mDevice->received().size(), 2u) << "the exception came after the second send";
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-// When each firmware message is sent: tick-to-millisecond arithmetic and progress values.
+// When each firmware message is sent: the tempo map turned into milliseconds; the sample image.
 #include "Common/FirmwareSchedule.h"
 #include "FirmwareImage.h"
 #include "SmfTestUtil.h"
@@ -70,42 +70,6 @@ TEST(Schedule, TimesFollowTheTempoMapOfTrackZero) {
         }
         EXPECT_EQ(times, c.times) << c.name;
     }
-}
-
-TEST(Schedule, MessagesAreCopiedAsTheTrackHoldsThem) {
-    const Bytes file = smftest::smfFile(
-        0, 96, {Bytes{0x00, 0xF0, 0x03, 0x43, 0x10, 0xF7, 0x00, 0xF7, 0x02, 0x43, 0x11}});
-    CFirmwareSchedule schedule;
-    ASSERT_EQ(schedule.buildFromImage(file.data(), static_cast<std::uint32_t>(file.size())), "");
-    ASSERT_EQ(schedule.size(), 2u);
-    EXPECT_EQ(Bytes(schedule.bytesOf(0), schedule.bytesOf(0) + schedule.lengthOf(0)),
-              (Bytes{0xF0, 0x43, 0x10, 0xF7}));
-    EXPECT_EQ(Bytes(schedule.bytesOf(1), schedule.bytesOf(1) + schedule.lengthOf(1)),
-              (Bytes{0x43, 0x11}));
-    EXPECT_EQ(schedule.totalBytes(), 6u);
-}
-
-TEST(Schedule, BadTempoRefusesTheImage) {
-    const std::pair<Bytes, const char*> cases[] = {
-        {tempo(0, 0), "the value 0"},
-        {Bytes{0x00, 0xFF, 0x51, 0x02, 0x07, 0xA1}, "fewer than 3 data bytes"},
-    };
-    for (const auto& [bad, why] : cases) {
-        CSMF smf;
-        std::uint32_t count = 0;
-        const Bytes file = smftest::smfFile(0, 96, {bad + sysExAt(0)});
-        ASSERT_TRUE(smf.setData(file.data(), static_cast<std::uint32_t>(file.size()), count));
-        CFirmwareSchedule schedule;
-        EXPECT_FALSE(schedule.build(smf));
-        EXPECT_EQ(schedule.size(), 0u);
-        EXPECT_NE(schedule.failure().find(why), std::string::npos) << schedule.failure();
-    }
-}
-
-TEST(Schedule, ProgressRoundsHalfUpAndReachesAHundredOnlyAtTheEnd) {
-    EXPECT_EQ(CFirmwareSchedule::progressBefore(1, 8), 13);
-    EXPECT_EQ(CFirmwareSchedule::progressBefore(199, 200), 100);
-    EXPECT_EQ(CFirmwareSchedule::progressBefore(198, 199), 99);
 }
 
 // The sample image: 320 whole SysEx messages of the device's maker, 7-bit data between

@@ -213,16 +213,6 @@ TEST_F(Update, SignalsDuringTheTransfer) {
     }
 }
 
-// Nothing touches the device or the status before the image is known good.
-TEST_F(Update, RefusedImageEndsTheRunBeforeAnyPrompt) {
-    ASSERT_TRUE(CPreferenceFile(prefs()).save(2));
-    const std::string typo = mDirectory.file("typo.bin");
-    auto run = start({"--yes", "--firmware", typo}, ETerminal::kPipes);
-    EXPECT_EQ(run->wait(), 5);
-    EXPECT_EQ(run->output(), "vyr-update: " + typo + ": cannot open: No such file or directory\n");
-    EXPECT_EQ(status(), 2);
-}
-
 // A reader that goes away (| head) does not stop the transfer.
 TEST_F(Update, ClosedOutputDoesNotStopTheTransfer) {
     std::string command = "(";

@@ -11,15 +11,11 @@
 
 #include <condition_variable>
 #include <deque>
-#include <filesystem>
-#include <fstream>
 #include <functional>
 #include <stdexcept>
-#include <unistd.h>
 
 namespace {
 
-namespace fs = std::filesystem;
 using Answer = std::function<int()>;
 
 // Plays the user: answers each alert from a script and records what was shown.
@@ -148,7 +144,6 @@ class Workflow : public testing::Test {
 
     CManualClock mClock;
     CTestDirectory mDirectory;
-    const fs::path& mDir = mDirectory.path();
     std::shared_ptr<CVirtualMIDIService> mService = std::make_shared<CVirtualMIDIService>();
     std::unique_ptr<CSimulatedVYRDevice> mDevice;
     CScriptedUI mUI;
@@ -199,13 +194,6 @@ TEST_F(Workflow, StoredStatusSkipsTheWait) {
               (std::vector<std::string>{"Resuming the update that was begun before."}));
 }
 
-TEST_F(Workflow, FileWithoutTheKeyWaitsForTheDevice) {
-    std::ofstream(mPrefs.path()) << "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict/></plist>";
-    mUI.script = {kOK};
-    launch();
-    EXPECT_EQ(mUI.shown, (std::vector<std::string>{kWaiting}));
-}
-
 TEST_F(Workflow, NoDeviceAtThePromptShows1000AndAsksAgain) {
     ASSERT_TRUE(mPrefs.save(1));
     mUI.script = {kOK, kOK, kCancel};
@@ -238,15 +226,6 @@ TEST_F(Workflow, FailedTransferShows1001AndTheNextRunResumes) {
     EXPECT_EQ(storedStatus(), 2);
 }
 
-TEST_F(Workflow, UnexpectedExceptionShows1003AndKeepsTheStatus) {
-    plugIn();
-    mUI.image.reset(); // the front-end throws when asked for the image
-    mUI.script = {kWait, kOK, switchAndOK()};
-    EXPECT_EQ(launch(), ELaunchOutcome::kUnexpectedError);
-    EXPECT_EQ(mUI.shown, (std::vector<std::string>{kWaiting, kReady, kPrompt, "error 1003"}));
-    EXPECT_EQ(storedStatus(), 1);
-}
-
 TEST_F(Workflow, MissingImageIsACommunicationError) {
     plugIn();
     mUI.image = std::vector<std::uint8_t>{};
@@ -259,7 +238,7 @@ TEST_F(Workflow, MissingImageIsACommunicationError) {
 // why before the transfer, and may go on or stop.
 TEST_F(Workflow, UnwritableStatusIsToldBeforeTheTransfer) {
     plugIn();
-    mPrefs = CPreferenceFile((mDir / "missing-folder" / "x.plist").string());
+    mPrefs = CPreferenceFile((mDirectory.path() / "missing-folder" / "x.plist").string());
     mUI.script = {kWait, kOK, switchAndOK(), kCancel};
     EXPECT_EQ(launch(), ELaunchOutcome::kCancelled);
     EXPECT_EQ(mUI.shown.back(), kStatusNotSaved);

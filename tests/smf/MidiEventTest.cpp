@@ -9,21 +9,6 @@ namespace {
 
 using smftest::Bytes;
 
-TEST(ShortEvent, ChannelAndTypeAreIndependentNibbles) {
-    std::unique_ptr<CMidiEvent> e(
-        smftest::makeEvent(CMidiEvent::kEventTypeShort, 0, 0x93, {0x3C, 0x64}));
-    CMidiShortEvent* s = e->getShortData();
-    ASSERT_NE(s, nullptr);
-    EXPECT_EQ(s->getChannel(), 3);
-    EXPECT_EQ(s->getType(), 1);
-    s->setChannel(10);
-    EXPECT_EQ(s->getLeadByte(), 0x9A);
-    e->setDataType(4);
-    EXPECT_EQ(s->getLeadByte(), 0xCA);
-    EXPECT_EQ(e->getMetaData(), nullptr);
-    EXPECT_EQ(e->getSysExData(), nullptr);
-}
-
 TEST(MetaEvent, ChordAndRehearsalMarkLookAtTheFirstThreeBytes) {
     struct Case {
         Bytes data;
@@ -41,43 +26,6 @@ TEST(MetaEvent, ChordAndRehearsalMarkLookAtTheFirstThreeBytes) {
         EXPECT_EQ(e->getMetaData()->isRehearsalMarkEventData(), c.rehearsal)
             << smftest::describe(*e);
     }
-}
-
-TEST(SysExEvent, TypeFollowsTheFirstByte) {
-    std::unique_ptr<CMidiEvent> complete(
-        smftest::makeEvent(CMidiEvent::kEventTypeSysEx, 0, 0, {0xF0, 0x43, 0x10, 0xF7}));
-    std::unique_ptr<CMidiEvent> continued(
-        smftest::makeEvent(CMidiEvent::kEventTypeSysEx, 0, 0, {0x43, 0x10, 0xF7}));
-    std::unique_ptr<CMidiEvent> empty(smftest::makeEvent(CMidiEvent::kEventTypeSysEx, 0, 0, {}));
-    EXPECT_EQ(complete->getDataType(), 0);
-    EXPECT_EQ(continued->getDataType(), 1);
-    EXPECT_EQ(empty->getDataType(), 1);
-}
-
-TEST(Payload, ResetReleasesDataAndKeepsKindAndTick) {
-    std::unique_ptr<CMidiEvent> e(
-        smftest::makeEvent(CMidiEvent::kEventTypeMeta, 42, 0x01, {'a', 'b'}));
-    e->resetEvent();
-    EXPECT_EQ(e->payload().getParam(), nullptr);
-    EXPECT_EQ(e->getDataSize(), 0u);
-    EXPECT_EQ(e->mEventType, CMidiEvent::kEventTypeMeta);
-    EXPECT_EQ(e->mTick, 42u);
-    e->resetEvent();
-    EXPECT_EQ(e->getDataSize(), 0u);
-}
-
-TEST(Payload, DataIsACopyThatCanBeCopiedOut) {
-    Bytes source = {1, 2, 3};
-    CMidiEvent e;
-    EXPECT_EQ(e.getDataSize(), 0u) << "kind 0 has no data size";
-    e.setType(CMidiEvent::kEventTypeSysEx);
-    e.setDataParam(source.data(), 3);
-    source[0] = 9;
-    Bytes out(3);
-    e.getDataParam(out.data());
-    EXPECT_EQ(out, (Bytes{1, 2, 3}));
-    e.setDataParam(source.data(), 0);
-    EXPECT_EQ(e.getDataSize(), 0u);
 }
 
 TEST(EventWithData, DataSharingTheAllocationIsReplacedAndReleasedSafely) {

@@ -34,14 +34,6 @@ TEST(SMFRead, MinimalFile) {
     EXPECT_EQ(smf.mTracks[0]->GetEventCount(), 0u);
 }
 
-TEST(SMFRead, CountAddsToWhatTheCallerPassed) {
-    const Bytes file = minimalFile() + Bytes{1, 2, 3}; // trailing bytes are not counted
-    CSMF smf;
-    std::uint32_t count = 100;
-    ASSERT_TRUE(smf.setData(file.data(), static_cast<std::uint32_t>(file.size()), count));
-    EXPECT_EQ(count, 126u);
-}
-
 struct RefusedCase {
     const char* name;
     Bytes file;
@@ -103,61 +95,11 @@ TEST(SMFRefused, LeavesTheContainerEmpty) {
     }
 }
 
-TEST(SMFRead, FailureNamesTheTrack) {
-    const Bytes file =
-        header(1, 2, 96) + chunk("MTrk", kEndOnly) + chunk("MTrk", {0x00, 0x3C, 0x40});
-    CSMF smf;
-    std::uint32_t count = 0;
-    ASSERT_FALSE(smf.setData(file.data(), static_cast<std::uint32_t>(file.size()), count));
-    EXPECT_EQ(smf.getReadFailure().track, 1);
-}
-
 TEST(SMFRead, NullBufferIsRefused) {
     CSMF smf;
     std::uint32_t count = 0;
     EXPECT_FALSE(smf.setData(nullptr, 100, count));
     EXPECT_EQ(smf.getReadFailure().reason, Reason::kNullBuffer);
-}
-
-TEST(SMFRead, AcceptedDivisionsAndFormats) {
-    for (std::uint16_t division : {0x7FFF, 0xE250, 0x0001, 0xFF01}) {
-        const Bytes file = withDivision(division);
-        CSMF smf;
-        std::uint32_t count = 0;
-        EXPECT_TRUE(smf.setData(file.data(), static_cast<std::uint32_t>(file.size()), count))
-            << division;
-        EXPECT_EQ(smf.mHeader.mDivision, division);
-    }
-    const Bytes format1 = header(1, 2, 480) + chunk("MTrk", kEndOnly) + chunk("MTrk", kEndOnly);
-    CSMF smf;
-    std::uint32_t count = 0;
-    EXPECT_TRUE(smf.setData(format1.data(), static_cast<std::uint32_t>(format1.size()), count));
-    EXPECT_EQ(smf.mTracks.size(), 2u);
-}
-
-TEST(SMFRead, SecondReadReplacesTheFirst) {
-    const Bytes two =
-        header(1, 2, 480) + chunk("MTrk", kEndOnly) + chunk("MTrk", {0x00, 0xC0, 0x01});
-    const Bytes one = minimalFile();
-    CSMF smf;
-    std::uint32_t count = 0;
-    ASSERT_TRUE(smf.setData(two.data(), static_cast<std::uint32_t>(two.size()), count));
-    count = 0;
-    ASSERT_TRUE(smf.setData(one.data(), static_cast<std::uint32_t>(one.size()), count));
-    EXPECT_EQ(smf.mTracks.size(), 1u);
-    EXPECT_EQ(smf.mHeader.mNumTracks, 1);
-    EXPECT_EQ(count, 26u);
-}
-
-TEST(SMFRead, TagInsideTextLetsTheCountPass) {
-    // Two tracks declared, one real tag and one inside the text: the tag count passes, and
-    // the second track is read from the chunk that really follows.
-    const Bytes file =
-        header(1, 2, 96) + chunk("MTrk", kNameWithTag + kEndOnly) + chunk("MTrk", kEndOnly);
-    CSMF smf;
-    std::uint32_t count = 0;
-    EXPECT_TRUE(smf.setData(file.data(), static_cast<std::uint32_t>(file.size()), count));
-    EXPECT_EQ(smf.mTracks.size(), 2u);
 }
 
 Bytes nameEvent(const Bytes& name) {
@@ -184,32 +126,6 @@ TEST(SequenceName, FirstTrackWithANameWins) {
         ASSERT_TRUE(smf.setData(file.data(), static_cast<std::uint32_t>(file.size()), count));
         EXPECT_EQ(smf.getSequenceName(), c.name);
     }
-}
-
-TEST(SequenceName, SetAddsANameEventAtTickZero) {
-    CSMF smf;
-    smf.addTrack();
-    const Bytes name = text("VYR");
-    smf.setSequenceName(1, name.data(), 3); // no such track: nothing happens
-    EXPECT_EQ(smf.mTracks[0]->GetEventCount(), 0u);
-    smf.setSequenceName(0, name.data(), 3);
-    ASSERT_EQ(smf.mTracks[0]->GetEventCount(), 1u);
-    EXPECT_EQ(smftest::describe(*smf.mTracks[0]->GetEvent(0)), "0 meta 03 56 59 52");
-    EXPECT_EQ(smf.getSequenceName(), "VYR");
-}
-
-TEST(SequenceName, OlderNameAtTickZeroStaysFirstAfterSorting) {
-    const Bytes file = smftest::smfFile(0, 96, {nameEvent(text("Old")) + Bytes{0x10, 0xC0, 0x01}});
-    CSMF smf;
-    std::uint32_t count = 0;
-    ASSERT_TRUE(smf.setData(file.data(), static_cast<std::uint32_t>(file.size()), count));
-    const Bytes name = text("New");
-    smf.setSequenceName(0, name.data(), 3);
-    smf.fix();
-    EXPECT_EQ(
-        smftest::describe(*smf.mTracks[0]),
-        (std::vector<std::string>{"0 meta 03 4F 6C 64", "0 meta 03 4E 65 77", "16 short C0 01"}));
-    EXPECT_EQ(smf.getSequenceName(), "Old");
 }
 
 } // namespace

@@ -97,31 +97,6 @@ TEST(TrackRead, BodiesBecomeEvents) {
     }
 }
 
-// Sixteen deltas of 0x0FFFFFFF bring the tick to 0xFFFFFFF0; one more event follows.
-Bytes bodyEndingWithDelta(std::uint8_t inLastDelta) {
-    Bytes body;
-    for (int i = 0; i < 16; ++i) {
-        body = body + Bytes{0xFF, 0xFF, 0xFF, 0x7F, 0xFF, 0x01, 0x00};
-    }
-    return body + Bytes{inLastDelta, 0xFF, 0x01, 0x00};
-}
-
-TEST(TrackReadTick, LargestTickIsAccepted) {
-    const Bytes body = bodyEndingWithDelta(0x0F);
-    CMidiTrack track;
-    ASSERT_TRUE(track.readChunkBody(body.data(), static_cast<std::uint32_t>(body.size())));
-    EXPECT_EQ(track.GetEvent(16)->mTick, 0xFFFFFFFFu);
-}
-
-TEST(TrackReadTick, TickBeyond32BitsIsRefused) {
-    const Bytes body = bodyEndingWithDelta(0x10);
-    CMidiTrack track;
-    EXPECT_FALSE(track.readChunkBody(body.data(), static_cast<std::uint32_t>(body.size())));
-    EXPECT_EQ(track.GetEventCount(), 16u);
-    EXPECT_EQ(track.getReadFailure().reason, ESMFReadFailure::kTickOverflow);
-    EXPECT_EQ(track.getReadFailure().offset, 16u * 7);
-}
-
 TEST(TrackAccess, GetEventBeyondTheListIsNull) {
     const Bytes body = {0x00, 0xC0, 0x01, 0x00, 0xC0, 0x02};
     CMidiTrack track;
@@ -129,16 +104,6 @@ TEST(TrackAccess, GetEventBeyondTheListIsNull) {
     EXPECT_NE(track.GetEvent(1), nullptr);
     EXPECT_EQ(track.GetEvent(2), nullptr);
     EXPECT_EQ(std::as_const(track).GetEvent(0xFFFFFFFF), nullptr);
-}
-
-TEST(TrackAccess, ResetEmptiesAndKeepsTheTrackUsable) {
-    const Bytes body = {0x00, 0xC0, 0x01};
-    CMidiTrack track;
-    ASSERT_TRUE(track.readChunkBody(body.data(), 3));
-    track.reset(CMidiTrack::kChunkId);
-    EXPECT_EQ(track.GetEventCount(), 0u);
-    ASSERT_TRUE(track.readChunkBody(body.data(), 3));
-    EXPECT_EQ(track.GetEventCount(), 1u);
 }
 
 } // namespace

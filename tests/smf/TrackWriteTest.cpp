@@ -64,25 +64,6 @@ TEST(TrackWrite, GoldenBytesAndMatchingSize) {
     }
 }
 
-TEST(TrackWriteLength, SysExOf128BytesHasAOneByteLength) {
-    Bytes data(128, 0x11);
-    data[0] = 0xF0;
-    CMidiTrack track;
-    track.AddEvent(makeEvent(kSysEx, 0, 0, data));
-    const Bytes body = writtenBody(track);
-    ASSERT_EQ(body.size(), 1u + 1 + 1 + 127 + 4);
-    EXPECT_EQ(body[2], 0x7F);
-    EXPECT_EQ(track.getChunkDataSize(), body.size());
-}
-
-TEST(TrackWriteLength, LengthsLongerThanTheReaderTakesAreStillWritten) {
-    CMidiTrack track;
-    track.AddEvent(makeEvent(kMeta, 0, 0x01, Bytes(70000, 'a')));
-    const Bytes body = writtenBody(track);
-    ASSERT_EQ(body.size(), track.getChunkDataSize());
-    EXPECT_EQ(Bytes(body.begin(), body.begin() + 6), (Bytes{0x00, 0xFF, 0x01, 0x84, 0xA2, 0x70}));
-}
-
 // Lists with no encoding are refused before a byte is written.
 TEST(TrackWriteRefused, UnencodableListsWriteNothing) {
     struct Case {
@@ -127,24 +108,6 @@ TEST(TrackWriteRefused, SortingMakesABackwardListWritable) {
     EXPECT_EQ(writtenBody(track), (Bytes{0x05, 0xC0, 0x02, 0x05, 0xC0, 0x01} + kEnd));
 }
 
-std::vector<std::uint32_t> ticks(const CMidiTrack& t) {
-    std::vector<std::uint32_t> out;
-    for (std::uint32_t i = 0; i < t.GetEventCount(); ++i) {
-        out.push_back(t.GetEvent(i)->mTick);
-    }
-    return out;
-}
-
-TEST(Sort, StableByTick) {
-    CMidiTrack track;
-    track.AddEvent(makeEvent(kShort, 10, 0xC0, {1}));
-    track.AddEvent(makeEvent(kShort, 5, 0xC0, {2}));
-    track.AddEvent(makeEvent(kShort, 5, 0xC0, {3}));
-    track.sortEvents();
-    EXPECT_EQ(smftest::describe(track),
-              (std::vector<std::string>{"5 short C0 02", "5 short C0 03", "10 short C0 01"}));
-}
-
 TEST(Sort, RehearsalMarksLeadTheirTickAndChordsDoNot) {
     CMidiTrack track;
     track.AddEvent(makeEvent(kShort, 5, 0xC0, {1}));
@@ -174,49 +137,9 @@ TEST(Sort, CompareIsAStrictWeakOrder) {
     EXPECT_FALSE(compareMidiEvent(later.get(), mark1.get()));
 }
 
-TEST(Pull, RemovesAndHandsOverTheEvent) {
-    CMidiTrack track;
-    for (std::uint32_t t : {1u, 2u, 3u}) {
-        track.AddEvent(makeEvent(kShort, t, 0xC0, {1}));
-    }
-    std::unique_ptr<CMidiEvent> first(track.pullEvent(0));
-    EXPECT_EQ(first->mTick, 1u);
-    EXPECT_EQ(ticks(track), (std::vector<std::uint32_t>{2, 3}));
-}
-
 TEST(PullDeathTest, IndexBeyondTheListIsFatal) {
     CMidiTrack track;
     EXPECT_DEATH(track.pullEvent(0), "NULL != e");
-}
-
-TEST(FileWrite, EmptyContainerIsTheHeaderAlone) {
-    CSMF smf;
-    ASSERT_EQ(smf.GetFileSize(), 14u);
-    Bytes out(14);
-    std::uint32_t count = 0;
-    ASSERT_TRUE(smf.getData(out.data(), count));
-    EXPECT_EQ(count, 14u);
-    EXPECT_EQ(out, smftest::header(0, 0, 0));
-}
-
-TEST(FileWrite, TracksFollowTheHeaderBackToBack) {
-    CSMF smf;
-    smf.mHeader.mFormat = 1;
-    smf.mHeader.mDivision = 96;
-    smf.addTrack()->AddEvent(makeEvent(kMeta, 0, 0x51, {0x07, 0xA1, 0x20}));
-    smf.addTrack()->AddEvent(makeEvent(kSysEx, 10, 0, {0xF0, 0x7E, 0xF7}));
-    EXPECT_EQ(smf.mHeader.mNumTracks, 2);
-    Bytes out(smf.GetFileSize());
-    std::uint32_t count = 0;
-    ASSERT_TRUE(smf.getData(out.data(), count));
-    EXPECT_EQ(count, out.size());
-    const Bytes expected = smftest::smfFile(1, 96,
-                                            {Bytes{0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20} + kEnd,
-                                             Bytes{0x0A, 0xF0, 0x02, 0x7E, 0xF7} + kEnd});
-    EXPECT_EQ(out, expected);
-    Bytes tracksOnly(out.size() - 14);
-    EXPECT_EQ(smf.getTrackData(tracksOnly.data()), tracksOnly.size());
-    EXPECT_EQ(tracksOnly, Bytes(expected.begin() + 14, expected.end()));
 }
 
 } // namespace

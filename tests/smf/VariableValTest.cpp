@@ -40,12 +40,6 @@ TEST(VariableValCodec, DecodesAndEncodesInTheSameBytes) {
     }
 }
 
-TEST(VariableVal, FourBytesWithTheHighBitAreMalformed) {
-    const Bytes bytes = {0x80, 0x80, 0x80, 0x80, 0x00};
-    std::uint32_t value = 0;
-    EXPECT_EQ(SMFUtil::fetchVariableVal(bytes.data(), 5, value), SMFUtil::kVariableValFailure);
-}
-
 TEST(VariableVal, NeverReadsPastTheBytesGiven) {
     // A quantity that would end in the next byte, given one byte too few: each cut is refused.
     const Bytes bytes = {0x81, 0x81, 0x81, 0x01};
