@@ -1,3 +1,4 @@
+// Reading a track: its events from the body, the refusals, and the chunk id it takes on.
 #include "Common/SMF/MidiTrack.h"
 #include "SmfTestUtil.h"
 
@@ -104,6 +105,20 @@ TEST(TrackAccess, GetEventBeyondTheListIsNull) {
     EXPECT_NE(track.GetEvent(1), nullptr);
     EXPECT_EQ(track.GetEvent(2), nullptr);
     EXPECT_EQ(std::as_const(track).GetEvent(0xFFFFFFFF), nullptr);
+}
+
+TEST(ChunkFraming, OpenIdTakesOnWhateverItReads) {
+    const Bytes bytes = smftest::chunk("XYZW", {});
+    CMidiTrack track(0);
+    std::uint32_t consumed = 0;
+    EXPECT_TRUE(track.setData(bytes.data(), 8, consumed));
+    EXPECT_EQ(track.getChunkId(), 0x58595A57u);
+
+    // The id is taken on before the length is checked.
+    const Bytes cut = smftest::chunk("ABCD", {1, 2, 3});
+    CMidiTrack open(0);
+    EXPECT_FALSE(open.setData(cut.data(), 10, consumed));
+    EXPECT_EQ(open.getChunkId(), 0x41424344u);
 }
 
 } // namespace
