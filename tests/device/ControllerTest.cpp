@@ -206,6 +206,24 @@ struct SChainingListener {
     }
 };
 
+void countCalls(void* inUserData, EDTAEventID, std::int32_t, std::int32_t) {
+    ++*static_cast<int*>(inUserData);
+}
+
+TEST_F(Controller, ListenersRunInOrderAndRemovalTakesTheFirstRegistration) {
+    int first = 0;
+    int second = 0;
+    mController->addListenerCallback(countCalls, &first);
+    mController->addListenerCallback(countCalls, &second);
+    mController->notifyDTAEvent(kDTAEventConnected, 1, 2);
+    mController->removeListenerCallback(countCalls);
+    mController->notifyDTAEvent(kDTAEventConnected, 1, 2);
+    EXPECT_EQ(first, 1);
+    EXPECT_EQ(second, 2);
+    mController->removeListenerCallback(nullptr); // no match: nothing changes
+    EXPECT_EQ(takeEvents().size(), 2u);
+}
+
 TEST_F(Controller, EventsPostedByAListenerArriveInTheSameTickAndAFailureIsContained) {
     SChainingListener listener{mController, {}};
     mController->addListenerCallback(SChainingListener::callback, &listener);
@@ -255,6 +273,17 @@ TEST_F(Controller, HealthCheckWithTheInputGoneLosesTheHeartbeat) {
     testing::internal::GetCapturedStderr();
     EXPECT_FALSE(mController->checkHeartbeat());
     EXPECT_EQ(takeEvents(), (std::vector<Event>{{kDTAEventDisconnected, 0, 0}}));
+}
+
+TEST_F(Controller, LifeCycle) {
+    CVYRController::initialize(); // a second initialize does nothing
+    EXPECT_EQ(CVYRController::instance(), mController);
+    CVYRController::terminate();
+    EXPECT_EQ(CDTAMIDIManager::instance(), nullptr);
+    CVYRController::terminate(); // nothing to terminate
+    CVYRController* created = CVYRController::instance();
+    EXPECT_NE(created, nullptr);
+    EXPECT_NE(CDTAMIDIManager::instance(), nullptr);
 }
 
 // The one-second silence check, with the device sending a heartbeat during any wait

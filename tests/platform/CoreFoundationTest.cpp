@@ -40,6 +40,13 @@ TEST(CFString, RetainKeepsAStringAliveAcrossOneRelease) {
     CFRelease(nullptr);
 }
 
+TEST(CFString, ConstantsAreSharedAndNeverFreed) {
+    CFStringRef a = CFSTR("MIDI INPUT");
+    EXPECT_EQ(a, CFSTR("MIDI INPUT"));
+    CFRelease(a);
+    EXPECT_EQ(text(a), "MIDI INPUT");
+}
+
 TEST(CFString, LengthCountsUtf16UnitsAndBoundsTheUtf8Size) {
     struct Case {
         const char* utf8;

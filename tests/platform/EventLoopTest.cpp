@@ -62,4 +62,24 @@ TEST(EventLoop, QuitFromAnotherThreadEndsTheTurnAndIsNotLostWhenEarly) {
     EXPECT_EQ(RunCurrentEventLoop(0.01), eventLoopTimedOutErr) << "it is taken once";
 }
 
+TEST(EventLoop, ToolkitHookRunsDueTimersAndSaysWhenTheNextIsDue) {
+    EXPECT_EQ(RunDueEventLoopTimers(), kEventDurationForever);
+    STicks ticks;
+    EventLoopTimerRef timer = nullptr;
+    ASSERT_EQ(InstallEventLoopTimer(GetMainEventLoop(), 0, 5, tick, &ticks, &timer), noErr);
+    const EventTimerInterval next = RunDueEventLoopTimers();
+    EXPECT_EQ(ticks.calls, 1);
+    EXPECT_GT(next, 1.0);
+    EXPECT_LE(next, 5.0);
+    RemoveEventLoopTimer(timer);
+}
+
+TEST(EventLoop, BadArgumentsAreRefused) {
+    EventLoopTimerRef timer = nullptr;
+    EXPECT_EQ(InstallEventLoopTimer(GetMainEventLoop(), -1, 0, tick, nullptr, &timer), paramErr);
+    EXPECT_EQ(InstallEventLoopTimer(GetMainEventLoop(), 0, 0, nullptr, nullptr, &timer), paramErr);
+    EXPECT_EQ(InstallEventLoopTimer(nullptr, 0, 0, tick, nullptr, &timer), paramErr);
+    EXPECT_EQ(QuitEventLoop(nullptr), paramErr);
+}
+
 } // namespace

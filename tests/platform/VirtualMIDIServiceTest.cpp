@@ -1,5 +1,6 @@
-// The service core on the virtual driver: endpoints and their references, connections,
-// disposal while a read procedure runs, removal notices, the endpoint filter, no driver.
+// The service core on the virtual driver: endpoints and their references, delivery,
+// connections, disposal while a read procedure runs, removal notices, the endpoint filter,
+// no driver.
 #include "Platform/Virtual/VirtualMIDIService.h"
 #include "MIDIProperty.h"
 #include "Packets.h"
@@ -17,15 +18,19 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// What one input port received.
+// What one input port received, and on which thread.
 struct SReception {
     std::mutex mutex;
     std::vector<std::vector<Bytes>> lists;
+    std::vector<void*> connRefCons;
+    std::thread::id thread;
 
-    static void readProc(const MIDIPacketList* inList, void* inRefCon, void*) {
+    static void readProc(const MIDIPacketList* inList, void* inRefCon, void* inConnRefCon) {
         auto* self = static_cast<SReception*>(inRefCon);
         const std::lock_guard<std::mutex> lock(self->mutex);
         self->lists.push_back(packetsOf(*inList));
+        self->connRefCons.push_back(inConnRefCon);
+        self->thread = std::this_thread::get_id();
     }
 };
 
@@ -87,6 +92,25 @@ TEST_F(VirtualService, AnEndpointAddedAgainIsANewReference) {
     mService->addSource("VYR10", "Port 1");
     EXPECT_NE(MIDIGetSource(0), before);
     EXPECT_EQ(stringProperty(MIDIGetSource(0), kMIDIPropertyName), "Port 1");
+}
+
+TEST_F(VirtualService, InjectedBytesArriveOnTheServiceThreadAsGiven) {
+    const auto source = mService->addSource("VYR10", "in");
+    const auto other = mService->addSource("VYR10", "other");
+    SReception reception;
+    const MIDIPortRef port = inputPort(reception);
+    int connection = 0;
+    ASSERT_EQ(MIDIPortConnectSource(port, MIDIGetSource(0), &connection), noErr);
+    ASSERT_TRUE(mService->inject(source, {{0xF0, 0x01}, {}, {0x02, 0xF7}}));
+    ASSERT_TRUE(mService->inject(other, {{0x90}})); // not connected: not delivered
+    ASSERT_TRUE(mService->inject(source, {{0xF8}}));
+    mService->waitUntilDelivered();
+    const std::lock_guard<std::mutex> lock(reception.mutex);
+    EXPECT_EQ(reception.lists,
+              (std::vector<std::vector<Bytes>>{{{0xF0, 0x01}, {}, {0x02, 0xF7}}, {{0xF8}}}));
+    EXPECT_EQ(reception.connRefCons, (std::vector<void*>{&connection, &connection}));
+    EXPECT_NE(reception.thread, std::this_thread::get_id());
+    EXPECT_FALSE(mService->inject(999, {{0x01}}));
 }
 
 TEST_F(VirtualService, DisconnectedOrDisposedPortsReceiveNothingMore) {

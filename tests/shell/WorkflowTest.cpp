@@ -11,6 +11,7 @@
 
 #include <condition_variable>
 #include <deque>
+#include <fstream>
 #include <functional>
 #include <stdexcept>
 
@@ -192,6 +193,13 @@ TEST_F(Workflow, StoredStatusSkipsTheWait) {
     }
     EXPECT_EQ(mUI.notices,
               (std::vector<std::string>{"Resuming the update that was begun before."}));
+}
+
+TEST_F(Workflow, FileWithoutTheKeyWaitsForTheDevice) {
+    std::ofstream(mPrefs.path()) << "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict/></plist>";
+    mUI.script = {kOK};
+    launch();
+    EXPECT_EQ(mUI.shown, (std::vector<std::string>{kWaiting}));
 }
 
 TEST_F(Workflow, NoDeviceAtThePromptShows1000AndAsksAgain) {

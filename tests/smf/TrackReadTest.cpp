@@ -98,6 +98,27 @@ TEST(TrackRead, BodiesBecomeEvents) {
     }
 }
 
+// Sixteen deltas of 0x0FFFFFFF bring the tick to 0xFFFFFFF0: a last delta of 0x0F reaches the
+// largest tick; 0x10 would wrap around and is refused.
+TEST(TrackReadTick, TicksBeyond32BitsAreRefused) {
+    for (const std::uint8_t last : {0x0F, 0x10}) {
+        Bytes body;
+        for (int i = 0; i < 16; ++i) {
+            body = body + Bytes{0xFF, 0xFF, 0xFF, 0x7F, 0xFF, 0x01, 0x00};
+        }
+        body = body + Bytes{last, 0xFF, 0x01, 0x00};
+        CMidiTrack track;
+        if (last == 0x0F) {
+            ASSERT_TRUE(track.readChunkBody(body.data(), static_cast<std::uint32_t>(body.size())));
+            EXPECT_EQ(track.GetEvent(16)->mTick, 0xFFFFFFFFu);
+        } else {
+            EXPECT_FALSE(track.readChunkBody(body.data(), static_cast<std::uint32_t>(body.size())));
+            EXPECT_EQ(track.GetEventCount(), 16u);
+            EXPECT_EQ(track.getReadFailure().reason, ESMFReadFailure::kTickOverflow);
+        }
+    }
+}
+
 TEST(TrackAccess, GetEventBeyondTheListIsNull) {
     const Bytes body = {0x00, 0xC0, 0x01, 0x00, 0xC0, 0x02};
     CMidiTrack track;

@@ -183,4 +183,14 @@ TEST_F(FwTool, SchedulePrintsWhenEachMessageIsSent) {
                      "0 0 3\n1 500 3\n2 1042 3\n3 2000 3\n4 2706 3\n5 3412 3\n6 0 2\n");
 }
 
+// The generator takes no option for a file name: "--help" helps, "--x" is refused.
+TEST_F(FwTool, SampleGeneratorKnowsHelpFromAFileName) {
+    const std::string generator = std::string("cd ") + mDir.string() + " && " + VYR_MAKE_SAMPLE;
+    EXPECT_EQ(std::system((generator + " --help >/dev/null").c_str()), 0);
+    EXPECT_NE(std::system((generator + " --x 2>/dev/null").c_str()), 0);
+    EXPECT_TRUE(fs::is_empty(mDir)) << "no file named after an option";
+    EXPECT_EQ(std::system((generator + " image.bin").c_str()), 0);
+    EXPECT_EQ(run("info " + (mDir / "image.bin").string()).status, 0);
+}
+
 } // namespace

@@ -123,4 +123,17 @@ TEST_F(Manager, HealthCheckClosesOnlyASideWhoseNameIsGone) {
     EXPECT_FALSE(mManager->isOpenedMidiOut());
 }
 
+TEST_F(Manager, HealthCheckClosesTheInputWhenItsSourceIsGone) {
+    // Also when another source carries the same name: the removed endpoint's own name can
+    // no longer be read, and the port is connected to nothing that will ever send.
+    const auto source = mService->addSource("VYR10", "VYR10 Port 1");
+    mService->addSource("VYR10", "VYR10 Port 1");
+    ASSERT_EQ(openInput(0), noErr);
+    mService->removeEndpoint(source);
+    testing::internal::CaptureStderr(); // the disconnection from a removed source fails
+    mManager->healthCheck();
+    testing::internal::GetCapturedStderr();
+    EXPECT_FALSE(mManager->isOpenedMidiIn());
+}
+
 } // namespace
