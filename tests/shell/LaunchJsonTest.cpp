@@ -1,8 +1,11 @@
-// The JSON of --json stays valid whatever a device calls itself.
+// The JSON of --json stays valid whatever a device calls itself, and its numbers read the
+// same in every locale.
 #include "Shell/LaunchJson.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
+
+#include <limits>
 
 namespace {
 
@@ -26,6 +29,13 @@ TEST(LaunchJson, AnyTextBecomesAValidStringThatReadsBack) {
         ASSERT_NO_THROW(parsed = nlohmann::json::parse(quoted)) << quoted;
         EXPECT_EQ(parsed.get<std::string>(), c.readBack) << quoted;
     }
+}
+
+TEST(LaunchJson, NumbersHaveAPointAndThreeDecimals) {
+    EXPECT_EQ(jsonNumber(1.5), "1.500");
+    EXPECT_EQ(jsonNumber(12345.67891), "12345.679");
+    EXPECT_EQ(jsonNumber(-0.0004), "-0.000");
+    EXPECT_EQ(jsonNumber(std::numeric_limits<double>::quiet_NaN()), "null");
 }
 
 } // namespace

@@ -28,6 +28,20 @@ TEST(MetaEvent, ChordAndRehearsalMarkLookAtTheFirstThreeBytes) {
     }
 }
 
+TEST(Payload, DataIsACopyThatCanBeCopiedOut) {
+    Bytes source = {1, 2, 3};
+    CMidiEvent e;
+    EXPECT_EQ(e.getDataSize(), 0u) << "kind 0 has no data size";
+    e.setType(CMidiEvent::kEventTypeSysEx);
+    e.setDataParam(source.data(), 3);
+    source[0] = 9;
+    Bytes out(3);
+    e.getDataParam(out.data());
+    EXPECT_EQ(out, (Bytes{1, 2, 3}));
+    e.setDataParam(source.data(), 0);
+    EXPECT_EQ(e.getDataSize(), 0u);
+}
+
 TEST(EventWithData, DataSharingTheAllocationIsReplacedAndReleasedSafely) {
     // AddressSanitizer checks every release below: none may free the shared bytes alone.
     auto event = CMidiEvent::newWithData(3);

@@ -128,4 +128,16 @@ TEST(SequenceName, FirstTrackWithANameWins) {
     }
 }
 
+TEST(SequenceName, SetAddsANameEventAtTickZero) {
+    CSMF smf;
+    smf.addTrack();
+    const Bytes name = text("VYR");
+    smf.setSequenceName(1, name.data(), 3); // no such track: nothing happens
+    EXPECT_EQ(smf.mTracks[0]->GetEventCount(), 0u);
+    smf.setSequenceName(0, name.data(), 3);
+    ASSERT_EQ(smf.mTracks[0]->GetEventCount(), 1u);
+    EXPECT_EQ(smftest::describe(*smf.mTracks[0]->GetEvent(0)), "0 meta 03 56 59 52");
+    EXPECT_EQ(smf.getSequenceName(), "VYR");
+}
+
 } // namespace
