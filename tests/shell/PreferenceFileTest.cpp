@@ -82,8 +82,7 @@ TEST_F(PreferenceFile, SavingKeepsOtherKeysAndWritesThroughALink) {
     ASSERT_TRUE(file.load(status));
     ASSERT_TRUE(file.save(2));
     EXPECT_TRUE(fs::is_symlink(mDir / "link.plist"));
-    std::ifstream in(path());
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string text = CTestDirectory::read(path());
     EXPECT_NE(text.find("<string>kept</string>"), std::string::npos) << text;
     EXPECT_NE(text.find("<integer>2</integer>"), std::string::npos) << text;
 }

@@ -5,6 +5,7 @@
 #include "Common/VYRController.h"
 #include "ManualClock.h"
 #include "Platform/Virtual/VirtualMIDIService.h"
+#include "Simulator/Heartbeat.h"
 
 #include <gtest/gtest.h>
 
@@ -30,8 +31,8 @@ class DeviceFixture : public testing::Test {
         MIDIServiceInstallDriver(nullptr);
     }
 
-    static Bytes heartbeat(std::uint8_t inStatus = 0x30) {
-        return {0xF0, 0x43, 0x7D, 0x60, 0x44, 0x54, 0x41, inStatus, 0xF7};
+    static Bytes heartbeat(std::uint8_t inStatus = kVYRNormalModeStatus) {
+        return VYRHeartbeat(inStatus);
     }
     /// Events delivered so far, and forgets them.
     std::vector<Event> takeEvents() {
