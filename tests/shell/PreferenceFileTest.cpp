@@ -3,9 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
-#include <unistd.h>
+#include <sys/resource.h>
 
 namespace {
 
@@ -96,18 +97,24 @@ TEST_F(PreferenceFile, ReplacesTheWholeFileAndLeavesNoTemporaryBehind) {
     EXPECT_EQ(std::distance(fs::directory_iterator(mDir), fs::directory_iterator()), 1);
 }
 
-TEST_F(PreferenceFile, UnwritableFolderFailsAndKeepsTheOldFile) {
-    if (geteuid() == 0) {
-        // root writes anywhere; a missing folder fails for everybody.
-        EXPECT_FALSE(CPreferenceFile((mDir / "missing" / "x.plist").string()).save(2));
-        return;
-    }
+// A status that cannot be written whole (a full disk; here a file size limit, which binds
+// root too) fails, leaves the old file as it was and no temporary beside it.
+TEST_F(PreferenceFile, FailedWriteKeepsTheOldFile) {
     ASSERT_TRUE(CPreferenceFile(path()).save(1));
-    fs::permissions(mDir, fs::perms::owner_read | fs::perms::owner_exec);
-    EXPECT_FALSE(CPreferenceFile(path()).save(2));
-    std::int32_t status = 0;
-    ASSERT_TRUE(CPreferenceFile(path()).load(status));
-    EXPECT_EQ(status, 1);
+    const std::string before = CTestDirectory::read(path());
+    rlimit limit{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &limit), 0);
+    const rlimit small{16, limit.rlim_max};
+    const auto handler = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    CPreferenceFile file(path());
+    const bool saved = file.save(2);
+    setrlimit(RLIMIT_FSIZE, &limit);
+    std::signal(SIGXFSZ, handler);
+    EXPECT_FALSE(saved);
+    EXPECT_EQ(file.problem(), path() + ": cannot write: File too large");
+    EXPECT_EQ(CTestDirectory::read(path()), before);
+    EXPECT_EQ(std::distance(fs::directory_iterator(mDir), fs::directory_iterator()), 1);
 }
 
 TEST(PreferencePath, FollowsXdgConfigHome) {
