@@ -1,4 +1,5 @@
 #include "CoreFoundation.h"
+#include "Utf8.h"
 
 #include <atomic>
 #include <cstdarg>
@@ -16,44 +17,16 @@ struct OpaqueCFString {
 
 namespace {
 
-// Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
 bool isValidUtf8(const std::string& inText, CFIndex& outUtf16Length) {
     CFIndex units = 0;
-    const auto* p = reinterpret_cast<const unsigned char*>(inText.data());
-    const auto* end = p + inText.size();
-    while (p < end) {
-        const unsigned c = *p;
-        int extra = 0;
+    for (std::size_t at = 0; at < inText.size();) {
         std::uint32_t code = 0;
-        if (c < 0x80) {
-            code = c;
-        } else if ((c & 0xE0) == 0xC0) {
-            extra = 1;
-            code = c & 0x1F;
-        } else if ((c & 0xF0) == 0xE0) {
-            extra = 2;
-            code = c & 0x0F;
-        } else if ((c & 0xF8) == 0xF0) {
-            extra = 3;
-            code = c & 0x07;
-        } else {
-            return false;
-        }
-        if (end - p <= extra) {
-            return false;
-        }
-        for (int i = 1; i <= extra; ++i) {
-            if ((p[i] & 0xC0) != 0x80) {
-                return false;
-            }
-            code = (code << 6) | (p[i] & 0x3Fu);
-        }
-        static constexpr std::uint32_t kSmallest[] = {0, 0x80, 0x800, 0x10000};
-        if (code < kSmallest[extra] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
+        const std::size_t length = Utf8SequenceLength(std::string_view(inText).substr(at), &code);
+        if (length == 0) {
             return false;
         }
         units += code >= 0x10000 ? 2 : 1;
-        p += extra + 1;
+        at += length;
     }
     outUtf16Length = units;
     return true;

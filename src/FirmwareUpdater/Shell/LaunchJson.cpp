@@ -1,39 +1,12 @@
 #include "Shell/LaunchJson.h"
 
+#include "Platform/Utf8.h"
+
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 
 namespace {
-
-// The length of the valid UTF-8 sequence at inText[inAt], 0 when there is none.
-std::size_t utf8Length(const std::string& inText, std::size_t inAt) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(inText[i]); };
-    const unsigned char lead = byte(inAt);
-    std::size_t length = 0;
-    unsigned minimum = 0;
-    unsigned value = 0;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2, minimum = 0x80, value = lead & 0x1Fu;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3, minimum = 0x800, value = lead & 0x0Fu;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4, minimum = 0x10000, value = lead & 0x07u;
-    } else {
-        return 0;
-    }
-    if (inAt + length > inText.size()) {
-        return 0;
-    }
-    for (std::size_t i = 1; i < length; ++i) {
-        if ((byte(inAt + i) & 0xC0) != 0x80) {
-            return 0;
-        }
-        value = (value << 6) | (byte(inAt + i) & 0x3Fu);
-    }
-    const bool surrogate = value >= 0xD800 && value <= 0xDFFF;
-    return value >= minimum && value <= 0x10FFFF && !surrogate ? length : 0;
-}
 
 class CObject {
   public:
@@ -92,7 +65,7 @@ std::string jsonString(const std::string& inText) {
     for (std::size_t i = 0; i < inText.size();) {
         const auto c = static_cast<unsigned char>(inText[i]);
         if (c >= 0x80) {
-            const std::size_t length = utf8Length(inText, i);
+            const std::size_t length = Utf8SequenceLength(std::string_view(inText).substr(i));
             json += length != 0 ? inText.substr(i, length) : "\\ufffd";
             i += length != 0 ? length : 1;
             continue;
