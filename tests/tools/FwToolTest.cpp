@@ -157,13 +157,13 @@ TEST_F(FwTool, InfoCountsEventsPerTrack) {
     const std::string path = file("a.mid", smftest::smfFile(1, 480, {kTrack0, kTrack1}));
     const SRun r = run("info " + path);
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.out.find("format      1\n"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("division    480 ticks per quarter note\n"), std::string::npos);
-    EXPECT_NE(r.out.find("name        FW\n"), std::string::npos);
-    //           track events channel meta sysex bytes
-    EXPECT_NE(r.out.find("    1         4         2         0         2            6\n"),
-              std::string::npos)
-        << r.out;
+    EXPECT_EQ(r.out, "file        " + path +
+                         "\nformat      1\ntracks      2\n"
+                         "division    480 ticks per quarter note\nname        FW\n\n"
+                         "track    events   channel      meta     sysex  sysex bytes\n"
+                         "    0         2         0         2         0            0\n"
+                         "    1         4         2         0         2            6\n"
+                         "  all         6         2         2         2            6\n");
 }
 
 TEST_F(FwTool, SchedulePrintsWhenEachMessageIsSent) {
