@@ -79,6 +79,7 @@ TEST(LaunchOptions, SharedAndOwnOptionsInEveryForm) {
         EXPECT_EQ(each.options.midiSystem(), system);
     }
     EXPECT_EQ(parse({"--device", "VYR10 MIDI 1"}).options.device, "VYR10 MIDI 1");
+    EXPECT_TRUE(parse({"--flag"}).flag);
 
     const SParse dashes = parse({"--simulate", "--", "--flag"});
     EXPECT_EQ(dashes.exit, 64) << "after --, --flag is an argument";
@@ -93,6 +94,8 @@ TEST(LaunchOptions, UsageErrorsSayWhatIsWrong) {
         {{"--simulate", "--nope"}, "unknown option --nope"},
         {{"--simulate", "-z"}, "unknown option -z"},
         {{"--simulate", "--prefs"}, "missing value for --prefs"},
+        {{"--prefs", "--simulate"}, "--prefs: a file name is needed, not the option --simulate"},
+        {{"--firmware="}, "--firmware: a file name is needed"},
         {{"--simulate", "--count", "0"}, "--count needs a whole number from 1 to 5, not \"0\""},
         {{"--simulate", "--count=6"}, "--count needs a whole number from 1 to 5, not \"6\""},
         {{"--simulate", "--count", "-1"}, "--count needs a whole number from 1 to 5, not \"-1\""},

@@ -108,10 +108,12 @@ TEST_F(Manager, StoppingTheOutputFlushesButKeepsItOpen) {
 }
 
 TEST_F(Manager, HealthCheckClosesOnlyASideWhoseNameIsGone) {
+    mService->addSource("Other", "Other");
+    mService->addDestination("Other", "Other");
     mService->addSource("VYR10", "VYR10 Port 1");
     const auto destination = mService->addDestination("VYR10", "VYR10 Port 1");
-    ASSERT_EQ(openInput(0), noErr);
-    ASSERT_EQ(mManager->openMidiOut(0), noErr);
+    ASSERT_EQ(openInput(1), noErr);
+    ASSERT_EQ(mManager->openMidiOut(1), noErr);
     mManager->healthCheck();
     EXPECT_TRUE(mManager->isOpenedMidiIn());
     EXPECT_TRUE(mManager->isOpenedMidiOut());
