@@ -74,7 +74,7 @@ TEST_F(PreferenceFile, ContentsAndTheStatusTheyHold) {
     }
 }
 
-TEST_F(PreferenceFile, SavingKeepsOtherKeysAndWritesThroughALink) {
+TEST_F(PreferenceFile, SavingKeepsOtherKeysAndWritesThroughALinkButNotALoop) {
     write("<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>Other</key><string>kept"
           "</string><key>Status</key><integer>1</integer></dict></plist>");
     fs::create_symlink(path(), mDir / "link.plist");
@@ -86,6 +86,13 @@ TEST_F(PreferenceFile, SavingKeepsOtherKeysAndWritesThroughALink) {
     const std::string text = CTestDirectory::read(path());
     EXPECT_NE(text.find("<string>kept</string>"), std::string::npos) << text;
     EXPECT_NE(text.find("<integer>2</integer>"), std::string::npos) << text;
+
+    fs::create_symlink(mDir / "loop-b", mDir / "loop-a");
+    fs::create_symlink(mDir / "loop-a", mDir / "loop-b");
+    CPreferenceFile loop((mDir / "loop-a").string());
+    EXPECT_FALSE(loop.save(2));
+    EXPECT_EQ(loop.problem(), loop.path() + ": cannot reach it: Too many levels of symbolic links");
+    EXPECT_TRUE(fs::is_symlink(mDir / "loop-a"));
 }
 
 TEST_F(PreferenceFile, ReplacesTheWholeFileAndLeavesNoTemporaryBehind) {

@@ -33,7 +33,7 @@ bool fail(std::string* outError, const char* inWhat) {
 }
 
 // The file a path names once its symlinks are followed (a link to a link, relative or not);
-// the path itself when it is no link. A loop of links stops after a few turns, and the open
+// the path itself when it is no link. A loop of links stops after a few turns, and the stat
 // that follows fails with the system's own reason.
 std::string followLinks(std::string inPath) {
     for (int turn = 0; turn < 40; ++turn) {
@@ -65,6 +65,9 @@ bool WriteFileAtomically(const std::string& inLinkOrPath, const void* inData, st
             return false;
         }
         mode = existing.st_mode & 07777; // the file keeps its mode
+    } else if (errno != ENOENT) {
+        // A loop of links, say: replacing the path would put a file where a link was.
+        return fail(outError, "cannot reach it");
     } else {
         mode = ::umask(0);
         ::umask(mode);
