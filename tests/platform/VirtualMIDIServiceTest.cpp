@@ -129,6 +129,24 @@ TEST_F(VirtualService, DisconnectedOrDisposedPortsReceiveNothingMore) {
     EXPECT_TRUE(reception.lists.empty());
 }
 
+// A port or an endpoint of the other kind is refused, never used as if it were right.
+TEST_F(VirtualService, ReferencesOfTheWrongKindAreRefused) {
+    mService->addSource("VYR10", "in");
+    mService->addDestination("VYR10", "out");
+    SReception reception;
+    const MIDIPortRef input = inputPort(reception);
+    MIDIPortRef output = 0;
+    ASSERT_EQ(MIDIOutputPortCreate(mClient, CFSTR("out"), &output), noErr);
+    EXPECT_EQ(MIDIOutputPortCreate(mClient, CFSTR("out"), nullptr), paramErr);
+    EXPECT_EQ(MIDIInputPortCreate(mClient, CFSTR("in"), nullptr, nullptr, &output), paramErr);
+    const MIDIPacketList none{};
+    EXPECT_EQ(MIDIPortConnectSource(output, MIDIGetSource(0), nullptr), kMIDIInvalidPort);
+    EXPECT_EQ(MIDIPortConnectSource(input, MIDIGetDestination(0), nullptr), kMIDIUnknownEndpoint);
+    EXPECT_EQ(MIDISend(input, MIDIGetDestination(0), &none), kMIDIInvalidPort);
+    EXPECT_EQ(MIDISend(output, MIDIGetSource(0), &none), kMIDIUnknownEndpoint);
+    EXPECT_EQ(MIDIFlushOutput(MIDIGetSource(0)), kMIDIUnknownEndpoint);
+}
+
 TEST_F(VirtualService, DisposeWaitsForARunningReadProcedure) {
     const auto source = mService->addSource("VYR10", "in");
     struct SSlowReader {
