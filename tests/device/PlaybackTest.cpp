@@ -101,6 +101,10 @@ TEST_F(Playback, SendFailureAtTheThirdMessageStopsThere) {
     EXPECT_FALSE(play(image(8, 0)));
     EXPECT_EQ(mDevice->received().size(), 2u);
     EXPECT_EQ(mProgress, (std::vector<int>{13}));
+    const CVYRController::STransferTally tally = CVYRController::lastTransfer();
+    EXPECT_EQ(tally.messages, 2u);
+    EXPECT_EQ(tally.bytes, 80u);
+    EXPECT_EQ(tally.scheduled, 8u);
 }
 
 TEST_F(Playback, DeviceThatVanishesEndsPlayback) {

@@ -54,6 +54,7 @@ const Bytes kNameWithTag = {0x00, 0xFF, 0x01, 0x08, 'M', 'T', 'r', 'k', 0, 0, 0,
 
 const RefusedCase kRefused[] = {
     {"FewerThan14Bytes", slice(minimalFile(), 0, 13), Reason::kFileTooShort, 13},
+    {"HeaderAlone", header(0, 1, 96), Reason::kTooFewTrackTags, 10},
     {"NotMThd", text("RIFF") + slice(minimalFile(), 4, 26), Reason::kNotMidiFile, 0},
     {"HeaderLength8", chunk("MThd", {0, 0, 0, 1, 0, 96, 0, 0}) + chunk("MTrk", kEndOnly),
      Reason::kHeaderLength, 4},
