@@ -2,6 +2,7 @@
 #include "Common/DTAMIDIManager_Mac.h"
 #include "Common/GenericException.h"
 #include "DeviceFixture.h"
+#include "Simulator/Heartbeat.h"
 #include "Simulator/SimulatedVYRDevice.h"
 
 #include <gtest/gtest.h>
@@ -60,12 +61,13 @@ TEST_P(FindDevice, OpensTheFirstMatchingPair) {
     // The opened source is the one whose heartbeat counts, and the destination gets the sends.
     for (std::size_t s = 0; s < sources.size(); ++s) {
         if (static_cast<int>(s) != c.source) {
-            mService->inject(sources[s], {heartbeat()});
+            mService->inject(sources[s], {VYRHeartbeat(kVYRNormalModeStatus)});
         }
     }
     mService->waitUntilDelivered();
     EXPECT_FALSE(mController->checkHeartbeat());
-    mService->inject(sources[static_cast<std::size_t>(c.source)], {heartbeat()});
+    mService->inject(sources[static_cast<std::size_t>(c.source)],
+                     {VYRHeartbeat(kVYRNormalModeStatus)});
     mService->waitUntilDelivered();
     EXPECT_TRUE(mController->checkHeartbeat());
     const std::uint8_t message[] = {0xF0, 0x7E, 0xF7};
@@ -140,8 +142,8 @@ INSTANTIATE_TEST_SUITE_P(
     });
 
 TEST_F(Controller, StatusChangeDisconnectsAndReconnects) {
-    const Bytes first = heartbeat(0x30);
-    const Bytes second = heartbeat(0x31);
+    const Bytes first = VYRHeartbeat(0x30);
+    const Bytes second = VYRHeartbeat(0x31);
     mController->handleMIDIIn(first.data(), 9);
     mController->handleMIDIIn(first.data(), 9);
     mController->handleMIDIIn(second.data(), 9);
@@ -153,8 +155,8 @@ TEST_F(Controller, StatusChangeDisconnectsAndReconnects) {
 }
 
 TEST_F(Controller, UnknownStatusEndsTheRunAndStartsNone) {
-    const Bytes first = heartbeat(0x30);
-    const Bytes odd = heartbeat(0x32);
+    const Bytes first = VYRHeartbeat(0x30);
+    const Bytes odd = VYRHeartbeat(0x32);
     mController->handleMIDIIn(first.data(), 9);
     mController->handleMIDIIn(odd.data(), 9);
     mController->handleMIDIIn(odd.data(), 9);
@@ -166,7 +168,7 @@ TEST_F(Controller, UnknownStatusEndsTheRunAndStartsNone) {
 }
 
 TEST_F(Controller, HeartbeatIsLostAfterThreeSecondsOfSilence) {
-    const Bytes beat = heartbeat();
+    const Bytes beat = VYRHeartbeat(kVYRNormalModeStatus);
     mController->handleMIDIIn(beat.data(), 9);
     mController->doTimerFunc();
     takeEvents();
@@ -265,7 +267,7 @@ TEST_F(Controller, HealthCheckWithTheInputGoneLosesTheHeartbeat) {
     const auto in = mService->addSource("VYR10", "a");
     mService->addDestination("VYR10", "a");
     ASSERT_TRUE(mController->openVYR());
-    const Bytes beat = heartbeat();
+    const Bytes beat = VYRHeartbeat(kVYRNormalModeStatus);
     mController->handleMIDIIn(beat.data(), 9);
     mService->removeEndpoint(in);
     testing::internal::CaptureStderr();

@@ -5,7 +5,6 @@
 #include "Common/VYRController.h"
 #include "ManualClock.h"
 #include "Platform/Virtual/VirtualMIDIService.h"
-#include "Simulator/Heartbeat.h"
 
 #include <gtest/gtest.h>
 
@@ -17,7 +16,6 @@
 class DeviceFixture : public testing::Test {
   public:
     using Event = std::tuple<EDTAEventID, std::int32_t, std::int32_t>;
-    using Bytes = std::vector<std::uint8_t>;
 
   protected:
     void SetUp() override {
@@ -31,9 +29,6 @@ class DeviceFixture : public testing::Test {
         MIDIServiceInstallDriver(nullptr);
     }
 
-    static Bytes heartbeat(std::uint8_t inStatus = kVYRNormalModeStatus) {
-        return VYRHeartbeat(inStatus);
-    }
     /// Events delivered so far, and forgets them.
     std::vector<Event> takeEvents() {
         const std::lock_guard<std::mutex> lock(mMutex);
