@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <sys/stat.h>
@@ -18,15 +19,21 @@ void check(bool inCondition) {
     }
 }
 
-// In memory where the system has it: the fuzzer writes a file for every input.
+// In memory where the system has it: the fuzzer writes a file for every input. A fresh
+// folder, gone when the fuzzer ends.
+struct STemporaryFolder {
+    std::string path;
+    ~STemporaryFolder() { std::filesystem::remove_all(path); }
+};
+
 const std::string& folder() {
-    static const std::string sFolder = [] {
+    static const STemporaryFolder sFolder = [] {
         const char* shm = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-        std::string path = std::string(shm) + "/vyr-prefs-fuzz-" + std::to_string(getpid());
-        mkdir(path.c_str(), 0700);
-        return path;
+        std::string path = std::string(shm) + "/vyr-prefs-fuzz-XXXXXX";
+        check(mkdtemp(path.data()) != nullptr);
+        return STemporaryFolder{path};
     }();
-    return sFolder;
+    return sFolder.path;
 }
 
 } // namespace

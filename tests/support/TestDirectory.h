@@ -3,22 +3,30 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
-#include <unistd.h>
+#include <system_error>
 #include <vector>
 
 class CTestDirectory {
   public:
-    CTestDirectory()
-        : mPath(std::filesystem::temp_directory_path() /
-                ("vyr-test-" + std::to_string(getpid()) + "-" +
-                 testing::UnitTest::GetInstance()->current_test_info()->test_suite_name() + "-" +
-                 testing::UnitTest::GetInstance()->current_test_info()->name())) {
-        std::filesystem::create_directories(mPath);
+    // A fresh folder each time: a name made only of the pid and the test would find what a
+    // killed run with the same pid left behind.
+    CTestDirectory() {
+        const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
+        std::string name = std::string("vyr-test-") + test->test_suite_name() + "-" + test->name();
+        std::string path = (std::filesystem::temp_directory_path() / (name + "-XXXXXX")).string();
+        if (::mkdtemp(path.data()) == nullptr) {
+            throw std::filesystem::filesystem_error(
+                "cannot create the test's folder", path,
+                std::error_code(errno, std::generic_category()));
+        }
+        mPath = path;
     }
     ~CTestDirectory() {
         std::error_code ignored;
