@@ -13,9 +13,11 @@
 #include <QTest>
 #include <QTimer>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <thread>
@@ -39,8 +41,15 @@ int main(int argc, char** argv) {
     QTranslator qtTexts;
     installQtLanguage(qtTexts);
     const std::string prefix = std::string(argv[1]) + "/" + argv[2] + "-";
-    const std::filesystem::path prefs =
-        std::filesystem::temp_directory_path() / ("vyr-screenshots-" + std::to_string(getpid()));
+    // A fresh folder: a status left by another run would skip the wait being pictured.
+    std::string folder =
+        (std::filesystem::temp_directory_path() / "vyr-screenshots-XXXXXX").string();
+    if (mkdtemp(folder.data()) == nullptr) {
+        std::fprintf(stderr, "vyr-screenshots: cannot create a folder in %s: %s\n",
+                     std::filesystem::temp_directory_path().c_str(), std::strerror(errno));
+        return 1;
+    }
+    const std::filesystem::path prefs = std::filesystem::path(folder) / "status.plist";
     SLaunchOptions options;
     options.simulate = true;
     options.prefsPath = prefs.string();
@@ -48,6 +57,7 @@ int main(int argc, char** argv) {
     std::string refusal;
     if (launch.prepare(refusal) != ELaunchRefusal::kNone) {
         std::fprintf(stderr, "vyr-screenshots: %s\n", refusal.c_str());
+        std::filesystem::remove_all(folder);
         return 1;
     }
     CMainWindow window;
@@ -96,6 +106,6 @@ int main(int argc, char** argv) {
     if (midTransfer.joinable()) {
         midTransfer.join();
     }
-    std::filesystem::remove(prefs);
+    std::filesystem::remove_all(folder);
     return outcome == ELaunchOutcome::kCompleted && failures == 0 ? 0 : 1;
 }
