@@ -5,6 +5,7 @@
 #include "MIDIProperty.h"
 #include "Platform/Alsa/AlsaMIDIDriver.h"
 #include "RawMidiLine.h"
+#include "SequencerLine.h"
 #include "Simulator/Heartbeat.h"
 
 #include <gtest/gtest.h>
@@ -12,8 +13,10 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <mutex>
+#include <pthread.h>
 #include <thread>
 
 namespace {
@@ -43,6 +46,21 @@ std::string difference(const Bytes& inSent, const Bytes& inGot) {
                                   : std::to_string(found - inSent.begin()));
 }
 
+// "" when inGot is inSent's messages back to back, each identical; else how many differ.
+std::string compareMessages(const std::vector<Bytes>& inSent, const Bytes& inGot) {
+    Bytes all;
+    std::size_t differing = 0;
+    for (const Bytes& message : inSent) {
+        const std::size_t at = all.size();
+        differing += at + message.size() > inGot.size() ||
+                     !std::equal(message.begin(), message.end(), inGot.begin() + at);
+        all.insert(all.end(), message.begin(), message.end());
+    }
+    return all == inGot ? std::string()
+                        : std::to_string(differing) + " of " + std::to_string(inSent.size()) +
+                              " messages differ; " + difference(all, inGot);
+}
+
 Bytes sysEx(std::size_t inLength, unsigned inSeed) {
     Bytes bytes(inLength);
     for (std::size_t i = 0; i < inLength; ++i) {
@@ -55,9 +73,10 @@ Bytes sysEx(std::size_t inLength, unsigned inSeed) {
 
 // The device: everything the host sends is collected by a thread, as fast as it comes
 // (a gadget nobody reads stops taking data, and the host's writes would stall).
-class CDeviceSide {
+template <typename Line> class CDeviceSide {
   public:
-    CDeviceSide() : mLine(environment("VYR_GADGET"), environment("VYR_UDC")) {
+    template <typename... Args>
+    explicit CDeviceSide(Args&&... inArgs) : mLine(std::forward<Args>(inArgs)...) {
         mReader = std::thread([this] {
             while (!mStop) {
                 std::vector<pollfd> fds = mLine.descriptors();
@@ -73,7 +92,11 @@ class CDeviceSide {
         mStop = true;
         mReader.join();
     }
-    CRawMidiLine& line() { return mLine; }
+    Line& line() { return mLine; }
+    std::size_t size() {
+        const std::lock_guard<std::mutex> lock(mMutex);
+        return mBytes.size();
+    }
     /// What came, once inCount bytes came or nothing more for three seconds.
     Bytes take(std::size_t inCount) {
         std::size_t last = 0;
@@ -99,11 +122,41 @@ class CDeviceSide {
     }
 
   private:
-    CRawMidiLine mLine;
+    Line mLine;
     std::mutex mMutex;
     Bytes mBytes;
     std::atomic<bool> mStop{false};
     std::thread mReader;
+};
+
+// Interrupts inTarget with a signal every 100 µs while it lives, as a program's own signals
+// (a terminal resized, Ctrl-Z) do: its blocking calls return early all along (EINTR, short
+// writes), for the handler is installed without SA_RESTART.
+class CSignalStorm {
+  public:
+    explicit CSignalStorm(pthread_t inTarget) {
+        struct sigaction action {};
+        action.sa_handler = [](int) { sDelivered.fetch_add(1, std::memory_order_relaxed); };
+        sigemptyset(&action.sa_mask);
+        sigaction(SIGUSR2, &action, &mBefore);
+        mThread = std::thread([this, inTarget] {
+            while (!mStop) {
+                pthread_kill(inTarget, SIGUSR2);
+                std::this_thread::sleep_for(100us);
+            }
+        });
+    }
+    ~CSignalStorm() {
+        mStop = true;
+        mThread.join();
+        sigaction(SIGUSR2, &mBefore, nullptr);
+    }
+    static inline std::atomic<unsigned> sDelivered{0};
+
+  private:
+    struct sigaction mBefore {};
+    std::atomic<bool> mStop{false};
+    std::thread mThread;
 };
 
 class AlsaKernel : public testing::Test {
@@ -159,7 +212,23 @@ class AlsaKernel : public testing::Test {
         return MIDISend(inPort, inDestination, list);
     }
 
-    CDeviceSide mDevice;
+    /// Sends inCount messages of inLength bytes back to back and compares what came.
+    template <typename Line>
+    static std::string sendBurst(MIDIPortRef inPort, MIDIEndpointRef inDestination,
+                                 CDeviceSide<Line>& ioDevice, unsigned inCount,
+                                 std::size_t inLength) {
+        std::vector<Bytes> messages;
+        for (unsigned i = 0; i < inCount; ++i) {
+            messages.push_back(sysEx(inLength, i));
+            if (const OSStatus status = send(inPort, inDestination, messages.back())) {
+                return "message " + std::to_string(i) + " failed (" + std::to_string(status) +
+                       "): " + MIDIServiceTakeProblem();
+            }
+        }
+        return compareMessages(messages, ioDevice.take(inCount * inLength));
+    }
+
+    CDeviceSide<CRawMidiLine> mDevice{environment("VYR_GADGET"), environment("VYR_UDC")};
     MIDIClientRef mClient = 0;
     std::atomic<int> mRemovals{0};
 };
@@ -226,21 +295,35 @@ TEST_F(AlsaKernel, HeartbeatsArriveAsTheDeviceSentThem) {
     EXPECT_EQ(MIDIPortDispose(port), noErr);
 }
 
-TEST_F(AlsaKernel, LongAndBackToBackSysExArriveByteIdentical) {
+// Long messages back to back, as an image of big blocks plays them. Written in pieces into
+// a stream that is already sending, a stretch of a message can go out stale while the
+// send succeeds: it takes hundreds of them to see it. Then with signals hitting the sender
+// all along, and short messages back to back.
+TEST_F(AlsaKernel, BackToBackSysExArriveByteIdenticalEvenUnderSignals) {
     const MIDIPortRef port = outputPort();
     const MIDIEndpointRef destination = device(false);
-    // Both overflow the kernel's 4 KiB buffer: through the sequencer's bridge they would
-    // arrive cut short, and the sender would be told they went out.
-    const Bytes big = sysEx(65536, 1);
-    ASSERT_EQ(send(port, destination, big), noErr);
-    EXPECT_EQ(difference(big, mDevice.take(big.size())), "");
-    Bytes burst;
-    for (unsigned i = 0; i < 100; ++i) {
-        const Bytes message = sysEx(600, i);
-        ASSERT_EQ(send(port, destination, message), noErr) << i;
-        burst.insert(burst.end(), message.begin(), message.end());
+    EXPECT_EQ(sendBurst(port, destination, mDevice, 128, 65536), "");
+    {
+        const CSignalStorm storm(pthread_self());
+        EXPECT_EQ(sendBurst(port, destination, mDevice, 32, 65536), "") << "under signals";
     }
-    EXPECT_EQ(difference(burst, mDevice.take(burst.size())), "");
+    EXPECT_GT(CSignalStorm::sDelivered.load(), 100u);
+    EXPECT_EQ(sendBurst(port, destination, mDevice, 100, 600), "");
+}
+
+// Another program's port: its queue would overflow (and drop everything queued) without a
+// sender that waits for room.
+TEST_F(AlsaKernel, BackToBackSysExToAProgramArriveByteIdentical) {
+    CDeviceSide<CSequencerLine> program("VYR5");
+    ASSERT_TRUE(program.line().problem().empty()) << program.line().problem();
+    MIDIEndpointRef destination = 0;
+    for (ItemCount i = 0; i < MIDIGetNumberOfDestinations() && destination == 0; ++i) {
+        if (stringProperty(MIDIGetDestination(i), kMIDIPropertyModel) == "VYR5") {
+            destination = MIDIGetDestination(i);
+        }
+    }
+    ASSERT_NE(destination, 0u);
+    EXPECT_EQ(sendBurst(outputPort(), destination, program, 128, 65536), "");
 }
 
 TEST_F(AlsaKernel, APortHeldByAnotherProgramIsNamedWithHowToFreeIt) {
@@ -265,28 +348,49 @@ TEST_F(AlsaKernel, APortHeldByAnotherProgramIsNamedWithHowToFreeIt) {
     EXPECT_EQ(send(outputPort(), destination, sysEx(600, 0)), noErr) << "free again";
 }
 
+// Pulled during a long message: what arrived is exactly the start of what was sent (no byte
+// stale or repeated), the send fails, and the port lets go at once instead of waiting out
+// the kernel's drain of bytes that can no longer leave.
 TEST_F(AlsaKernel, UnplugDuringATransferFailsTheSendAndReplugIsANewEndpoint) {
     const MIDIEndpointRef source = device(true);
     const MIDIEndpointRef destination = device(false);
     const MIDIPortRef port = outputPort();
-    std::atomic<int> sent{0};
+    constexpr std::size_t kLength = 65536;
+    std::vector<Bytes> messages;
+    for (unsigned i = 0; i < 64; ++i) {
+        messages.push_back(sysEx(kLength, i));
+    }
+    std::atomic<std::size_t> sent{0};
     OSStatus failure = noErr;
     std::thread transfer([&] {
-        for (unsigned i = 0; i < 100000 && failure == noErr; ++i) {
-            failure = send(port, destination, sysEx(600, i));
-            ++sent;
+        while (failure == noErr && sent < messages.size()) {
+            failure = send(port, destination, messages[sent]);
+            sent += failure == noErr;
         }
     });
-    while (sent < 20) {
+    // The device has taken three whole messages, and the fourth is on its way.
+    while (sent < 3 || mDevice.size() < 3 * kLength) {
         std::this_thread::sleep_for(1ms);
     }
     const std::string controller = mDevice.line().boundController();
     ASSERT_EQ(mDevice.line().writeUdc(""), "");
+    const auto pulled = std::chrono::steady_clock::now();
     transfer.join();
+    EXPECT_EQ(MIDIPortDispose(port), noErr);
+    const auto letGo = std::chrono::steady_clock::now() - pulled;
+    EXPECT_LT(letGo, 2s) << "the port waited for bytes that could not leave";
     // The write fails (-ENODEV), or the removal came first and the endpoint is unknown.
     EXPECT_TRUE(failure == kMIDIUnknownEndpoint ||
                 (failure == kMIDIMessageSendErr && !MIDIServiceTakeProblem().empty()))
         << failure;
+    Bytes all;
+    for (const Bytes& message : messages) {
+        all.insert(all.end(), message.begin(), message.end());
+    }
+    const Bytes got = mDevice.take(all.size());
+    EXPECT_GE(got.size(), 3 * kLength);
+    EXPECT_EQ(difference(Bytes(all.begin(), all.begin() + std::min(got.size(), all.size())), got),
+              "");
     OSStatus status = noErr;
     const auto deadline = std::chrono::steady_clock::now() + 5s;
     while (stringProperty(source, kMIDIPropertyName, &status),

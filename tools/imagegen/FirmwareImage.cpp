@@ -1,6 +1,7 @@
 #include "FirmwareImage.h"
 
 #include <stdexcept>
+#include <string>
 
 namespace {
 
@@ -87,6 +88,16 @@ std::vector<std::uint8_t> makeFirmwareMessage(std::uint32_t inBlock, std::uint32
     bytes.push_back(static_cast<std::uint8_t>((0x80 - (sum & 0x7F)) & 0x7F));
     bytes.push_back(0xF7);
     return bytes;
+}
+
+SFirmwareImage burstFirmwareImage(std::uint32_t inCount, std::uint32_t inSize) {
+    SFirmwareImage image;
+    image.name = "VYR burst " + std::to_string(inCount) + " x " + std::to_string(inSize);
+    image.tempos = {{0, 500000}};
+    for (std::uint32_t block = 0; block < inCount; ++block) {
+        image.messages.push_back({0, makeFirmwareMessage(block, inSize, 0xB0257)});
+    }
+    return image;
 }
 
 SFirmwareImage sampleFirmwareImage() {

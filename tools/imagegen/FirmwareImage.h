@@ -37,6 +37,10 @@ std::vector<std::uint8_t> buildFirmwareImage(const SFirmwareImage& inImage);
 std::vector<std::uint8_t> makeFirmwareMessage(std::uint32_t inBlock, std::uint32_t inSize,
                                               std::uint32_t inSeed);
 
+/// inCount messages of inSize bytes, all at tick 0 so that they are sent back to back: the
+/// hardest load for a send path (long messages with no pause to drain between them).
+SFirmwareImage burstFirmwareImage(std::uint32_t inCount, std::uint32_t inSize);
+
 /// The sample image the updater bundles: about 320 messages of 12 to 600 bytes over about
 /// ten seconds, with four tempo changes. The same bytes on every run.
 SFirmwareImage sampleFirmwareImage();
