@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <vector>
 
 #ifndef SND_SEQ_PORT_CAP_INACTIVE
 #define SND_SEQ_PORT_CAP_INACTIVE (1u << 8) // kernels 6.5+: a MIDI 2.0 port not in use
@@ -260,15 +261,15 @@ OSStatus CAlsaMIDIDriver::send(MIDIPortRef inPort, MIDIDriverEndpoint inDestinat
     }
     int status = 0;
     if (raw != nullptr) {
+        // The list's packets as one run: a message goes into the stream whole (or in pieces
+        // that each fit it), never packet by packet while the previous packets leave.
+        std::vector<std::uint8_t> bytes;
         const MIDIPacket* packet = inList.packet;
-        for (std::uint32_t i = 0; i < inList.numPackets && status == 0;
-             ++i, packet = MIDIPacketNext(packet)) {
-            status = raw->write(packet->data, packet->length);
+        for (std::uint32_t i = 0; i < inList.numPackets; ++i, packet = MIDIPacketNext(packet)) {
+            bytes.insert(bytes.end(), packet->data, packet->data + packet->length);
         }
         // Success means the bytes have left, so a failure is told with the message it hit.
-        if (status == 0) {
-            status = raw->drain();
-        }
+        status = raw->send(bytes.data(), bytes.size());
     } else {
         status = sequencer->sendTo(
             ourPort,

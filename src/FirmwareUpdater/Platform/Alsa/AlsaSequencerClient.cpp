@@ -2,9 +2,11 @@
 
 #include "AlsaInputDecoder.h"
 #include "AlsaSequencerEncoder.h"
+#include "AlsaSequencerRoom.h"
 #include "Common/DebugUtil.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -16,6 +18,16 @@ constexpr const char* kSourceName = "AlsaSequencerClient";
 // Events the kernel holds for us between two reads: the most it allows, so a burst of
 // heartbeats and SysEx pieces while the reader is descheduled fits.
 constexpr std::size_t kInputPoolEvents = 2000;
+// How often a sender looks again for room in a receiving program's queue, and how long that
+// program may read nothing before the send fails.
+constexpr auto kRoomPoll = std::chrono::milliseconds(1);
+constexpr auto kReceiverStallLimit = std::chrono::seconds(5);
+
+int descriptorOf(snd_seq_t* inSequencer) {
+    pollfd descriptor{-1, 0, 0};
+    snd_seq_poll_descriptors(inSequencer, &descriptor, 1, POLLOUT);
+    return descriptor.fd;
+}
 
 } // namespace
 
@@ -42,8 +54,9 @@ int CAlsaSequencerClient::open(const std::string& inName, InputHandler inInput,
 
 CAlsaSequencerClient::CAlsaSequencerClient(snd_seq_t* inSequencer, int inWakeup,
                                            InputHandler inInput, AnnounceHandler inAnnounce)
-    : mSequencer(inSequencer), mClientNumber(snd_seq_client_id(inSequencer)), mWakeup(inWakeup),
-      mInput(std::move(inInput)), mAnnounce(std::move(inAnnounce)) {
+    : mSequencer(inSequencer), mSequencerFd(descriptorOf(inSequencer)),
+      mClientNumber(snd_seq_client_id(inSequencer)), mWakeup(inWakeup), mInput(std::move(inInput)),
+      mAnnounce(std::move(inAnnounce)) {
     // Hot-plug: System:Announce tells of every client and port that comes or goes.
     mAnnouncePort = snd_seq_create_simple_port(mSequencer, "announcements",
                                                SND_SEQ_PORT_CAP_WRITE | SND_SEQ_PORT_CAP_NO_EXPORT,
@@ -99,8 +112,14 @@ int CAlsaSequencerClient::sendTo(int inPort, snd_seq_addr_t inDestination,
         snd_seq_ev_set_source(&ioEvent, inPort);
         snd_seq_ev_set_dest(&ioEvent, inDestination.client, inDestination.port);
         snd_seq_ev_set_direct(&ioEvent);
-        // Non-blocking: a receiver whose pool is full refuses with -EAGAIN, and that is a
-        // failed send, not a byte lost.
+        const bool variable = snd_seq_ev_is_variable(&ioEvent);
+        if (const int room = waitForRoom(inDestination.client,
+                                         SequencerEventCells(variable ? ioEvent.data.ext.len : 0));
+            room < 0) {
+            return room;
+        }
+        // Should another sender have taken the room meanwhile, the receiver refuses with
+        // -EAGAIN: a failed send, never a byte lost unnoticed.
         const int sent = snd_seq_event_output_direct(mSequencer, &ioEvent);
         return sent < 0 ? sent : 0;
     };
@@ -112,6 +131,25 @@ int CAlsaSequencerClient::sendTo(int inPort, snd_seq_addr_t inDestination,
         }
     }
     return encoder.finish(emit);
+}
+
+int CAlsaSequencerClient::waitForRoom(int inClient, int inCells) {
+    int before = -1;
+    auto lastProgress = std::chrono::steady_clock::now();
+    for (;;) {
+        const int room = SequencerInputRoom(mSequencerFd, inClient);
+        if (room < 0 || room >= inCells) {
+            return 0; // no queue to fill (a kernel client), or room enough
+        }
+        const auto now = std::chrono::steady_clock::now();
+        if (room != before) {
+            before = room;
+            lastProgress = now;
+        } else if (now - lastProgress > kReceiverStallLimit) {
+            return -EAGAIN; // the program reads nothing
+        }
+        std::this_thread::sleep_for(kRoomPoll);
+    }
 }
 
 void CAlsaSequencerClient::readUntilStopped() {

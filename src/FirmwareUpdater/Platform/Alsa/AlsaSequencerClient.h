@@ -38,16 +38,22 @@ class CAlsaSequencerClient {
     /// Routes the source inSource to our port inPort. Returns 0 or a negative errno.
     int connectFrom(int inPort, snd_seq_addr_t inSource);
     int disconnectFrom(int inPort, snd_seq_addr_t inSource);
-    /// Sends inList from our port inPort to inDestination as events of at most 256 bytes.
-    /// Returns 0, or the negative errno of the first refusal; nothing is retried.
+    /// Sends inList from our port inPort to inDestination as events of at most 256 bytes,
+    /// each once the receiving program's queue has room for it. Returns 0, or the negative
+    /// errno of the first refusal (-EAGAIN: the program read nothing for 5 s); nothing is
+    /// retried.
     int sendTo(int inPort, snd_seq_addr_t inDestination, const MIDIPacketList& inList);
 
   private:
     CAlsaSequencerClient(snd_seq_t* inSequencer, int inWakeup, InputHandler inInput,
                          AnnounceHandler inAnnounce);
+    /// Waits until the input queue of inClient has inCells free. 0, or -EAGAIN when it
+    /// stays full.
+    int waitForRoom(int inClient, int inCells);
     void readUntilStopped();
 
     snd_seq_t* mSequencer;
+    int mSequencerFd; // the kernel's sequencer, for what alsa-lib does not ask
     int mClientNumber;
     int mAnnouncePort = -1;
     int mWakeup; // an eventfd: written to stop the reader
