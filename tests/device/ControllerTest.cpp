@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <stdexcept>
 
 namespace {
@@ -293,21 +294,30 @@ TEST_F(Controller, LifeCycle) {
 TEST_F(Controller, OpenForUpdateNeedsASilentDevice) {
     expectGenericException([&] { mController->openVYRForUpdate(); }, 1000, 0);
 
-    CSimulatedVYRDevice device(mService, {.heartbeatPeriod = {}});
+    std::optional<CSimulatedVYRDevice> device(std::in_place, mService,
+                                              SSimulatedDeviceOptions{.heartbeatPeriod = {}});
     mClock.onWait([&](Nanoseconds) {
-        device.sendHeartbeat();
+        device->sendHeartbeat();
         mService->waitUntilDelivered();
     });
     expectGenericException([&] { mController->openVYRForUpdate(); }, 1002, 0);
     EXPECT_FALSE(CDTAMIDIManager::instance()->isOpenedMidiIn());
     EXPECT_FALSE(CDTAMIDIManager::instance()->isOpenedMidiOut());
 
-    device.switchToUpdateMode();
+    device->switchToUpdateMode();
     const Nanoseconds start = mClock.now();
     mController->openVYRForUpdate();
     EXPECT_EQ(mClock.deadlines().back(), start + CManualClock::kSecond);
     EXPECT_TRUE(CDTAMIDIManager::instance()->isOpenedMidiIn());
     EXPECT_TRUE(CDTAMIDIManager::instance()->isStartedMidiOut());
+
+    // Silent only because it was unplugged during the second: nothing there to update.
+    mClock.onWait([&](Nanoseconds) {
+        device.reset();
+        mService->waitUntilDelivered();
+    });
+    expectGenericException([&] { mController->openVYRForUpdate(); }, 1000, 0);
+    EXPECT_FALSE(CDTAMIDIManager::instance()->isOpenedMidiOut());
 }
 
 } // namespace

@@ -131,7 +131,11 @@ OSStatus CDTAMIDIManager::closeMidiIn() {
     OSStatus status = noErr;
     if (mPrivate->source != 0) {
         status = MIDIPortDisconnectSource(mPrivate->inputPort, mPrivate->source);
-        if (status != noErr) {
+        if (status == kMIDINoConnection) {
+            // The connection went with its endpoint: the device was unplugged, which the
+            // user hears of from the workflow.
+            DTA_LOGGED_DIAGNOSTIC("MIDIPortDisconnectSource returned error.", kSourceName);
+        } else if (status != noErr) {
             DTA_LOCATED_DIAGNOSTIC("MIDIPortDisconnectSource returned error.", kSourceName);
         }
         mPrivate->source = 0;

@@ -12,15 +12,24 @@ void toStandardError(const char* inLine) {
 }
 
 std::atomic<mstd::DiagnosticSink> sSink{toStandardError};
+std::atomic<mstd::DiagnosticSink> sLogSink{nullptr};
+
+std::string located(const char* inMessage, const char* inSource, int inLine) {
+    return std::string(inMessage) + " (" + inSource + ":" + std::to_string(inLine) + ")";
+}
 
 } // namespace
 
 namespace mstd {
 
 void locatedDiagnostic(const char* inMessage, const char* inSource, int inLine) {
-    const std::string line =
-        std::string(inMessage) + " (" + inSource + ":" + std::to_string(inLine) + ")";
-    sSink.load()(line.c_str());
+    sSink.load()(located(inMessage, inSource, inLine).c_str());
+}
+
+void loggedDiagnostic(const char* inMessage, const char* inSource, int inLine) {
+    if (const DiagnosticSink log = sLogSink.load()) {
+        log(located(inMessage, inSource, inLine).c_str());
+    }
 }
 
 void plainDiagnostic(const char* inMessage) {
@@ -29,6 +38,10 @@ void plainDiagnostic(const char* inMessage) {
 
 void setDiagnosticSink(DiagnosticSink inSink) {
     sSink = inSink != nullptr ? inSink : toStandardError;
+}
+
+void setLogSink(DiagnosticSink inSink) {
+    sLogSink = inSink;
 }
 
 void assertionFailed(const char* inCondition, const char* inFile, int inLine) {

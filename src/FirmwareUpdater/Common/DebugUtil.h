@@ -9,6 +9,10 @@ namespace mstd {
 /// Writes "inMessage (inSource:inLine)\n": a platform failure that the program survives.
 void locatedDiagnostic(const char* inMessage, const char* inSource, int inLine);
 
+/// Sends "inMessage (inSource:inLine)" to the log only: an expected failure (a device that
+/// was unplugged) that people need not see. Dropped while no log is set.
+void loggedDiagnostic(const char* inMessage, const char* inSource, int inLine);
+
 /// Writes "inMessage\n": a notice or a swallowed exception.
 void plainDiagnostic(const char* inMessage);
 
@@ -18,6 +22,9 @@ using DiagnosticSink = void (*)(const char* inLine);
 /// say); nullptr: standard error again.
 void setDiagnosticSink(DiagnosticSink inSink);
 
+/// Receives the lines of loggedDiagnostic (the program's log); nullptr: none.
+void setLogSink(DiagnosticSink inSink);
+
 /// Writes the failed condition and where it is, then aborts.
 [[noreturn]] void assertionFailed(const char* inCondition, const char* inFile, int inLine);
 
@@ -26,6 +33,10 @@ void setDiagnosticSink(DiagnosticSink inSink);
 /// A located diagnostic from the current line of a source that names itself inSource.
 #define DTA_LOCATED_DIAGNOSTIC(inMessage, inSource)                                                \
     ::mstd::locatedDiagnostic((inMessage), (inSource), __LINE__)
+
+/// A logged diagnostic from the current line of a source that names itself inSource.
+#define DTA_LOGGED_DIAGNOSTIC(inMessage, inSource)                                                 \
+    ::mstd::loggedDiagnostic((inMessage), (inSource), __LINE__)
 
 /// A caller error: never the result of bad input data. Checked in every build type.
 #define DTA_ASSERT(condition)                                                                      \

@@ -147,6 +147,14 @@ void CVYRController::openVYRForUpdate() {
         closeVYR();
         throw mstd::CGenericException(kErrorNotInUpdateMode, 0, "");
     }
+    // A device that left during this second is silent too, but not there to update (one
+    // that restarts to switch modes is back soon: the caller tries again).
+    CDTAMIDIManager* manager = CDTAMIDIManager::instance();
+    manager->healthCheck();
+    if (!manager->isOpenedMidiIn() || !manager->isOpenedMidiOut()) {
+        closeVYR();
+        throw mstd::CGenericException(kErrorNotConnected, 0, "");
+    }
 }
 
 void CVYRController::healthCheck() {

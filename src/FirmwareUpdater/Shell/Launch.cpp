@@ -77,6 +77,7 @@ class CLaunch::CLaunchedUI final : public CUserInterface {
 
 CLaunch::CLaunch(const char* inProgram, SLaunchOptions inOptions) : mOptions(std::move(inOptions)) {
     openlog(inProgram, LOG_PID, LOG_USER);
+    mstd::setLogSink([](const char* inLine) { syslog(LOG_NOTICE, "%s", inLine); });
     if (mOptions.simulate) {
         mSimulation = std::make_unique<CSimulation>(mOptions.simulation);
     }
@@ -88,7 +89,22 @@ CLaunch::~CLaunch() {
     if (mLockFd >= 0) {
         ::close(mLockFd);
     }
+    mstd::setLogSink(nullptr);
     closelog();
+}
+
+bool CLaunch::deviceListed() {
+    CDTAMIDIManager* manager = CDTAMIDIManager::instance();
+    std::vector<std::string> sources;
+    std::vector<std::string> destinations;
+    if (manager == nullptr) {
+        return false;
+    }
+    manager->getMidiInDevices(sources);
+    manager->getMidiOutDevices(destinations);
+    std::size_t source = 0;
+    std::size_t destination = 0;
+    return CVYRController::pickDevice(sources, destinations, source, destination);
 }
 
 std::string CLaunch::preferencePath() const {

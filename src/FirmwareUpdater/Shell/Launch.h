@@ -76,6 +76,9 @@ class CLaunch {
     ELaunchOutcome run(CFrontEnd& inFrontEnd);
     /// True once the transfer began (the progress view was shown).
     bool transferBegan() const { return mTransferBegan; }
+    /// True while the MIDI service lists a source and destination of the device family;
+    /// once run() has started MIDI.
+    static bool deviceListed();
     /// With --simulate, after a transfer began: what the device received, as lines for
     /// people; "" otherwise.
     std::string report() const;

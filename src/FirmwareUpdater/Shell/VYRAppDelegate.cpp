@@ -222,6 +222,10 @@ const char* adviceAfterError(std::int32_t inCode) {
                : nullptr;
 }
 
+bool errorMeansNoDevice(std::int32_t inCode) {
+    return inCode == kErrorNotConnected;
+}
+
 bool updateProgress(int inPercent, void* inContext) {
     static_cast<ProgressViewController*>(inContext)->incrementProgressValue(inPercent);
     return true;

@@ -105,5 +105,9 @@ int displayToolError(CUserInterface& inUI, std::int32_t inCode);
 /// What the user can do next after the error alert for inCode, or null.
 const char* adviceAfterError(std::int32_t inCode);
 
+/// True when inCode says that no device was there to open: an unattended front-end waits
+/// for one to come back before it answers the prompt again.
+bool errorMeansNoDevice(std::int32_t inCode);
+
 /// The playback's progress callback; inContext is the ProgressViewController.
 bool updateProgress(int inPercent, void* inContext);

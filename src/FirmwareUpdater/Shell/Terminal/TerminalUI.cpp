@@ -16,11 +16,13 @@
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
 constexpr int kProgressBarWidth = 30;
-constexpr double kMaxPollSeconds = 0.05; // timers are due every 0.05 s at the most
+constexpr double kMaxPollSeconds = 0.05;   // timers are due every 0.05 s at the most
+constexpr double kDevicePollSeconds = 0.5; // as the workflow polls for the heartbeat
 
 std::string lowercase(std::string inText) {
     std::transform(inText.begin(), inText.end(), inText.begin(),
@@ -153,8 +155,16 @@ int CTerminalUI::answerUnattended(const SAlert& inAlert, std::FILE* inStream) {
         return kAlertFirstButtonReturn;
     }
     // The same question again after an error: a bounded number of tries, then back out.
-    // Notices with one button (an error, "Ready") are only acknowledged.
+    // A device that went away (it may be starting again in update mode) is waited for
+    // first, and its coming back is no failed try. Notices with one button (an error,
+    // "Ready") are only acknowledged.
     if (inAlert.buttons.size() > 1) {
+        if (std::exchange(mDeviceMissing, false)) {
+            if (!waitForDevice(inAlert, inStream)) {
+                return resultOfButton(inAlert.buttons.size() - 1);
+            }
+            mErrorSincePrompt = false;
+        }
         mRepeats = inAlert.key == mLastPromptKey && mErrorSincePrompt ? mRepeats + 1 : 0;
         mLastPromptKey = inAlert.key;
         mErrorSincePrompt = false;
@@ -171,6 +181,28 @@ int CTerminalUI::answerUnattended(const SAlert& inAlert, std::FILE* inStream) {
     std::fprintf(inStream, _("-> %s (--yes)\n"), inAlert.buttons.front().c_str());
     std::fflush(inStream);
     return kAlertFirstButtonReturn;
+}
+
+bool CTerminalUI::waitForDevice(const SAlert& inAlert, std::FILE* inStream) {
+    std::fprintf(inStream, _("(waiting up to %g s for the device)\n"), mOptions.deviceWaitSeconds);
+    std::fflush(inStream);
+    using Clock = std::chrono::steady_clock;
+    const auto deadline =
+        Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                           std::chrono::duration<double>(mOptions.deviceWaitSeconds));
+    while (!mOptions.deviceListed()) {
+        // Turns the main loop's timers meanwhile; only a stop signal ends the wait early.
+        if (Clock::now() >= deadline ||
+            waitForAnswer(inAlert, inStream, false, kDevicePollSeconds) != -1 || sStopAsked != 0) {
+            mGaveUp = sStopAsked == 0;
+            std::fprintf(inStream,
+                         sStopAsked != 0 ? _("-> %s (stopped by a signal)\n")
+                                         : _("-> %s (no device in time)\n"),
+                         inAlert.buttons.back().c_str());
+            return false;
+        }
+    }
+    return true;
 }
 
 int CTerminalUI::waitForAnswer(const SAlert& inAlert, std::FILE* inStream, bool inReadInput,
@@ -246,6 +278,7 @@ void CTerminalUI::abortModal() {
 
 int CTerminalUI::showError(const std::string& inMessage, int inCode) {
     mErrorSincePrompt = true;
+    mDeviceMissing = mOptions.unattended && errorMeansNoDevice(inCode);
     std::string text = _("Error") + std::string(" ") + std::to_string(inCode) + ": " + inMessage;
     if (const char* advice = adviceAfterError(inCode)) {
         text += std::string("\n") + advice;

@@ -6,8 +6,9 @@
 // before a prompt appeared is discarded. While it waits, the main event loop keeps turning
 // and abortModal (any thread) ends the wait. Unattended (--yes), every prompt is answered
 // with its first button, a wait that ends by itself is bounded (and backed out of by SIGINT
-// or SIGTERM, so the run ends in order), and a prompt repeated after the same error is
-// given up after a few answers. The progress view is one redrawn line,
+// or SIGTERM, so the run ends in order), a device that went away is waited for before a
+// prompt is answered again, and a prompt repeated after the same error is given up after a
+// few answers. The progress view is one redrawn line,
 // as wide as the terminal, on a terminal, and plain lines otherwise; diagnostics from any
 // thread go to stderr on lines of their own, never into the bar. Errors go to stderr.
 #pragma once
@@ -15,6 +16,7 @@
 #include "Shell/UserInterface.h"
 
 #include <cstdio>
+#include <functional>
 #include <mutex>
 #include <string>
 
@@ -22,6 +24,9 @@ struct STerminalOptions {
     bool unattended = false;       // --yes
     double deviceWaitSeconds = 60; // unattended: how long "Waiting..." may last
     int promptRepeats = 3;         // unattended: answers to a prompt repeated after an error
+    // Unattended: whether the device is listed; after an error that found none, it is
+    // waited for (up to deviceWaitSeconds) before the prompt is answered again.
+    std::function<bool()> deviceListed = [] { return true; };
     int inputFd = 0;
     std::FILE* output = stdout;
 };
@@ -52,6 +57,9 @@ class CTerminalUI : public CFrontEnd, private CProgressDisplay {
     /// Prints the alert on inStream and waits for its answer.
     int ask(const SAlert& inAlert, std::FILE* inStream);
     int answerUnattended(const SAlert& inAlert, std::FILE* inStream);
+    /// Unattended, after an error that found no device: waits until it is listed again.
+    /// False when it did not come in time or a stop signal came.
+    bool waitForDevice(const SAlert& inAlert, std::FILE* inStream);
     /// Waits for an answer line or an abort; kModalResponseAbort, a button's result, or -1
     /// when the input ended or the unattended wait ran out.
     int waitForAnswer(const SAlert& inAlert, std::FILE* inStream, bool inReadInput,
@@ -76,4 +84,5 @@ class CTerminalUI : public CFrontEnd, private CProgressDisplay {
     std::string mLastPromptKey; // unattended: the prompt answered last
     int mRepeats = 0;
     bool mErrorSincePrompt = false;
+    bool mDeviceMissing = false; // unattended: the last error found no device
 };

@@ -86,7 +86,9 @@ SLaunchResult update(const SLaunchOptions& inOptions, const STerminalOptions& in
             result.exitStatus = exitStatus(refused);
             return result;
         }
-        CTerminalUI ui(inTerminal);
+        STerminalOptions terminal = inTerminal;
+        terminal.deviceListed = CLaunch::deviceListed;
+        CTerminalUI ui(terminal);
         const ELaunchOutcome outcome = launch.run(ui);
         if (outcome == ELaunchOutcome::kCancelled && !launch.transferBegan()) {
             std::fprintf(stderr, "vyr-update: %s\n",
