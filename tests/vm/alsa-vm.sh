@@ -24,7 +24,8 @@ die() {
     exit 1
 }
 
-for program in bin/vyr-update bin/vyr-sim-device bin/alsa_kernel_tests share/vyr-updater/VYR_Firm_ver200main.bin; do
+for program in bin/vyr-update bin/vyr-sim-device bin/alsa_kernel_tests bin/vyr-make-sample-image \
+    share/vyr-updater/VYR_Firm_ver200main.bin; do
     [ -e "$build/$program" ] || die "$build/$program is missing: build first (cmake --build)"
 done
 for tool in qemu-system-x86_64 busybox cpio depmod xz; do
@@ -71,6 +72,7 @@ for program in vyr-update vyr-sim-device alsa_kernel_tests; do
     done
 done
 cp "$build/share/vyr-updater/VYR_Firm_ver200main.bin" "$root/share/"
+"$build/bin/vyr-make-sample-image" --burst 128 65536 "$root/share/burst.bin"
 cp /usr/share/alsa/alsa.conf "$root/usr/share/alsa/"
 cp "$here/guest-suite.sh" "$root/bin/guest-suite"
 : >"$root/etc/modules"

@@ -6,6 +6,8 @@
 GADGET=hw:VYRDEV,0,0
 UDC=/sys/kernel/config/usb_gadget/vyr/UDC
 IMAGE=/share/VYR_Firm_ver200main.bin
+BURST=/share/burst.bin # 128 messages of 64 KiB, all at tick 0: sent back to back
+image=$IMAGE           # what the next emulator and update play
 PROMPT="Please change VYR to update mode."
 failures=0
 
@@ -21,6 +23,7 @@ check() {
 }
 has() { grep -q -F -- "$2" "$1"; }
 has_line() { grep -q -E -- "$2" "$1"; }
+lacks_line() { ! has_line "$@"; }
 status_is() { grep -A1 '<key>Status</key>' "$1" 2>/dev/null | grep -q "<integer>$2</integer>"; }
 show() { echo "--- $1"; cat "$1"; }
 
@@ -37,30 +40,49 @@ cards_up() {
     return 1
 }
 
+uptime_ms() { awk '{printf "%d", $1 * 1000}' /proc/uptime; }
+
 # update LOG EMULATOR-PID ARGS...: vyr-update --yes; when it asks for update mode, the
-# user's hand (SIGUSR1) switches the emulated device. Returns vyr-update's exit status.
+# user's hand (SIGUSR1) switches the emulated device. With $storm set, Ctrl-Z (SIGTSTP,
+# which vyr-update answers with a warning during the transfer) hits it every few ms while
+# it sends. Sets $pulled_ms: how long after the emulator's unplug vyr-update ended (-1: no
+# unplug). Returns vyr-update's exit status.
 update() {
     log=$1
     emulator=$2
     shift 2
-    vyr-update --yes --wait 60 --firmware "$IMAGE" "$@" >"$log" 2>&1 &
+    vyr-update --yes --wait 60 --firmware "$image" "$@" >"$log" 2>&1 &
     updater=$!
     switched=0
+    pulled_at=
     while kill -0 $updater 2>/dev/null; do
         if [ $switched = 0 ] && has "$log" "$PROMPT"; then
             kill -USR1 "$emulator"
             switched=1
         fi
-        sleep 0.05
+        if [ -z "$pulled_at" ] && has "$emulator_log" "unplugged after message"; then
+            pulled_at=$(uptime_ms)
+        fi
+        if [ -n "${storm:-}" ] && has "$log" "Now updating... 0%"; then
+            while kill -0 $updater 2>/dev/null && ! has "$log" "100%"; do
+                kill -TSTP $updater 2>/dev/null
+                usleep 2000
+            done
+            kill -CONT $updater 2>/dev/null # a Ctrl-Z that came after the transfer stopped it
+        fi
+        usleep 10000
     done
+    pulled_ms=-1
+    [ -n "$pulled_at" ] && pulled_ms=$(($(uptime_ms) - pulled_at))
     wait $updater
 }
 
 # emulator LOG ARGS...: starts vyr-sim-device; its pid in $emulator.
 emulator() {
     log=$1
+    emulator_log=$1
     shift
-    vyr-sim-device --firmware "$IMAGE" --heartbeat-ms 500 "$@" >"$log" 2>&1 &
+    vyr-sim-device --firmware "$image" --heartbeat-ms 500 "$@" >"$log" 2>&1 &
     emulator=$!
     i=0
     while ! has "$log" "normal mode" && [ $i -lt 100 ]; do sleep 0.05; i=$((i + 1)); done
@@ -74,7 +96,7 @@ end_emulator() {
 
 echo "=== the ALSA driver's own tests"
 VYR_GADGET=$GADGET VYR_UDC=$UDC alsa_kernel_tests --gtest_brief=1
-check "driver: enumeration, heartbeat input, 64 KiB and 100 x 600 B SysEx, EBUSY, unplug and re-plug" [ $? = 0 ]
+check "driver: enumeration, heartbeat input, long SysEx back to back (to the card, under signals, to a program), EBUSY, a pull mid-message and re-plug" [ $? = 0 ]
 check "gadget back after the driver's re-plug" cards_up VYR10 VYRDEV
 
 echo "=== vyr-update --list"
@@ -126,6 +148,54 @@ show /tmp/emu3
 check "update through the sequencer ends with exit status 0" [ $code = 0 ]
 check "update through the sequencer leaves Status 2" status_is /tmp/three.plist 2
 check "the sequencer client got the image byte-identical" has /tmp/emu3 "identical to the image: yes"
+
+echo "=== a device that restarts to switch to update mode is waited for, not given up on"
+emulator /tmp/emu10 --rawmidi "$GADGET" --udc "$UDC" --sim-restart-on-switch --replug-ms 1500
+update /tmp/up10 $emulator --prefs /tmp/ten.plist --tries 6 --wait 30
+code=$?
+end_emulator
+show /tmp/up10
+check "restart on switch: the device is waited for" has /tmp/up10 "for the device)"
+check "restart on switch: exit status 0" [ $code = 0 ]
+check "restart on switch: the image arrived byte-identical" has /tmp/emu10 "identical to the image: yes"
+
+image=$BURST
+echo "=== 128 x 64 KiB back to back over USB, Ctrl-Z hitting vyr-update all along"
+emulator /tmp/emu6 --rawmidi "$GADGET"
+storm=1 update /tmp/up6 $emulator --prefs /tmp/six.plist
+code=$?
+end_emulator
+tail -n 3 /tmp/up6
+show /tmp/emu6
+check "long SysEx over USB, under signals: exit status 0" [ $code = 0 ]
+check "long SysEx over USB, under signals: every message byte-identical" has /tmp/emu6 "identical to the image: yes"
+check "long SysEx over USB, under signals: Ctrl-Z was answered" has /tmp/up6 "Interrupting now leaves VYR in update mode"
+
+echo "=== pulled during a 64 KiB message: the result at once, nothing stale, then resumed"
+emulator /tmp/emu7 --rawmidi "$GADGET" --udc "$UDC" --sim-vanish-at 20 --replug-ms 1500
+update /tmp/up7 $emulator --prefs /tmp/seven.plist
+code=$?
+echo "vyr-update ended $pulled_ms ms after the pull"
+tail -n 3 /tmp/up7
+check "pulled mid-message: exit status 1" [ $code = 1 ]
+check "pulled mid-message: the result within a second ($pulled_ms ms)" [ "$pulled_ms" -ge 0 -a "$pulled_ms" -le 1000 ]
+check "pulled mid-message: no internal diagnostic" lacks_line /tmp/up7 "\([A-Za-z_]+:[0-9]+\)"
+check "pulled mid-message: the device came back" cards_up VYR10 VYRDEV
+update /tmp/up8 $emulator --prefs /tmp/seven.plist
+code=$?
+end_emulator
+show /tmp/emu7
+check "pulled mid-message: the resumed run completes" [ $code = 0 ]
+check "pulled mid-message: the resumed transfer arrived byte-identical" has /tmp/emu7 "identical to the image: yes"
+
+echo "=== 128 x 64 KiB back to back to a sequencer client"
+emulator /tmp/emu9 --seq VYR5
+update /tmp/up9 $emulator --prefs /tmp/nine.plist --device VYR5
+code=$?
+end_emulator
+show /tmp/emu9
+check "long SysEx through the sequencer: exit status 0" [ $code = 0 ]
+check "long SysEx through the sequencer: every message byte-identical" has /tmp/emu9 "identical to the image: yes"
 
 echo "VMCHECK failures: $failures"
 exit $failures

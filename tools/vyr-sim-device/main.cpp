@@ -33,8 +33,11 @@ constexpr const char* kUsage =
     "  --firmware FILE      the image the transfer should deliver\n"
     "  --heartbeat-ms N     heartbeat period (default 200)\n"
     "  --sim-normal-mode    stays in normal mode when told to switch\n"
+    "  --sim-restart-on-switch  switches by leaving the bus for --replug-ms and coming\n"
+    "                       back in update mode, as a device that restarts to update\n"
     "  --sim-vanish-at K    unplugged after the K-th message, back in update mode after\n"
-    "                       --replug-ms (default 1000); the next transfer is recorded anew\n"
+    "                       --replug-ms; the next transfer is recorded anew\n"
+    "  --replug-ms N        how long the device is off the bus (default 1000)\n"
     "\n"
     "exit status: 0 done (the transfer identical to --firmware, if given), 1 not identical,\n"
     "2 usage error or the line cannot be opened.\n";
@@ -56,6 +59,7 @@ struct SOptions {
     std::string sequencerModel;
     std::string firmware;
     std::chrono::milliseconds replugDelay{1000};
+    bool restartOnSwitch = false;
     SEmulatedDeviceOptions device;
 };
 
@@ -75,6 +79,7 @@ bool parse(int argc, char** argv, SOptions& outOptions) {
         {"firmware", required_argument, nullptr, 'f'},
         {"heartbeat-ms", required_argument, nullptr, 'b'},
         {"sim-normal-mode", no_argument, nullptr, 'n'},
+        {"sim-restart-on-switch", no_argument, nullptr, 'R'},
         {"sim-vanish-at", required_argument, nullptr, 'v'},
         {"replug-ms", required_argument, nullptr, 'p'},
         {"help", no_argument, nullptr, 'h'},
@@ -114,6 +119,9 @@ bool parse(int argc, char** argv, SOptions& outOptions) {
         case 'n':
             outOptions.device.staysInNormalMode = true;
             break;
+        case 'R':
+            outOptions.restartOnSwitch = true;
+            break;
         case 'h':
             std::fputs(kUsage, stdout);
             std::exit(0);
@@ -145,8 +153,16 @@ bool serve(CDeviceLine& ioLine, CEmulatedDevice& ioDevice, const SOptions& inOpt
     std::vector<std::uint8_t> bytes;
     while (!sStopAsked) {
         if (sUpdateModeAsked.exchange(false)) {
-            say(ioDevice.switchToUpdateMode() ? "update mode"
-                                              : "told to switch, stays in normal mode");
+            const bool switched = ioDevice.switchToUpdateMode();
+            if (switched && inOptions.restartOnSwitch) {
+                say("restarting in update mode");
+                if (const std::string problem = ioLine.replug(inOptions.replugDelay);
+                    !problem.empty()) {
+                    say(problem);
+                    return false;
+                }
+            }
+            say(switched ? "update mode" : "told to switch, stays in normal mode");
         }
         const std::vector<std::uint8_t> heartbeat = ioDevice.heartbeatDue(UpTime());
         if (!heartbeat.empty() && !ioLine.write(heartbeat)) {
