@@ -6,7 +6,8 @@
 # plays the device on the gadget's side (guest-suite.sh has the checks).
 #
 # usage: tests/vm/alsa-vm.sh [BUILD_DIR]     (default build/release)
-#        VYR_VM_COMMAND="..." runs that in the VM instead of the suite (for a closer look).
+#        VYR_VM_COMMAND="..." runs that in the VM instead of the suite (for a closer look);
+#        VYR_VM_EXTRA="FILE..." copies more programs (with their libraries) or files to /bin.
 # The kernel package is downloaded with apt-get and unpacked, never installed; it is kept
 # in $VYR_VM_CACHE (default BUILD_DIR/vm-cache). Fails when the VM cannot boot or any check
 # fails: there is no skip.
@@ -63,10 +64,12 @@ for applet in $("$root/bin/busybox" --list); do
     [ "$applet" = busybox ] || ln -sf busybox "$root/bin/$applet"
 done
 ln -s bin "$root/sbin"
-for program in vyr-update vyr-sim-device alsa_kernel_tests; do
-    cp "$build/bin/$program" "$root/bin/"
-    strip "$root/bin/$program" 2>/dev/null || true
-    for lib in $(ldd "$build/bin/$program" | awk '/=>/ {print $3} /^\t\// {print $1}'); do
+for program in "$build/bin/vyr-update" "$build/bin/vyr-sim-device" \
+    "$build/bin/alsa_kernel_tests" ${VYR_VM_EXTRA:-}; do
+    cp "$program" "$root/bin/"
+    case "$program" in *.sh | *.bin) continue ;; esac
+    strip "$root/bin/$(basename "$program")" 2>/dev/null || true
+    for lib in $(ldd "$program" | awk '/=>/ {print $3} /^\t\// {print $1}'); do
         mkdir -p "$root$(dirname "$lib")"
         cp -L "$lib" "$root$lib"
     done
