@@ -1,5 +1,7 @@
 #include "AlsaRawOutput.h"
 
+#include "AlsaStallWatch.h"
+
 #include <alsa/asoundlib.h>
 
 #include <algorithm>
@@ -87,10 +89,8 @@ long CAlsaRawOutput::writeSome(const std::uint8_t* inBytes, std::size_t inLength
         }
         if (written == -EAGAIN) {
             // Nothing was taken (the stream is blocking, so this is rare): wait for room.
-            std::vector<pollfd> fds(
-                static_cast<std::size_t>(snd_rawmidi_poll_descriptors_count(mHandle)));
-            snd_rawmidi_poll_descriptors(mHandle, fds.data(), static_cast<unsigned>(fds.size()));
-            ::poll(fds.data(), fds.size(), 100);
+            std::vector<pollfd> fds = descriptors();
+            ::poll(fds.data(), fds.size(), kPollMs);
         } else if (written != -EINTR) { // a signal came before any byte was taken
             return written < 0 ? written : -EIO;
         }
@@ -102,10 +102,8 @@ int CAlsaRawOutput::drain() {
     // when the device is pulled, while a poll sees the removal at once.
     snd_rawmidi_status_t* status = nullptr;
     snd_rawmidi_status_alloca(&status);
-    std::vector<pollfd> fds(static_cast<std::size_t>(snd_rawmidi_poll_descriptors_count(mHandle)));
-    snd_rawmidi_poll_descriptors(mHandle, fds.data(), static_cast<unsigned>(fds.size()));
-    std::size_t before = 0;
-    auto lastProgress = std::chrono::steady_clock::now();
+    std::vector<pollfd> fds = descriptors();
+    CAlsaStallWatch progress(kStallLimit);
     for (;;) {
         if (const int failed = snd_rawmidi_status(mHandle, status); failed < 0) {
             return failed;
@@ -114,11 +112,7 @@ int CAlsaRawOutput::drain() {
         if (room + 1 >= mBufferBytes) {
             break;
         }
-        const auto now = std::chrono::steady_clock::now();
-        if (room != before) {
-            before = room;
-            lastProgress = now;
-        } else if (now - lastProgress > kStallLimit) {
+        if (progress.stalled(static_cast<long>(room))) {
             return -EIO; // the device takes nothing
         }
         if (::poll(fds.data(), fds.size(), kPollMs) > 0 &&
@@ -135,6 +129,12 @@ int CAlsaRawOutput::drain() {
         drained = snd_rawmidi_drain(mHandle);
     } while (drained == -EINTR);
     return drained;
+}
+
+std::vector<pollfd> CAlsaRawOutput::descriptors() const {
+    std::vector<pollfd> fds(static_cast<std::size_t>(snd_rawmidi_poll_descriptors_count(mHandle)));
+    snd_rawmidi_poll_descriptors(mHandle, fds.data(), static_cast<unsigned>(fds.size()));
+    return fds;
 }
 
 void CAlsaRawOutput::drop() {

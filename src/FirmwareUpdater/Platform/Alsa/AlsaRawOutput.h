@@ -14,7 +14,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <poll.h>
 #include <string>
+#include <vector>
 
 using snd_rawmidi_t = struct _snd_rawmidi;
 
@@ -46,6 +48,7 @@ class CAlsaRawOutput {
     /// Writes at most inLength bytes; the count written or a negative errno, never 0.
     long writeSome(const std::uint8_t* inBytes, std::size_t inLength);
     int drain();
+    std::vector<pollfd> descriptors() const;
 
     snd_rawmidi_t* mHandle;
     std::size_t mBufferBytes; // kPieceBytes, or what the kernel gave instead

@@ -3,6 +3,7 @@
 #include "AlsaInputDecoder.h"
 #include "AlsaSequencerEncoder.h"
 #include "AlsaSequencerRoom.h"
+#include "AlsaStallWatch.h"
 #include "Common/DebugUtil.h"
 
 #include <cerrno>
@@ -134,18 +135,13 @@ int CAlsaSequencerClient::sendTo(int inPort, snd_seq_addr_t inDestination,
 }
 
 int CAlsaSequencerClient::waitForRoom(int inClient, int inCells) {
-    int before = -1;
-    auto lastProgress = std::chrono::steady_clock::now();
+    CAlsaStallWatch reading(kReceiverStallLimit);
     for (;;) {
         const int room = SequencerInputRoom(mSequencerFd, inClient);
         if (room < 0 || room >= inCells) {
             return 0; // no queue to fill (a kernel client), or room enough
         }
-        const auto now = std::chrono::steady_clock::now();
-        if (room != before) {
-            before = room;
-            lastProgress = now;
-        } else if (now - lastProgress > kReceiverStallLimit) {
+        if (reading.stalled(room)) {
             return -EAGAIN; // the program reads nothing
         }
         std::this_thread::sleep_for(kRoomPoll);
