@@ -1,7 +1,7 @@
 // Arbitrary bytes as the preference file: never a crash, and always a defined result. A file
 // that reads as a dictionary gives a status and no problem; anything else is set aside whole
 // as <name>.bad with a problem told, and the file itself is gone.
-#include "Shell/PreferenceFile.h"
+#include "Shell/Launch/PreferenceFile.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,7 +1,7 @@
 // The real vyr-update --simulate, driven as a user drives it: on a pseudo-terminal for the
 // interactive paths, with pipes and --yes for unattended ones.
 #include "ChildProcess.h"
-#include "Shell/PreferenceFile.h"
+#include "Shell/Launch/PreferenceFile.h"
 #include "ShortImage.h"
 #include "TestDirectory.h"
 

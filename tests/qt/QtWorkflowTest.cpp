@@ -2,7 +2,8 @@
 // simulated device, the window's front-end, the first button of every prompt clicked.
 #include "MainLoopTimers.h"
 #include "QtUI.h"
-#include "Shell/Launch.h"
+#include "Shell/Launch/Launch.h"
+#include "Shell/Launch/PreferenceFile.h"
 #include "ShortImage.h"
 #include "TestDirectory.h"
 

@@ -1,6 +1,6 @@
 // vyr-update --list: every endpoint, the VYR devices marked, and the pair the updater would
 // open, also when --device narrows the search.
-#include "Shell/DeviceList.h"
+#include "Shell/Launch/DeviceList.h"
 #include "Platform/Virtual/VirtualMIDIService.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // The JSON of --json stays valid whatever a device calls itself, and its numbers read the
 // same in every locale.
-#include "Shell/LaunchJson.h"
+#include "Shell/Launch/LaunchJson.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>

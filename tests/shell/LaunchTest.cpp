@@ -1,6 +1,6 @@
 // The launch path every front-end shares: the command line, where the status is kept,
 // which image is played.
-#include "Shell/Launch.h"
+#include "Shell/Launch/Launch.h"
 #include "FirmwareImage.h"
 #include "SmfTestUtil.h"
 #include "TestDirectory.h"

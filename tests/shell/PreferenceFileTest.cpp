@@ -1,4 +1,4 @@
-#include "Shell/PreferenceFile.h"
+#include "Shell/Launch/PreferenceFile.h"
 #include "TestDirectory.h"
 
 #include <gtest/gtest.h>

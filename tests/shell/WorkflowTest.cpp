@@ -1,17 +1,15 @@
 // The launch sequence against a scripted front-end and the simulated device: every path of
-// the workflow's failure handling, and what is written when.
+// the workflow's failure handling, and what is stored when.
 #include "Common/VYRController.h"
 #include "FirmwareImage.h"
 #include "ManualClock.h"
 #include "Shell/VYRAppDelegate.h"
 #include "Simulator/SimulatedVYRDevice.h"
-#include "TestDirectory.h"
 
 #include <gtest/gtest.h>
 
 #include <condition_variable>
 #include <deque>
-#include <fstream>
 #include <functional>
 #include <stdexcept>
 
@@ -30,6 +28,10 @@ class CScriptedUI : public CUserInterface, public CProgressDisplay {
     std::vector<std::string> logged;
     std::optional<std::vector<std::uint8_t>> image;
     std::function<void()> onProgress;
+    std::optional<std::int32_t> stored; // the stored status; none until one is saved
+    std::vector<std::int32_t> saves;    // every save asked for, in order
+    std::string loadProblem;            // what the next load says it did with a bad store
+    std::string saveFailure;            // when set, every save fails with this reason
 
     int runModal(const SAlert& inAlert) override {
         shown.push_back(inAlert.key);
@@ -66,6 +68,19 @@ class CScriptedUI : public CUserInterface, public CProgressDisplay {
             throw std::runtime_error("no image scripted");
         }
         return image;
+    }
+    bool loadStatus(std::int32_t& outStatus, std::string& outProblem) override {
+        outStatus = stored.value_or(0);
+        outProblem = loadProblem;
+        return stored.has_value();
+    }
+    bool saveStatus(std::int32_t inStatus, std::string& outProblem) override {
+        saves.push_back(inStatus);
+        outProblem = saveFailure;
+        if (saveFailure.empty()) {
+            stored = inStatus;
+        }
+        return saveFailure.empty();
     }
     void log(const std::string& inLine) override { logged.push_back(inLine); }
     void setMessage(const std::string&) override {}
@@ -129,14 +144,9 @@ class Workflow : public testing::Test {
             return kAlertFirstButtonReturn;
         };
     }
-    std::optional<std::int32_t> storedStatus() const {
-        std::int32_t status = 0;
-        return CPreferenceFile(mPrefs.path()).load(status) ? std::optional<std::int32_t>(status)
-                                                           : std::nullopt;
-    }
     /// One launch to termination.
     ELaunchOutcome launch() {
-        VYRAppDelegate delegate(mUI, mPrefs);
+        VYRAppDelegate delegate(mUI);
         delegate.applicationDidFinishLaunching();
         delegate.applicationWillTerminate();
         EXPECT_TRUE(mUI.script.empty()) << mUI.script.size() << " answers left over";
@@ -144,11 +154,9 @@ class Workflow : public testing::Test {
     }
 
     CManualClock mClock;
-    CTestDirectory mDirectory;
     std::shared_ptr<CVirtualMIDIService> mService = std::make_shared<CVirtualMIDIService>();
     std::unique_ptr<CSimulatedVYRDevice> mDevice;
     CScriptedUI mUI;
-    CPreferenceFile mPrefs{mDirectory.file("org.vyr.test.plist")};
 };
 
 const std::string kWaiting = "Waiting...";
@@ -158,52 +166,56 @@ const std::string kComplete = "Complete";
 
 TEST_F(Workflow, FirstRunUpdatesTheDeviceAndRemembersIt) {
     plugIn();
-    std::vector<std::optional<std::int32_t>> seen; // on disk while the transfer runs
-    mUI.onProgress = [&] { seen.push_back(storedStatus()); };
-    const Answer completeIsOnDisk = [this] {
-        EXPECT_EQ(storedStatus(), 2) << "written before the notice, not after it";
+    std::vector<std::optional<std::int32_t>> seen; // stored while the transfer runs
+    mUI.onProgress = [&] { seen.push_back(mUI.stored); };
+    const Answer completeIsStored = [this] {
+        EXPECT_EQ(mUI.stored, 2) << "stored before the notice, not after it";
         return kAlertFirstButtonReturn;
     };
-    mUI.script = {kWait, kOK, switchAndOK(), completeIsOnDisk};
+    mUI.script = {kWait, kOK, switchAndOK(), completeIsStored};
     EXPECT_EQ(launch(), ELaunchOutcome::kCompleted);
     EXPECT_EQ(mUI.shown, (std::vector<std::string>{kWaiting, kReady, kPrompt, "hide", kComplete}));
     EXPECT_EQ(mUI.progress.front(), 0);
     EXPECT_EQ(mUI.progress.back(), 95);
     ASSERT_FALSE(seen.empty());
     EXPECT_EQ(seen.front(), 1);
-    EXPECT_EQ(storedStatus(), 2);
+    EXPECT_EQ(mUI.saves, (std::vector<std::int32_t>{1, 2, 2})) << "begun, done, at the end";
     EXPECT_EQ(mDevice->received().size(), 20u);
 }
 
-TEST_F(Workflow, CancelWhileWaitingEndsQuietlyAndWritesNothing) {
+TEST_F(Workflow, CancelWhileWaitingEndsQuietlyAndStoresNothing) {
     mUI.script = {kOK}; // "Cancel", the only button of "Waiting..."
     EXPECT_EQ(launch(), ELaunchOutcome::kCancelled);
     EXPECT_EQ(mUI.shown, (std::vector<std::string>{kWaiting}));
-    EXPECT_EQ(storedStatus(), std::nullopt);
+    EXPECT_TRUE(mUI.saves.empty());
 }
 
+// Only 0 waits for the device: also a store without a status, or one the launch had to set
+// aside, which the user is told of.
 TEST_F(Workflow, StoredStatusSkipsTheWait) {
     for (std::int32_t stored : {1, 2, -3}) {
-        ASSERT_TRUE(mPrefs.save(stored));
+        mUI.stored = stored;
         mUI.shown.clear();
+        mUI.saves.clear();
         mUI.script = {kCancel};
         EXPECT_EQ(launch(), ELaunchOutcome::kCancelled);
         EXPECT_EQ(mUI.shown, (std::vector<std::string>{kPrompt})) << stored;
-        EXPECT_EQ(storedStatus(), stored) << "a cancel leaves the status as loaded";
+        EXPECT_EQ(mUI.saves, (std::vector<std::int32_t>{stored})) << "a cancel keeps it";
     }
     EXPECT_EQ(mUI.notices,
               (std::vector<std::string>{"Resuming the update that was begun before."}));
-}
 
-TEST_F(Workflow, FileWithoutTheKeyWaitsForTheDevice) {
-    std::ofstream(mPrefs.path()) << "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict/></plist>";
+    mUI.stored = 0;
+    mUI.loadProblem = "status.plist: not a property list; set aside as status.plist.bad";
+    mUI.shown.clear();
     mUI.script = {kOK};
     launch();
     EXPECT_EQ(mUI.shown, (std::vector<std::string>{kWaiting}));
+    EXPECT_EQ(mUI.notices.back(), mUI.loadProblem);
 }
 
 TEST_F(Workflow, NoDeviceAtThePromptShows1000AndAsksAgain) {
-    ASSERT_TRUE(mPrefs.save(1));
+    mUI.stored = 1;
     mUI.script = {kOK, kOK, kCancel};
     EXPECT_EQ(launch(), ELaunchOutcome::kCancelled);
     EXPECT_EQ(mUI.shown,
@@ -223,7 +235,7 @@ TEST_F(Workflow, FailedTransferShows1001AndTheNextRunResumes) {
     mUI.script = {kWait, kOK, switchAndOK()};
     EXPECT_EQ(launch(), ELaunchOutcome::kTransferFailed);
     EXPECT_EQ(mUI.shown, (std::vector<std::string>{kWaiting, kReady, kPrompt, "error 1001"}));
-    EXPECT_EQ(storedStatus(), 1);
+    EXPECT_EQ(mUI.saves, (std::vector<std::int32_t>{1, 1}));
 
     // The device stays in update mode, silent: the next launch goes straight to the prompt.
     mService->clearFaults();
@@ -231,7 +243,7 @@ TEST_F(Workflow, FailedTransferShows1001AndTheNextRunResumes) {
     mUI.script = {kOK, kOK};
     EXPECT_EQ(launch(), ELaunchOutcome::kCompleted);
     EXPECT_EQ(mUI.shown, (std::vector<std::string>{kPrompt, "hide", kComplete}));
-    EXPECT_EQ(storedStatus(), 2);
+    EXPECT_EQ(mUI.stored, 2);
 }
 
 TEST_F(Workflow, MissingImageIsACommunicationError) {
@@ -242,17 +254,17 @@ TEST_F(Workflow, MissingImageIsACommunicationError) {
     EXPECT_EQ(mUI.shown.back(), "error 1001");
 }
 
-// Without a status on disk an interrupted transfer could not be resumed: the user is told
+// Without a stored status an interrupted transfer could not be resumed: the user is told
 // why before the transfer, and may go on or stop.
 TEST_F(Workflow, UnwritableStatusIsToldBeforeTheTransfer) {
     plugIn();
-    mPrefs = CPreferenceFile((mDirectory.path() / "missing-folder" / "x.plist").string());
+    mUI.saveFailure = "x.plist: cannot write: No such file or directory";
     mUI.script = {kWait, kOK, switchAndOK(), kCancel};
     EXPECT_EQ(launch(), ELaunchOutcome::kCancelled);
     EXPECT_EQ(mUI.shown.back(), kStatusNotSaved);
     EXPECT_TRUE(mDevice->received().empty());
-    ASSERT_FALSE(mUI.logged.empty());
-    EXPECT_EQ(mUI.logged.front(), "Failed to save the preference data.");
+    EXPECT_EQ(mUI.logged,
+              (std::vector<std::string>{"Failed to save the preference data.", mUI.saveFailure}));
 
     mDevice.reset();
     plugIn();

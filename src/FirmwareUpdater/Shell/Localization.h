@@ -1,7 +1,5 @@
-// The program's message catalogue ("vyr-updater"), and _() for looking messages up in it.
+// _() and N_() for the messages of the program's catalogue ("vyr-updater"), which the
+// launch binds (Shell/Launch/Catalogue.h).
 #pragma once
 
 #include "Common/Gettext.h"
-
-/// Binds the program's message catalogue; call once at start.
-void initLocalization();

@@ -1,6 +1,6 @@
 // The small port through which the update workflow uses its front-end: modal alerts, the
-// progress view, resources and the log. A front-end implements CFrontEnd (a modal alert
-// maps to a nested modal loop, abortModal to ending it from another thread with -1001);
+// progress view, resources, the stored status and the log. A front-end implements CFrontEnd (a
+// modal alert maps to a nested modal loop, abortModal to ending it from another thread with -1001);
 // the launch path adds the rest.
 #pragma once
 
@@ -8,6 +8,10 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+/// The firmware image the workflow plays, by resource name and type.
+inline constexpr const char* kFirmwareResourceName = "VYR_Firm_ver200main";
+inline constexpr const char* kFirmwareResourceType = "bin";
 
 /// Results of a modal alert, numbered as the platform the workflow was designed for does.
 inline constexpr int kAlertFirstButtonReturn = 1000;
@@ -52,12 +56,18 @@ class CFrontEnd {
 };
 
 /// The whole port the workflow uses: the front-end, plus what every front-end shares
-/// (resources and the log), which the launch path supplies.
+/// (resources, the stored update status and the log), which the launch path supplies.
 class CUserInterface : public CFrontEnd {
   public:
     /// The bytes of a named resource, or nothing when it cannot be found or read.
     virtual std::optional<std::vector<std::uint8_t>> resource(const std::string& inName,
                                                               const std::string& inType) = 0;
+    /// Reads the stored update status: false when none is stored yet. A store that could not
+    /// be read counts as found with outStatus 0; outProblem then says what was done with it
+    /// (else "").
+    virtual bool loadStatus(std::int32_t& outStatus, std::string& outProblem) = 0;
+    /// Stores inStatus, whole or not at all: false with the reason in outProblem.
+    virtual bool saveStatus(std::int32_t inStatus, std::string& outProblem) = 0;
     /// One line for the system log.
     virtual void log(const std::string& inLine) = 0;
 };

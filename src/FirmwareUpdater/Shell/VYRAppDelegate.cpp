@@ -3,7 +3,6 @@
 #include "Common/GenericException.h"
 #include "Common/VYRController.h"
 #include "Shell/Localization.h"
-#include "Shell/Resources.h"
 
 namespace {
 
@@ -17,8 +16,7 @@ constexpr double kPollInterval = 0.5;
 
 } // namespace
 
-VYRAppDelegate::VYRAppDelegate(CUserInterface& inUI, CPreferenceFile& inPreferences)
-    : mUI(inUI), mPreferences(inPreferences) {}
+VYRAppDelegate::VYRAppDelegate(CUserInterface& inUI) : mUI(inUI) {}
 
 VYRAppDelegate::~VYRAppDelegate() {
     stopPoll();
@@ -75,9 +73,10 @@ void VYRAppDelegate::applicationWillTerminate() {
 
 bool VYRAppDelegate::loadPreferenceData() {
     std::int32_t status = 0;
-    const bool found = mPreferences.load(status);
-    if (!mPreferences.problem().empty()) {
-        mUI.showNotice(mPreferences.problem());
+    std::string problem;
+    const bool found = mUI.loadStatus(status, problem);
+    if (!problem.empty()) {
+        mUI.showNotice(problem);
     }
     if (!found) {
         return false;
@@ -90,9 +89,10 @@ bool VYRAppDelegate::savePreferenceData() {
     if (mStatusValue == kStatusNothingBegun) {
         return true;
     }
-    if (!mPreferences.save(mStatusValue)) {
+    mSaveProblem.clear();
+    if (!mUI.saveStatus(mStatusValue, mSaveProblem)) {
         mUI.log("Failed to save the preference data.");
-        mUI.log(mPreferences.problem());
+        mUI.log(mSaveProblem);
         return false;
     }
     return true;
@@ -105,7 +105,7 @@ bool VYRAppDelegate::setStatus(std::int32_t inStatus) {
 
 bool VYRAppDelegate::goOnWithoutStatus() {
     SAlert alert = createAlertWithMessage(kStatusNotSaved, "OK", "Cancel");
-    alert.message += "\n" + mPreferences.problem() + "\n" +
+    alert.message += "\n" + mSaveProblem + "\n" +
                      _("If the transfer is interrupted, the next run cannot resume it.");
     return mUI.runModal(alert) == kAlertFirstButtonReturn;
 }

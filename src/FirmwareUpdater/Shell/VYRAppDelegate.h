@@ -1,12 +1,11 @@
 // The update workflow: one update per launch, from waiting for the device's heartbeat to
-// "Complete", with the update status remembered in the preference file.
+// "Complete", with the update status remembered through the port (the preference file).
 //
 // Portable: it talks to its front-end only through CUserInterface. Everything runs on the
 // main thread except the background poll for the device during "Waiting...".
 #pragma once
 
 #include "Localization.h"
-#include "PreferenceFile.h"
 #include "ProgressViewController.h"
 #include "UserInterface.h"
 
@@ -37,7 +36,7 @@ inline constexpr std::int32_t kStatusTransferCompleted = 2;
 
 class VYRAppDelegate {
   public:
-    VYRAppDelegate(CUserInterface& inUI, CPreferenceFile& inPreferences);
+    explicit VYRAppDelegate(CUserInterface& inUI);
     /// Stops the background poll if it still runs.
     ~VYRAppDelegate();
 
@@ -49,10 +48,10 @@ class VYRAppDelegate {
     /// Saves the status (when not 0) and ends the controller.
     void applicationWillTerminate();
 
-    /// False when no preference file exists; otherwise the stored status becomes mStatus.
-    /// A file that had to be set aside is told to the user.
+    /// False when no status is stored; otherwise the stored status becomes mStatus. A store
+    /// that had to be set aside is told to the user.
     bool loadPreferenceData();
-    /// Writes mStatus unless it is 0; false when it could not be written (logged).
+    /// Stores mStatus unless it is 0; false when it could not be stored (logged).
     bool savePreferenceData();
     /// "Waiting..." until the device answers (true) or the user cancels (false).
     bool waitForConnectToVYR();
@@ -88,7 +87,7 @@ class VYRAppDelegate {
     void stopPoll();
 
     CUserInterface& mUI;
-    CPreferenceFile& mPreferences;
+    std::string mSaveProblem; // why the status could not be stored last, or ""
     std::int32_t mStatusValue = kStatusNothingBegun;
     ELaunchOutcome mOutcome = ELaunchOutcome::kCancelled;
     bool mResumed = false;

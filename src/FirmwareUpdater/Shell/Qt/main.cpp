@@ -3,7 +3,8 @@
 #include "MainWindow.h"
 #include "QtLanguage.h"
 #include "QtUI.h"
-#include "Shell/Launch.h"
+#include "Shell/Launch/Catalogue.h"
+#include "Shell/Launch/Launch.h"
 #include "Shell/Localization.h"
 
 #include <QApplication>

@@ -1,8 +1,9 @@
 // vyr-update: the VYR firmware updater in a terminal.
 #include "InterruptGuard.h"
-#include "Shell/DeviceList.h"
-#include "Shell/Launch.h"
-#include "Shell/LaunchJson.h"
+#include "Shell/Launch/Catalogue.h"
+#include "Shell/Launch/DeviceList.h"
+#include "Shell/Launch/Launch.h"
+#include "Shell/Launch/LaunchJson.h"
 #include "Shell/Localization.h"
 #include "TerminalUI.h"
 

@@ -1,12 +1,13 @@
-#include "Shell/Launch.h"
+#include "Shell/Launch/Launch.h"
 
 #include "Common/DTAMIDIManager_Mac.h"
 #include "Common/DebugUtil.h"
 #include "Common/FirmwareSchedule.h"
 #include "Platform/Alsa/AlsaMIDIDriver.h"
 #include "Platform/FileRead.h"
+#include "Shell/Launch/PreferenceFile.h"
+#include "Shell/Launch/Resources.h"
 #include "Shell/Localization.h"
-#include "Shell/Resources.h"
 
 #include <cerrno>
 #include <cstring>
@@ -26,8 +27,8 @@ constexpr const char* kIdentifier = "org.vyr.firmware-updater";
 // log every front-end shares.
 class CLaunch::CLaunchedUI final : public CUserInterface {
   public:
-    CLaunchedUI(CLaunch& inLaunch, CFrontEnd& inFrontEnd)
-        : mLaunch(inLaunch), mFrontEnd(inFrontEnd) {}
+    CLaunchedUI(CLaunch& inLaunch, CFrontEnd& inFrontEnd, CPreferenceFile& inPreferences)
+        : mLaunch(inLaunch), mFrontEnd(inFrontEnd), mPreferences(inPreferences) {}
 
     int runModal(const SAlert& inAlert) override {
         const int result = mFrontEnd.runModal(inAlert);
@@ -64,6 +65,16 @@ class CLaunch::CLaunchedUI final : public CUserInterface {
         }
         return std::nullopt;
     }
+    bool loadStatus(std::int32_t& outStatus, std::string& outProblem) override {
+        const bool found = mPreferences.load(outStatus);
+        outProblem = mPreferences.problem();
+        return found;
+    }
+    bool saveStatus(std::int32_t inStatus, std::string& outProblem) override {
+        const bool saved = mPreferences.save(inStatus);
+        outProblem = mPreferences.problem();
+        return saved;
+    }
     // Also on stderr: on many machines nothing listens to the system log.
     void log(const std::string& inLine) override {
         syslog(LOG_ERR, "%s", inLine.c_str());
@@ -73,6 +84,7 @@ class CLaunch::CLaunchedUI final : public CUserInterface {
   private:
     CLaunch& mLaunch;
     CFrontEnd& mFrontEnd;
+    CPreferenceFile& mPreferences;
 };
 
 CLaunch::CLaunch(const char* inProgram, SLaunchOptions inOptions) : mOptions(std::move(inOptions)) {
@@ -181,8 +193,8 @@ bool CLaunch::startMIDI(std::string& outMessage) {
 ELaunchOutcome CLaunch::run(CFrontEnd& inFrontEnd) {
     DTA_ASSERT(!mImage.empty());
     CPreferenceFile preferences(preferencePath());
-    CLaunchedUI ui(*this, inFrontEnd);
-    VYRAppDelegate delegate(ui, preferences);
+    CLaunchedUI ui(*this, inFrontEnd, preferences);
+    VYRAppDelegate delegate(ui);
     delegate.applicationDidFinishLaunching();
     delegate.applicationWillTerminate();
     mResumed = delegate.resumed();

@@ -1,4 +1,4 @@
-#include "Shell/Simulation.h"
+#include "Shell/Launch/Simulation.h"
 
 #include "Common/DebugUtil.h"
 #include "Shell/Localization.h"

@@ -1,4 +1,4 @@
-#include "Shell/Resources.h"
+#include "Shell/Launch/Resources.h"
 
 #include <filesystem>
 #include <system_error>

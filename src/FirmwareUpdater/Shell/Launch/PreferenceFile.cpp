@@ -1,4 +1,4 @@
-#include "Shell/PreferenceFile.h"
+#include "Shell/Launch/PreferenceFile.h"
 
 #include "Platform/AtomicFile.h"
 #include "Platform/FileRead.h"

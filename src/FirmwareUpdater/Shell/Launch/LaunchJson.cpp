@@ -1,4 +1,4 @@
-#include "Shell/LaunchJson.h"
+#include "Shell/Launch/LaunchJson.h"
 
 #include "Platform/Utf8.h"
 

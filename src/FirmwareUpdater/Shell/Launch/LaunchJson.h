@@ -2,7 +2,7 @@
 // are an interface: documented in vyr-update(1), added to but never renamed.
 #pragma once
 
-#include "Shell/Launch.h"
+#include "Shell/Launch/Launch.h"
 
 #include <string>
 

@@ -4,10 +4,6 @@
 
 #include <string>
 
-/// The firmware image the workflow plays.
-inline constexpr const char* kFirmwareResourceName = "VYR_Firm_ver200main";
-inline constexpr const char* kFirmwareResourceType = "bin";
-
 /// <program's folder>/../share/inRelative when it exists there (the build tree, or the
 /// prefix the program is installed under), or "".
 std::string findBesideProgram(const std::string& inRelative);

@@ -1,4 +1,4 @@
-#include "Shell/LaunchOptions.h"
+#include "Shell/Launch/LaunchOptions.h"
 
 #include "Shell/Localization.h"
 

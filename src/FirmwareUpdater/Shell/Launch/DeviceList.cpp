@@ -1,4 +1,4 @@
-#include "Shell/DeviceList.h"
+#include "Shell/Launch/DeviceList.h"
 
 #include "Common/DTAMIDIManager_Mac.h"
 #include "Common/VYRController.h"

@@ -5,8 +5,8 @@
 #pragma once
 
 #include "Common/VYRController.h"
-#include "Shell/DeviceList.h"
-#include "Shell/LaunchOptions.h"
+#include "Shell/Launch/DeviceList.h"
+#include "Shell/Launch/LaunchOptions.h"
 #include "Shell/VYRAppDelegate.h"
 
 #include <memory>

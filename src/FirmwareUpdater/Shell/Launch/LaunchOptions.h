@@ -3,7 +3,7 @@
 // front-end's own options parsed beside them (getopt_long: --opt=value, --, short forms).
 #pragma once
 
-#include "Shell/Simulation.h"
+#include "Shell/Launch/Simulation.h"
 
 #include <functional>
 #include <optional>

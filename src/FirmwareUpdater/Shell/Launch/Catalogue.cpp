@@ -1,6 +1,7 @@
-#include "Localization.h"
+#include "Shell/Launch/Catalogue.h"
 
-#include "Shell/Resources.h"
+#include "Shell/Launch/Resources.h"
+#include "Shell/Localization.h"
 
 #include <clocale>
 
