@@ -115,6 +115,7 @@ TEST_F(Update, UnattendedRunsEndWithTheirStatusMessageAndResult) {
         {"unexpected error", 3, {"--sim-service-fault-at", "3"}, "Unexpected error.", 1, true},
         {"gave up", 4, {"--sim-normal-mode", "--tries", "2"}, "given up after 2 tries", {}, false},
         {"gave up", 4, {"--sim-absent", "--wait=2"}, "no answer in time", {}, false},
+        {"gave up", 4, {"--device", "no such port", "--wait=2"}, "no answer in time", {}, false},
         {"image refused", 5, {"--firmware", bad}, "not a Standard MIDI File", {}, false},
         {"cancelled", 2, {"--sim-absent"}, "(stopped by a signal)", {}, false},
     };
@@ -186,7 +187,7 @@ TEST_F(Update, KilledTransferIsResumedByTheNextRun) {
 }
 
 // During the transfer only a second Ctrl-C or SIGTERM stops it: one Ctrl-C, SIGTERM, Ctrl-Z
-// or a closed terminal only warns or is ignored, and the transfer completes.
+// or a closed terminal only warns or is ignored, and the transfer completes, none early.
 TEST_F(Update, SignalsDuringTheTransfer) {
     const std::string image = shortImage(mDirectory);
     const struct {
@@ -210,6 +211,10 @@ TEST_F(Update, SignalsDuringTheTransfer) {
         }
         EXPECT_EQ(run->wait(), c.exit) << c.signals.front() << ": " << run->output();
         EXPECT_EQ(status(), c.status) << c.signals.front();
+        if (c.exit == 0) { // a sleep the signal cut short is slept to its end
+            EXPECT_NE(run->output().find("more than 1 ms early: 0\n"), std::string::npos)
+                << run->output();
+        }
     }
 }
 

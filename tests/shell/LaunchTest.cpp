@@ -215,6 +215,11 @@ TEST_F(Launch, BadImagesAreRefusedBeforeAnythingHappens) {
              0, 96,
              {{0x00, 0xFF, 0x51, 0x03, 0, 0, 0, 0x00, 0xF0, 0x01, 0xF7, 0x00, 0xFF, 0x2F, 0x00}}),
          "", "Set Tempo event at tick 0"},
+        {"tempo of two bytes",
+         smftest::smfFile(0, 96,
+                          {{0x00, 0xFF, 0x51, 0x02, 0x07, 0xA1, 0x00, 0xF0, 0x01, 0xF7, 0x00, 0xFF,
+                            0x2F, 0x00}}),
+         "", "has fewer than 3 data bytes"},
         {"no SysEx", buildFirmwareImage(silent), "", "holds no SysEx message"},
     };
     for (const auto& c : cases) {
