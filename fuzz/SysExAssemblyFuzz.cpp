@@ -1,11 +1,11 @@
 // Arbitrary packet lists into the MIDI manager's read procedure: the input callback must see
-// exactly the complete F0 ... F7 messages that a model of the rules below finds in the same
-// bytes, in order. The rules: data bytes join a message being collected; F7 ends it and
-// delivers it; any other status byte drops it; F0 starts a new one.
+// exactly the complete F0 ... F7 messages that the plain model of the rules
+// (tests/support/SysExModel.h) finds in the same bytes, in order.
 //
 // Input format: repeated [n][n bytes], each one packet; a list holds every packet.
 #include "Common/DTAMIDIManager_Mac.h"
 #include "Platform/Virtual/VirtualMIDIService.h"
+#include "SysExModel.h"
 
 #include <cstdlib>
 #include <vector>
@@ -24,29 +24,6 @@ std::vector<Bytes> sReceived;
 
 void record(void*, const std::uint8_t* inData, std::uint32_t inLength) {
     sReceived.emplace_back(inData, inData + inLength);
-}
-
-std::vector<Bytes> model(const std::vector<Bytes>& inPackets) {
-    std::vector<Bytes> messages;
-    Bytes current;
-    bool collecting = false;
-    for (const Bytes& packet : inPackets) {
-        for (const std::uint8_t byte : packet) {
-            if (byte < 0x80) {
-                if (collecting) {
-                    current.push_back(byte);
-                }
-                continue;
-            }
-            if (collecting && byte == 0xF7) {
-                current.push_back(byte);
-                messages.push_back(current);
-            }
-            collecting = byte == 0xF0;
-            current.assign(collecting ? 1 : 0, 0xF0);
-        }
-    }
-    return messages;
 }
 
 CDTAMIDIManager* manager() {
@@ -85,6 +62,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* inData, std::size_t in
         i += 1 + length;
     }
     deliver(packets);
-    check(sReceived == model(packets));
+    check(sReceived == CompleteSysExMessages(packets));
     return 0;
 }
