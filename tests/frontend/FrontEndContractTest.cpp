@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <mutex>
@@ -190,8 +191,9 @@ TYPED_TEST_SUITE(FrontEnd, Drivers);
 TYPED_TEST(FrontEnd, ButtonsGiveTheirResults) {
     auto& driver = this->mDriver;
     for (std::size_t button : {0u, 1u}) {
-        driver.whenShown(kQuestion.message,
-                         [&](const std::string&) { driver.choose(kQuestion.buttons[button]); });
+        driver.whenShown(kQuestion.message, [&driver, button](const std::string&) {
+            driver.choose(kQuestion.buttons[button]);
+        });
         EXPECT_EQ(driver.ui().runModal(kQuestion),
                   kAlertFirstButtonReturn + static_cast<int>(button));
     }
@@ -207,9 +209,13 @@ TYPED_TEST(FrontEnd, ButtonsGiveTheirResults) {
 // an early abort ends one prompt only.
 TYPED_TEST(FrontEnd, AnAbortFromAnotherThreadEndsOnePrompt) {
     auto& driver = this->mDriver;
-    std::thread poll;
-    driver.whenShown(kWaiting.message, [&](const std::string&) {
-        poll = std::thread([&] { driver.ui().abortModal(); });
+    std::atomic<bool> shown{false};
+    driver.whenShown(kWaiting.message, [&shown](const std::string&) { shown = true; });
+    std::thread poll([&] {
+        while (!shown) {
+            std::this_thread::sleep_for(1ms);
+        }
+        driver.ui().abortModal();
     });
     EXPECT_EQ(driver.ui().runModal(kWaiting), kModalResponseAbort);
     poll.join();
