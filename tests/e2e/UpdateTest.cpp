@@ -1,6 +1,7 @@
 // The real vyr-update --simulate, driven as a user drives it: on a pseudo-terminal for the
 // interactive paths, with pipes and --yes for unattended ones.
 #include "ChildProcess.h"
+#include "Scenarios.h"
 #include "Shell/Launch/PreferenceFile.h"
 #include "ShortImage.h"
 #include "TestDirectory.h"
@@ -97,28 +98,31 @@ std::string shortImage(const CTestDirectory& inDirectory) {
 }
 
 // Every way an unattended run ends: its exit status, the line that says why, what the status
-// file holds, and one JSON object on stdout with the fields the man page promises.
+// file holds, and one JSON object on stdout with the fields the man page promises. The
+// misbehaviours of tests/scenarios.txt, and what only a whole process shows.
 TEST_F(Update, UnattendedRunsEndWithTheirStatusMessageAndResult) {
     const std::string image = shortImage(mDirectory);
     const std::string bad = mDirectory.write("bad.bin", std::vector<std::uint8_t>(64, 0x5A));
-    const struct {
-        const char* outcome;
+    struct SCase {
+        std::string outcome;
         int exit;
         std::vector<std::string> arguments; // --firmware IMAGE unless they name another
-        const char* message;                // for people, on stderr
+        std::string message;                // for people, on stderr
         std::optional<std::int32_t> status;
         bool transfer; // a transfer began
-    } cases[] = {
-        {"complete", 0, {}, "identical to the image: yes", 2, true},
-        {"communication error", 1, {"--sim-fail-at", "20"}, "messages received: 19 of 50", 1, true},
-        {"communication error", 1, {"--sim-vanish-at", "10"}, "Communication error.", 1, true},
-        {"unexpected error", 3, {"--sim-service-fault-at", "3"}, "Unexpected error.", 1, true},
-        {"gave up", 4, {"--sim-normal-mode", "--tries", "2"}, "given up after 2 tries", {}, false},
-        {"gave up", 4, {"--sim-absent", "--wait=2"}, "no answer in time", {}, false},
+    };
+    std::vector<SCase> cases = {
         {"gave up", 4, {"--device", "no such port", "--wait=2"}, "no answer in time", {}, false},
         {"image refused", 5, {"--firmware", bad}, "not a Standard MIDI File", {}, false},
         {"cancelled", 2, {"--sim-absent"}, "(stopped by a signal)", {}, false},
     };
+    for (SScenario& row : ReadScenarios(20)) {
+        if (row.options == std::vector<std::string>{"--sim-absent"}) {
+            row.options.push_back("--wait=2"); // the wait for no device, shortened
+        }
+        cases.push_back({row.outcome, row.exitStatus, row.options, row.says, row.status,
+                         row.status.has_value()});
+    }
     for (const auto& c : cases) {
         SCOPED_TRACE(c.message);
         std::filesystem::remove(prefs());
@@ -127,7 +131,7 @@ TEST_F(Update, UnattendedRunsEndWithTheirStatusMessageAndResult) {
             arguments.insert(arguments.begin(), {"--firmware", image});
         }
         auto run = startJson(arguments);
-        if (std::string(c.outcome) == "cancelled") { // a signal while it waits backs out
+        if (c.outcome == "cancelled") { // a signal while it waits backs out
             std::this_thread::sleep_for(std::chrono::milliseconds(500));
             run->kill(SIGTERM);
         }

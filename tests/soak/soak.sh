@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Crash anywhere, lose nothing: runs `vyr-update --simulate --yes` RUNS times (default 300),
-# each with a random misbehaviour of the simulated device and, every other run, a SIGKILL
+# each with a random misbehaviour of the simulated device (a row of tests/scenarios.txt) and,
+# every other run, a SIGKILL
 # at a random instant, then checks:
 #   - the status file is absent or a whole property list holding a status the run can have
 #     left (never torn, never a value from nowhere);
@@ -16,6 +17,7 @@ update="$build/bin/vyr-update"
 [ -x "$update" ] || { echo "soak: $update not built" >&2; exit 2; }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+grep -v '^#' tests/scenarios.txt >"$work/scenarios"
 
 # status FILE -> the status it holds, "none" when absent, "torn" when it is no whole plist.
 status_of() {
@@ -34,19 +36,17 @@ one_run() {
     local n=$1 dir="$work/$1" options expect_exit expect_status message
     mkdir -p "$dir"
     local prefs="$dir/status.plist"
-    case $((RANDOM % 6)) in
-    0) options=""; expect_exit=0; expect_status=2; message="identical to the image: yes" ;;
-    1) options="--sim-fail-at $((RANDOM % 300 + 1))"; expect_exit=1; expect_status=1
-       message="Communication error." ;;
-    2) options="--sim-vanish-at $((RANDOM % 300 + 1))"; expect_exit=1; expect_status=1
-       message="Communication error." ;;
-    3) options="--sim-service-fault-at $((RANDOM % 300 + 1))"; expect_exit=3; expect_status=1
-       message="Unexpected error." ;;
-    4) options="--sim-normal-mode --tries 1"; expect_exit=4; expect_status=none
-       message="given up after 1 try" ;;
-    5) options="--sim-absent --wait 1"; expect_exit=4; expect_status=none
-       message="no answer in time" ;;
-    esac
+    # A row of tests/scenarios.txt at random; K is a random message number.
+    local row options outcome says
+    row=$(sed -n "$((RANDOM % $(wc -l <"$work/scenarios") + 1))p" "$work/scenarios")
+    IFS='|' read -r options _ expect_status outcome expect_exit says <<<"$row"
+    options=$(echo ${options//K/$((RANDOM % 300 + 1))})
+    [ "$options" = - ] && options=""
+    [ "$options" = --sim-absent ] && options="--sim-absent --wait 1"
+    expect_status=$(echo $expect_status)
+    [ "$expect_status" = - ] && expect_status=none
+    expect_exit=$(echo $expect_exit)
+    message=$(echo $says)
     local kill_after=""
     if ((RANDOM % 2 == 0)); then
         kill_after="$((RANDOM % 12)).$((RANDOM % 1000))"
