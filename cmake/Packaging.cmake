@@ -1,7 +1,8 @@
-# Two Debian packages, made with `cpack -G DEB` in a build configured for /usr
-# (-DCMAKE_INSTALL_PREFIX=/usr): vyr-update (the terminal updater and its tools, no Qt) and
-# vyr-updater (the window, which depends on the first). Run-time dependencies come from
-# the binaries (dpkg-shlibdeps), the version from the project.
+# Two Debian packages, made with `cpack -G DEB`: vyr-update (the terminal updater and its
+# tools, no Qt) and vyr-updater (the window, which depends on the first). They install to
+# /usr whatever prefix the build was configured for: the programs find their data beside
+# themselves (../share). Run-time dependencies come from the binaries (dpkg-shlibdeps), the
+# version from the project.
 set(VYR_PACKAGE_CONTACT "VYR updater developers <updater@vyr.example>")
 
 # What Debian expects of every package: its copyright and its changelog under doc/.
@@ -19,7 +20,7 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME vyr-updater)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT ${VYR_PACKAGE_CONTACT})
-set(CPACK_PACKAGING_INSTALL_PREFIX ${CMAKE_INSTALL_PREFIX})
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_COMPONENTS_ALL cli)
