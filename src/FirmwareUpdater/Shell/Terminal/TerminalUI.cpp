@@ -283,7 +283,7 @@ int CTerminalUI::showError(const std::string& inMessage, int inCode) {
     if (const char* advice = adviceAfterError(inCode)) {
         text += std::string("\n") + advice;
     }
-    return ask({"error", text, {"OK"}, false}, stderr);
+    return ask({"error", text, {"OK"}, false}, mOptions.errors);
 }
 
 void CTerminalUI::showNotice(const std::string& inText) {
@@ -358,5 +358,5 @@ void CTerminalUI::diagnosticLine(const char* inLine) {
     CTerminalUI* self = sDiagnosticsOwner;
     const std::lock_guard<std::mutex> lock(self->mOutputMutex);
     self->endProgressLine();
-    std::fprintf(stderr, "%s\n", inLine);
+    std::fprintf(self->mOptions.errors, "%s\n", inLine);
 }

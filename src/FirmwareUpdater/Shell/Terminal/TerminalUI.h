@@ -10,7 +10,7 @@
 // prompt is answered again, and a prompt repeated after the same error is given up after a
 // few answers. The progress view is one redrawn line,
 // as wide as the terminal, on a terminal, and plain lines otherwise; diagnostics from any
-// thread go to stderr on lines of their own, never into the bar. Errors go to stderr.
+// thread go to the error stream on lines of their own, never into the bar, as do errors.
 #pragma once
 
 #include "Shell/UserInterface.h"
@@ -29,6 +29,7 @@ struct STerminalOptions {
     std::function<bool()> deviceListed = [] { return true; };
     int inputFd = 0;
     std::FILE* output = stdout;
+    std::FILE* errors = stderr; // error alerts and diagnostics
 };
 
 class CTerminalUI : public CFrontEnd, private CProgressDisplay {
