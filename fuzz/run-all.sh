@@ -2,12 +2,12 @@
 # Runs every fuzz target for RUNS inputs (default 10 million) from its seed corpus, one after
 # another, and prints per target: executions, seconds, coverage, and any input that failed.
 # Inputs that failed are kept in fuzz/found/<target>/ (turn each into a test).
-# Usage: fuzz/run-all.sh [RUNS]      (builds the 'fuzz' preset first)
+# Usage: fuzz/run-all.sh [RUNS]      (builds the 'asan' preset's fuzz targets first)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${1:-10000000}
-cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz --target smf_read_fuzz sysex_assembly_fuzz preference_file_fuzz
+cmake --preset asan >/dev/null
+cmake --build --preset asan --target smf_read_fuzz sysex_assembly_fuzz preference_file_fuzz
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fuzz/make-seeds.sh "$work/seeds"
@@ -15,7 +15,7 @@ status=0
 for target in smf_read_fuzz sysex_assembly_fuzz preference_file_fuzz; do
     mkdir -p "$work/corpus/$target" "fuzz/found/$target"
     start=$(date +%s)
-    if build/fuzz/bin/$target -runs="$runs" -max_len=4096 -print_final_stats=1 \
+    if build/asan/bin/$target -runs="$runs" -max_len=4096 -print_final_stats=1 \
         -artifact_prefix="fuzz/found/$target/" "$work/corpus/$target" "$work/seeds/$target" \
         >"$work/$target.log" 2>&1; then
         result="no finding"

@@ -8,11 +8,11 @@
 #   - a run not killed ended with the exit status and the message its misbehaviour gives;
 #   - a run that left "transfer begun" is resumed by the next run at the update-mode prompt,
 #     without waiting for the heartbeat, and that run completes.
-# Usage: tests/soak/soak.sh [RUNS] [BUILD_DIR]   (default build/debug; two runs at a time)
+# Usage: tests/soak/soak.sh [RUNS] [BUILD_DIR]   (default build/asan; two runs at a time)
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 runs=${1:-300}
-build=${2:-build/debug}
+build=${2:-build/asan}
 update="$build/bin/vyr-update"
 [ -x "$update" ] || { echo "soak: $update not built" >&2; exit 2; }
 work=$(mktemp -d)
