@@ -110,6 +110,18 @@ TEST(LaunchOptions, UsageErrorsSayWhatIsWrong) {
          "the simulated device is on the virtual MIDI system, not --midi=alsa"},
         {{"--midi", "coremidi"}, "--midi: alsa or virtual, not \"coremidi\""},
         {{"--device="}, "--device: a name or address is needed"},
+        // What is no status file is refused before anything touches it.
+        {{"--prefs", "/"},
+         "--prefs /: is a directory; name a status file (a property list) or a "
+         "file that does not exist yet"},
+        {{"--prefs=/dev/null"},
+         "--prefs /dev/null: is not a regular file (a device, FIFO or "
+         "socket); name a status file (a property list) or a file that "
+         "does not exist yet"},
+        {{"--prefs", VYR_SCENARIOS},
+         "--prefs " VYR_SCENARIOS ": is no property-list dictionary; "
+         "name a status file (a property list) or a file that does "
+         "not exist yet"},
     };
     for (const auto& c : cases) {
         const SParse r = parse(c.arguments);

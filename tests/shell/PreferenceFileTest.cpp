@@ -59,19 +59,27 @@ TEST_F(PreferenceFile, ContentsAndTheStatusTheyHold) {
         {plist + "<dict><key>Status</key><integer>2", 0, true},
         {std::string(CPreferenceFile::kMaxBytes + 1, ' '), 0, true},
     };
+    std::size_t kept = 0; // files set aside so far: each under a name of its own
     for (const auto& c : cases) {
-        fs::remove(path() + ".bad");
         write(c.text);
         CPreferenceFile file(path());
         std::int32_t status = 99;
         EXPECT_TRUE(file.load(status)) << c.text.substr(0, 40);
         EXPECT_EQ(status, c.status) << c.text.substr(0, 40);
-        EXPECT_EQ(fs::exists(path() + ".bad"), c.setAside) << c.text.substr(0, 40);
+        std::string aside = path() + ".bad";
+        if (kept > 0) {
+            aside += '.';
+            aside += std::to_string(kept);
+        }
+        EXPECT_EQ(fs::exists(aside), c.setAside) << c.text.substr(0, 40);
         EXPECT_EQ(file.problem().empty(), !c.setAside) << file.problem();
         if (c.setAside) {
-            EXPECT_EQ(fs::file_size(path() + ".bad"), c.text.size()) << "kept whole";
+            EXPECT_EQ(fs::file_size(aside), c.text.size()) << "kept whole";
+            EXPECT_NE(file.problem().find(aside), std::string::npos) << file.problem();
+            ++kept;
         }
     }
+    EXPECT_EQ(fs::file_size(path() + ".bad"), 0u) << "the first one kept, not overwritten";
 }
 
 TEST_F(PreferenceFile, SavingKeepsOtherKeysAndWritesThroughALinkButNotALoop) {

@@ -1,5 +1,6 @@
 #include "Shell/Launch/LaunchOptions.h"
 
+#include "Shell/Launch/PreferenceFile.h"
 #include "Shell/Localization.h"
 
 #include <cerrno>
@@ -223,6 +224,18 @@ std::optional<int> parseLaunchOptions(int argc, char** argv, const SProgram& inP
     }
     if (const std::string error = conflicts(outOptions); !error.empty()) {
         return usageError(inProgram, error, outError);
+    }
+    // A file the user named is never moved or replaced: what is no status file is refused
+    // now, before anything is done.
+    if (const std::string problem = outOptions.prefsPath.empty()
+                                        ? std::string()
+                                        : CPreferenceFile::refusalOf(outOptions.prefsPath);
+        !problem.empty()) {
+        return usageError(inProgram,
+                          "--prefs " + outOptions.prefsPath + ": " + problem + "; " +
+                              _("name a status file (a property list) or a file that does not "
+                                "exist yet"),
+                          outError);
     }
     return std::nullopt;
 }

@@ -7,8 +7,10 @@
 #include <plist/plist.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <vector>
 
@@ -38,6 +40,26 @@ PlistPtr parseDictionary(const std::vector<std::uint8_t>& inBytes) {
     return owned;
 }
 
+// Moves inPath to the first free name of <inPath>.bad, .bad.1, ...: an earlier one may be
+// the only record of a begun transfer. False with errno set when it cannot be moved.
+bool setAside(const std::string& inPath, std::string& outAside) {
+    for (unsigned n = 0; n < 1000; ++n) {
+        outAside = inPath + ".bad";
+        if (n > 0) {
+            outAside += '.';
+            outAside += std::to_string(n);
+        }
+        if (::renameat2(AT_FDCWD, inPath.c_str(), AT_FDCWD, outAside.c_str(), RENAME_NOREPLACE) ==
+            0) {
+            return true;
+        }
+        if (errno != EEXIST) {
+            return false;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 struct CPreferenceFile::SLoaded {
@@ -61,6 +83,21 @@ std::string CPreferenceFile::defaultPath(const std::string& inIdentifier) {
     return folder + "/" + inIdentifier + ".plist";
 }
 
+std::string CPreferenceFile::refusalOf(const std::string& inPath) {
+    struct stat info {};
+    if (::stat(inPath.c_str(), &info) != 0) {
+        return errno == ENOENT ? std::string() : std::strerror(errno);
+    }
+    std::vector<std::uint8_t> bytes;
+    if (std::string problem = ReadWholeFile(inPath, EFileKind::kRegularOnly, kMaxBytes, bytes);
+        !problem.empty()) {
+        return problem;
+    }
+    return parseDictionary(bytes) != nullptr
+               ? std::string()
+               : (bytes.empty() ? _("is empty") : _("is no property-list dictionary"));
+}
+
 bool CPreferenceFile::load(std::int32_t& outStatus) {
     mProblem.clear();
     mLoaded.reset();
@@ -79,8 +116,8 @@ bool CPreferenceFile::load(std::int32_t& outStatus) {
         }
     }
     if (dictionary == nullptr) {
-        const std::string aside = mPath + ".bad";
-        if (std::rename(mPath.c_str(), aside.c_str()) == 0) {
+        std::string aside;
+        if (setAside(mPath, aside)) {
             mProblem = mPath + ": " + problem + "; " + _("it was kept as") + " " + aside;
         } else {
             mKeepOff = true;
