@@ -84,13 +84,20 @@ TEST_F(Update, DiagnosticsNeverCutIntoTheProgressLine) {
     EXPECT_NE(run->output().find("Run the updater again to resume"), std::string::npos);
 }
 
+// The end of input (Ctrl-D) or a stop request (Ctrl-C) backs out, even of a wait.
 TEST_F(Update, CancelWhileWaitingWritesNothing) {
-    auto run = start({"--sim-absent"}, ETerminal::kPseudoTerminal);
-    ASSERT_TRUE(run->expect("(or wait)")) << run->output();
-    run->send("\x04"); // Ctrl-D: the end of input backs out, even of a wait
-    EXPECT_EQ(run->wait(), 2) << run->output();
-    EXPECT_EQ(run->output().find("Ready"), std::string::npos);
-    EXPECT_EQ(status(), std::nullopt);
+    for (const bool interrupt : {false, true}) {
+        auto run = start({"--sim-absent"}, ETerminal::kPseudoTerminal);
+        ASSERT_TRUE(run->expect("(or wait)")) << run->output();
+        if (interrupt) {
+            run->kill(SIGINT);
+        } else {
+            run->send("\x04");
+        }
+        EXPECT_EQ(run->wait(), 2) << run->output();
+        EXPECT_EQ(run->output().find("Ready"), std::string::npos);
+        EXPECT_EQ(status(), std::nullopt);
+    }
 }
 
 std::string shortImage(const CTestDirectory& inDirectory) {
@@ -109,12 +116,22 @@ TEST_F(Update, UnattendedRunsEndWithTheirStatusMessageAndResult) {
         std::vector<std::string> arguments; // --firmware IMAGE unless they name another
         std::string message;                // for people, on stderr
         std::optional<std::int32_t> status;
-        bool transfer; // a transfer began
+        bool transfer;           // a transfer began
+        std::string stopAt = {}; // SIGTERM once stderr shows this
     };
     std::vector<SCase> cases = {
         {"gave up", 4, {"--device", "no such port", "--wait=2"}, "no answer in time", {}, false},
         {"image refused", 5, {"--firmware", bad}, "not a Standard MIDI File", {}, false},
-        {"cancelled", 2, {"--sim-absent"}, "(stopped by a signal)", {}, false},
+        // A stop request backs out in order at any moment before the first byte: while it
+        // waits for the device, and during the second that checks update mode.
+        {"cancelled", 2, {"--sim-absent"}, "(stopped by a signal)", {}, false, "(waiting up to"},
+        {"cancelled",
+         2,
+         {},
+         "nothing was sent",
+         {},
+         false,
+         "Please change VYR to update mode.\n-> OK (--yes)"},
     };
     for (SScenario& row : ReadScenarios(20)) {
         if (row.options == std::vector<std::string>{"--sim-absent"}) {
@@ -131,8 +148,10 @@ TEST_F(Update, UnattendedRunsEndWithTheirStatusMessageAndResult) {
             arguments.insert(arguments.begin(), {"--firmware", image});
         }
         auto run = startJson(arguments);
-        if (c.outcome == "cancelled") { // a signal while it waits backs out
-            std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        if (!c.stopAt.empty()) {
+            while (errors().find(c.stopAt) == std::string::npos) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
             run->kill(SIGTERM);
         }
         EXPECT_EQ(run->wait(), c.exit) << errors();

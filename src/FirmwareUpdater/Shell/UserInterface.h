@@ -53,6 +53,9 @@ class CFrontEnd {
     virtual CProgressDisplay& showProgressView() = 0;
     /// A line for the user that needs no answer (a resumed update, a status file set aside).
     virtual void showNotice(const std::string& inText) = 0;
+    /// True once the user asked the program to stop (SIGINT, SIGTERM): no transfer may
+    /// begin then. Main thread.
+    virtual bool stopRequested() const { return false; }
 };
 
 /// The whole port the workflow uses: the front-end, plus what every front-end shares

@@ -44,7 +44,9 @@ void VYRAppDelegate::applicationDidFinishLaunching() {
         if (mStatusValue == kStatusNothingBegun && !waitForConnectToVYR()) {
             return;
         }
-        if (!waitForUpdateMode()) {
+        // The last moment to stop with nothing sent: a stop asked for during the silence
+        // check is honoured here.
+        if (!waitForUpdateMode() || mUI.stopRequested()) {
             return;
         }
         const std::int32_t before = mStatusValue;

@@ -56,6 +56,7 @@ class CLaunch::CLaunchedUI final : public CUserInterface {
         return mFrontEnd.showProgressView();
     }
     void showNotice(const std::string& inText) override { mFrontEnd.showNotice(inText); }
+    bool stopRequested() const override { return mFrontEnd.stopRequested(); }
     // The firmware image is the one resource; it was read and checked at launch, and the
     // very bytes checked are the ones played.
     std::optional<std::vector<std::uint8_t>> resource(const std::string& inName,

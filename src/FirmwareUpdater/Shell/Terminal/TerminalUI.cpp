@@ -54,8 +54,9 @@ std::string choiceLine(const SAlert& inAlert) {
 
 CTerminalUI* sDiagnosticsOwner = nullptr;
 
-// Unattended, SIGINT or SIGTERM while waiting backs out in order (the caller gets its
-// result); the handler only wakes the wait, and a second signal ends the program.
+// SIGINT or SIGTERM outside the transfer backs out of the open or next prompt, so the run
+// ends in order (the caller gets its result); the handler only wakes the wait, and a second
+// signal ends the program.
 volatile std::sig_atomic_t sStopAsked = 0;
 int sStopWake = -1;
 
@@ -87,21 +88,17 @@ CTerminalUI::CTerminalUI(STerminalOptions inOptions) : mOptions(std::move(inOpti
         mWakeRead = fds[0];
         mWakeWrite = fds[1];
     }
-    if (mOptions.unattended) {
-        sStopAsked = 0;
-        sStopWake = mWakeWrite;
-        handleStopSignals(onStop);
-    }
+    sStopAsked = 0;
+    sStopWake = mWakeWrite;
+    handleStopSignals(onStop);
 }
 
 CTerminalUI::~CTerminalUI() {
     mstd::setDiagnosticSink(nullptr);
     sDiagnosticsOwner = nullptr;
     CInterruptGuard::disarm();
-    if (mOptions.unattended) {
-        handleStopSignals(SIG_DFL);
-        sStopWake = -1;
-    }
+    handleStopSignals(SIG_DFL);
+    sStopWake = -1;
     for (int fd : {mWakeRead, mWakeWrite}) {
         if (fd >= 0) {
             close(fd);
@@ -126,6 +123,9 @@ int CTerminalUI::ask(const SAlert& inAlert, std::FILE* inStream) {
     }
     mPendingInput.clear();
     std::fprintf(inStream, "\n%s\n", inAlert.message.c_str());
+    if (sStopAsked != 0) {
+        return stoppedBySignal(inAlert, inStream);
+    }
     if (mOptions.unattended) {
         return answerUnattended(inAlert, inStream);
     }
@@ -133,8 +133,21 @@ int CTerminalUI::ask(const SAlert& inAlert, std::FILE* inStream) {
                  inAlert.endsByItself ? (std::string("   ") + _("(or wait)")).c_str() : "");
     std::fflush(inStream);
     const int result = waitForAnswer(inAlert, inStream, true, -1);
+    if (sStopAsked != 0) {
+        return stoppedBySignal(inAlert, inStream);
+    }
     // The end of input backs out, whatever the prompt: nobody is there to answer.
     return result != -1 ? result : resultOfButton(inAlert.buttons.size() - 1);
+}
+
+int CTerminalUI::stoppedBySignal(const SAlert& inAlert, std::FILE* inStream) {
+    std::fprintf(inStream, _("-> %s (stopped by a signal)\n"), inAlert.buttons.back().c_str());
+    std::fflush(inStream);
+    return resultOfButton(inAlert.buttons.size() - 1);
+}
+
+bool CTerminalUI::stopRequested() const {
+    return sStopAsked != 0;
 }
 
 int CTerminalUI::answerUnattended(const SAlert& inAlert, std::FILE* inStream) {
@@ -143,9 +156,7 @@ int CTerminalUI::answerUnattended(const SAlert& inAlert, std::FILE* inStream) {
         std::fflush(inStream);
         const int result = waitForAnswer(inAlert, inStream, false, mOptions.deviceWaitSeconds);
         if (sStopAsked != 0) {
-            std::fprintf(inStream, _("-> %s (stopped by a signal)\n"),
-                         inAlert.buttons.back().c_str());
-            return resultOfButton(inAlert.buttons.size() - 1);
+            return stoppedBySignal(inAlert, inStream);
         }
         if (result == kModalResponseAbort) {
             return result;
@@ -192,12 +203,14 @@ bool CTerminalUI::waitForDevice(const SAlert& inAlert, std::FILE* inStream) {
                            std::chrono::duration<double>(mOptions.deviceWaitSeconds));
     while (!mOptions.deviceListed()) {
         // Turns the main loop's timers meanwhile; only a stop signal ends the wait early.
-        if (Clock::now() >= deadline ||
-            waitForAnswer(inAlert, inStream, false, kDevicePollSeconds) != -1 || sStopAsked != 0) {
-            mGaveUp = sStopAsked == 0;
-            std::fprintf(inStream,
-                         sStopAsked != 0 ? _("-> %s (stopped by a signal)\n")
-                                         : _("-> %s (no device in time)\n"),
+        const bool woken = waitForAnswer(inAlert, inStream, false, kDevicePollSeconds) != -1;
+        if (sStopAsked != 0) {
+            stoppedBySignal(inAlert, inStream);
+            return false;
+        }
+        if (woken || Clock::now() >= deadline) {
+            mGaveUp = true;
+            std::fprintf(inStream, _("-> %s (no device in time)\n"),
                          inAlert.buttons.back().c_str());
             return false;
         }

@@ -5,10 +5,11 @@
 // button; the end of input (Ctrl-D) picks the last, the one that backs out. What was typed
 // before a prompt appeared is discarded. While it waits, the main event loop keeps turning
 // and abortModal (any thread) ends the wait. Unattended (--yes), every prompt is answered
-// with its first button, a wait that ends by itself is bounded (and backed out of by SIGINT
-// or SIGTERM, so the run ends in order), a device that went away is waited for before a
-// prompt is answered again, and a prompt repeated after the same error is given up after a
-// few answers. The progress view is one redrawn line,
+// with its first button, a wait that ends by itself is bounded, a device that went away is
+// waited for before a prompt is answered again, and a prompt repeated after the same error
+// is given up after a few answers. Outside the transfer, SIGINT or SIGTERM backs out of the
+// open or next prompt, so the run ends in order with nothing sent; a second one ends the
+// program. The progress view is one redrawn line,
 // as wide as the terminal, on a terminal, and plain lines otherwise; diagnostics from any
 // thread go to the error stream on lines of their own, never into the bar, as do errors.
 #pragma once
@@ -46,6 +47,7 @@ class CTerminalUI : public CFrontEnd, private CProgressDisplay {
     int showError(const std::string& inMessage, int inCode) override;
     CProgressDisplay& showProgressView() override;
     void showNotice(const std::string& inText) override;
+    bool stopRequested() const override;
 
     /// True when an unattended run gave up: no device in time, or a prompt failed repeatedly.
     bool gaveUp() const { return mGaveUp; }
@@ -58,6 +60,8 @@ class CTerminalUI : public CFrontEnd, private CProgressDisplay {
     /// Prints the alert on inStream and waits for its answer.
     int ask(const SAlert& inAlert, std::FILE* inStream);
     int answerUnattended(const SAlert& inAlert, std::FILE* inStream);
+    /// Backs out of inAlert (its last button), saying that a signal asked it to.
+    int stoppedBySignal(const SAlert& inAlert, std::FILE* inStream);
     /// Unattended, after an error that found no device: waits until it is listed again.
     /// False when it did not come in time or a stop signal came.
     bool waitForDevice(const SAlert& inAlert, std::FILE* inStream);
