@@ -241,15 +241,29 @@ TEST_F(Update, SignalsDuringTheTransfer) {
     }
 }
 
-// A reader that goes away (| head) does not stop the transfer.
-TEST_F(Update, ClosedOutputDoesNotStopTheTransfer) {
-    std::string command = "(";
-    command += VYR_UPDATE;
-    command += " --simulate --yes --prefs " + prefs() + " --firmware " + shortImage(mDirectory) +
-               "; echo $? >" + mDirectory.file("rc") + ") | head -c 1 >/dev/null";
-    ASSERT_EQ(std::system(command.c_str()), 0);
-    EXPECT_EQ(CTestDirectory::read(mDirectory.file("rc")), "0\n");
-    EXPECT_EQ(status(), 2);
+// A reader that goes away (| head) does not stop the transfer, and the people's lines it
+// lost are told; output that is the result itself (--json, --list) lost is a failure.
+TEST_F(Update, LostOutputIsToldAndFailsWhereItIsTheResult) {
+    const std::string update = std::string(VYR_UPDATE) + " --simulate --yes --prefs " + prefs() +
+                               " --firmware " + shortImage(mDirectory);
+    const std::string rc = " 2>" + mDirectory.file("err") + "; echo $? >" + mDirectory.file("rc");
+    const struct {
+        std::string command;
+        const char* exit;
+        std::optional<std::int32_t> status;
+    } cases[] = {
+        {"(" + update + rc + ") | head -c 1 >/dev/null", "0\n", 2},
+        {update + " --json >/dev/full" + rc, "3\n", 2},
+        {std::string(VYR_UPDATE) + " --list --midi virtual >/dev/full" + rc, "3\n", {}},
+    };
+    for (const auto& c : cases) {
+        std::filesystem::remove(prefs());
+        ASSERT_EQ(std::system(("sh -c '" + c.command + "'").c_str()), 0) << c.command;
+        EXPECT_EQ(CTestDirectory::read(mDirectory.file("rc")), c.exit) << c.command;
+        EXPECT_NE(errors().find("vyr-update: some output was lost: "), std::string::npos)
+            << c.command << ": " << errors();
+        EXPECT_EQ(status(), c.status) << c.command;
+    }
 }
 
 // With a German locale every line of the workflow is German; without the locale, all of it

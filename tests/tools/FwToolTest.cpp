@@ -29,13 +29,21 @@ class FwTool : public testing::Test {
         return mDirectory.write(name, bytes);
     }
 
-    /// inPipe: a command whose output is piped into the tool's standard input.
-    SRun run(const std::string& args, const std::string& inPipe = {}) {
+    /// inPipe: a command whose output is piped into the tool's standard input; inStdout: where
+    /// its standard output goes instead of a file (">/dev/full").
+    SRun run(const std::string& args, const std::string& inPipe = {},
+             const std::string& inStdout = {}) {
         const fs::path out = mDir / "stdout";
         const fs::path err = mDir / "stderr";
+        fs::remove(out);
+        std::string redirect = inStdout;
+        if (redirect.empty()) {
+            redirect = ">";
+            redirect += out.string();
+        }
         const std::string command = (inPipe.empty() ? "" : inPipe + " | ") +
-                                    std::string(VYR_FWTOOL) + " " + args + " >" + out.string() +
-                                    " 2>" + err.string();
+                                    std::string(VYR_FWTOOL) + " " + args + " " + redirect + " 2>" +
+                                    err.string();
         const int raw = std::system(command.c_str());
         return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, CTestDirectory::read(out),
                 CTestDirectory::read(err)};
@@ -64,15 +72,20 @@ TEST_F(FwTool, DumpPrintsEveryEventInTheStableFormat) {
 }
 
 // Whatever a command cannot use is refused with one line on stderr, nothing on stdout, exit
-// status 1 and no OUT written.
+// status 1 and no OUT written; so is output that cannot reach its destination.
 TEST_F(FwTool, RefusalsAreOneLineAndWriteNothing) {
+    const std::string good = file("good.mid", smftest::smfFile(1, 480, {kTrack0, kTrack1}));
     const std::string bad =
         file("bad.mid", smftest::smfFile(0, 96, {{0x00, 0xFF, 0x01, 0x09, 'x'}}));
     const std::string cut = file("short.mid", {0x4D, 0x54, 0x68, 0x64});
     const std::string tempo =
         file("t.mid", smftest::smfFile(0, 96, {{0x00, 0xFF, 0x51, 0x03, 0, 0, 0}}));
     const std::string out = (mDir / "out.mid").string();
-    const std::pair<std::string, std::string> cases[] = {
+    const struct {
+        std::string arguments;
+        std::string reason;
+        std::string stdoutTo = {};
+    } cases[] = {
         {"dump " + bad, bad + ": refused at byte 25 (track 0): meta or SysEx length runs past "
                               "the end of the track\n"},
         {"info " + cut, "too short"},
@@ -82,9 +95,11 @@ TEST_F(FwTool, RefusalsAreOneLineAndWriteNothing) {
         {"info " + mDir.string(), "is a directory"},
         {"schedule " + tempo,
          tempo + ": refused: Set Tempo event at tick 0 of track 0 has the value 0\n"},
+        {"dump " + good, "vyr-fwtool: standard output: ", ">/dev/full"},
+        {"info " + good, "vyr-fwtool: standard output: ", ">&-"},
     };
-    for (const auto& [arguments, reason] : cases) {
-        const SRun r = run(arguments);
+    for (const auto& [arguments, reason, stdoutTo] : cases) {
+        const SRun r = run(arguments, {}, stdoutTo);
         EXPECT_EQ(r.status, 1) << arguments;
         EXPECT_EQ(r.out, "") << arguments;
         EXPECT_TRUE(r.err.starts_with("vyr-fwtool: ")) << r.err;

@@ -81,5 +81,5 @@ int runDump(const std::string& inPath) {
         }
     }
     out.flush();
-    return std::fflush(stdout) == 0 ? kExitOk : reportFailure("<stdout>", "cannot write");
+    return kExitOk; // whether it reached its destination, main tells
 }

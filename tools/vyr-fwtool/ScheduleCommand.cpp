@@ -26,5 +26,5 @@ int runSchedule(const std::string& inPath) {
     for (std::size_t i = 0; i < count; ++i) {
         std::printf("%zu %u %u\n", i, schedule.timeOf(i), schedule.lengthOf(i));
     }
-    return std::fflush(stdout) == 0 ? kExitOk : reportFailure("<stdout>", "cannot write");
+    return kExitOk; // whether it reached its destination, main tells
 }

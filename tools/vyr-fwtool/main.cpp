@@ -1,5 +1,6 @@
 // vyr-fwtool: inspects and rewrites firmware images (Standard MIDI Files).
 #include "Commands.h"
+#include "Platform/StandardStreams.h"
 
 #include <cstdio>
 #include <cstring>
@@ -50,8 +51,10 @@ int reportFailure(const std::string& inPath, const std::string& inReason) {
     return kExitRefused;
 }
 
-int main(int argc, char** argv) {
-    std::vector<std::string> args(argv + 1, argv + argc);
+namespace {
+
+// The command line without the program name; the exit status.
+int runCommand(std::vector<std::string> args) {
     for (const std::string& arg : args) {
         if (arg == "-h" || arg == "--help") {
             std::fputs(kUsage, stdout);
@@ -94,4 +97,16 @@ int main(int argc, char** argv) {
         return usageError(("wrong arguments for '" + command + "'").c_str());
     }
     return usageError(("unknown command '" + command + "'").c_str());
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    EnsureStandardDescriptors();
+    const int status = runCommand(std::vector<std::string>(argv + 1, argv + argc));
+    // What was printed is the result (dump is read by scripts): lost output is a failure.
+    if (const std::string lost = FinishStandardOutput(); !lost.empty() && status == kExitOk) {
+        return reportFailure("standard output", lost);
+    }
+    return status;
 }

@@ -5,6 +5,7 @@
 #include "EmulatedDevice.h"
 #include "Platform/Clock.h"
 #include "Platform/FileRead.h"
+#include "Platform/StandardStreams.h"
 #include "RawMidiLine.h"
 #include "SequencerLine.h"
 #include "Simulator/ExpectedTransfer.h"
@@ -39,8 +40,8 @@ constexpr const char* kUsage =
     "                       --replug-ms; the next transfer is recorded anew\n"
     "  --replug-ms N        how long the device is off the bus (default 1000)\n"
     "\n"
-    "exit status: 0 done (the transfer identical to --firmware, if given), 1 not identical,\n"
-    "2 usage error or the line cannot be opened.\n";
+    "exit status: 0 done (the transfer identical to --firmware, if given), 1 not identical or\n"
+    "the report lost, 2 usage error or the line cannot be opened.\n";
 
 std::atomic<bool> sUpdateModeAsked{false};
 std::atomic<bool> sStopAsked{false};
@@ -193,6 +194,7 @@ bool serve(CDeviceLine& ioLine, CEmulatedDevice& ioDevice, const SOptions& inOpt
 } // namespace
 
 int main(int argc, char** argv) {
+    EnsureStandardDescriptors();
     SOptions options;
     if (!parse(argc, argv, options)) {
         return 2;
@@ -233,5 +235,9 @@ int main(int argc, char** argv) {
         report += "messages cut short: " + std::to_string(device.brokenMessages()) + "\n";
     }
     std::printf("Simulated VYR device:\n%s", report.c_str());
+    if (const std::string lost = FinishStandardOutput(); !lost.empty()) {
+        say("the report was lost: " + lost);
+        return 1;
+    }
     return served && identical ? 0 : 1;
 }

@@ -1,5 +1,6 @@
 // vyr-update: the VYR firmware updater in a terminal.
 #include "InterruptGuard.h"
+#include "Platform/StandardStreams.h"
 #include "Shell/Launch/Catalogue.h"
 #include "Shell/Launch/DeviceList.h"
 #include "Shell/Launch/Launch.h"
@@ -108,10 +109,20 @@ SLaunchResult update(const SLaunchOptions& inOptions, const STerminalOptions& in
     return result;
 }
 
+// Flushes and closes stdout; true, after saying so, when some of it did not arrive.
+bool lostOutput() {
+    const std::string lost = FinishStandardOutput();
+    if (!lost.empty()) {
+        std::fprintf(stderr, "vyr-update: %s: %s\n", _("some output was lost"), lost.c_str());
+    }
+    return !lost.empty();
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     const auto started = std::chrono::steady_clock::now();
+    EnsureStandardDescriptors();
     initLocalization();
     SLaunchOptions options;
     STerminalOptions terminal;
@@ -128,7 +139,7 @@ int main(int argc, char** argv) {
             return kExitMIDIUnavailable;
         }
         std::fputs(describeMIDIDevices().c_str(), stdout);
-        return kExitComplete;
+        return lostOutput() ? kExitUnexpected : kExitComplete;
     }
     if (command.json && !terminal.unattended) {
         std::fprintf(stderr, "vyr-update: %s\n(see vyr-update --help)\n",
@@ -151,9 +162,9 @@ int main(int argc, char** argv) {
             std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
         std::fputs(launchResultJson(result).c_str(), stdout);
     }
-    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
-        std::fprintf(stderr, "vyr-update: %s\n",
-                     _("some output was lost: standard output was closed"));
+    // The lines for people may go to a reader that left; the JSON is the result itself.
+    if (lostOutput() && command.json) {
+        return kExitUnexpected;
     }
     return result.exitStatus;
 }
