@@ -154,14 +154,18 @@ TEST_F(FwTool, RewriteReplacesOnlyRegularFiles) {
 // Pipes and standard input are read to their end; texts from the file never reach the
 // terminal as control bytes.
 TEST_F(FwTool, ReadsPipesAndShowsTextsSafely) {
-    const Bytes track0 = {0x00, 0xFF, 0x03, 0x05, 'F', 0x1B, '[', '2', 'J', 0x00, 0xFF, 0x2F, 0x00};
+    // ESC, then a C1 CSI as one byte and as UTF-8, a right-to-left override, UTF-8 text kept.
+    const Bytes track0 = {0x00, 0xFF, 0x03, 0x0E, 'F',  0x1B, '[',  '2',  'J',  0x9B, 0xC2,
+                          0x9B, 0xE2, 0x80, 0xAE, 0xC3, 0xA9, '\\', 0x00, 0xFF, 0x2F, 0x00};
     const std::string path = file("a.mid", smftest::smfFile(0, 480, {track0}));
     for (const auto& [source, pipe] : {std::pair<std::string, std::string>{"- <" + path, ""},
                                        {"/dev/stdin", "cat " + path},
                                        {"-", "cat " + path}}) {
         const SRun r = run("info " + source, pipe);
         ASSERT_EQ(r.status, 0) << source << ": " << r.err;
-        EXPECT_NE(r.out.find("name        F\\x1B[2J\n"), std::string::npos) << r.out;
+        EXPECT_NE(r.out.find("name        F\\x1B[2J\\x9B\\u{009B}\\u{202E}\xC3\xA9\\x5C\n"),
+                  std::string::npos)
+            << r.out;
     }
     const SRun empty = run("info -", "true");
     EXPECT_EQ(empty.status, 1);

@@ -1,22 +1,41 @@
 #include "Commands.h"
 #include "ImageFile.h"
+#include "Platform/Utf8.h"
 
+#include <cstdint>
 #include <cstdio>
+#include <string_view>
 
 namespace {
 
-// A text from the file, as it may be: control bytes shown as \xNN, never sent raw to a
-// terminal that would act on them.
+// Whether a terminal would act on inCode instead of showing it: C0 and C1 controls, DEL,
+// and the marks that turn the direction of what follows (a name could hide its end).
+bool actsOnTerminal(std::uint32_t inCode) {
+    return inCode < 0x20 || (inCode >= 0x7F && inCode <= 0x9F) || inCode == 0x061C ||
+           inCode == 0x200E || inCode == 0x200F || (inCode >= 0x202A && inCode <= 0x202E) ||
+           (inCode >= 0x2066 && inCode <= 0x2069);
+}
+
+// A text from the file, as it may be: UTF-8 shown as it is but for what a terminal would act
+// on (\u{XXXX}), every byte that is no UTF-8 as \xNN, and the backslash as \x5C.
 std::string printable(const std::string& inText) {
     std::string shown;
-    for (const char c : inText) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7F || c == '\\') {
-            char escaped[5];
-            std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
+    std::string_view rest = inText;
+    while (!rest.empty()) {
+        std::uint32_t code = 0;
+        const std::size_t length = Utf8SequenceLength(rest, &code);
+        char escaped[16];
+        if (length == 0 || (length == 1 && (actsOnTerminal(code) || code == '\\'))) {
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", static_cast<unsigned char>(rest[0]));
             shown += escaped;
+            rest.remove_prefix(1);
+        } else if (actsOnTerminal(code)) {
+            std::snprintf(escaped, sizeof escaped, "\\u{%04X}", static_cast<unsigned>(code));
+            shown += escaped;
+            rest.remove_prefix(length);
         } else {
-            shown += c;
+            shown += rest.substr(0, length);
+            rest.remove_prefix(length);
         }
     }
     return shown;
