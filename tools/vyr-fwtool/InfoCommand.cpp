@@ -16,8 +16,9 @@ bool actsOnTerminal(std::uint32_t inCode) {
            (inCode >= 0x2066 && inCode <= 0x2069);
 }
 
-// A text from the file, as it may be: UTF-8 shown as it is but for what a terminal would act
-// on (\u{XXXX}), every byte that is no UTF-8 as \xNN, and the backslash as \x5C.
+// A text from the file, as it may be: UTF-8 shown as it is, but C0 controls, DEL, the
+// backslash and every byte that is no UTF-8 as \xNN, C1 controls and direction marks as
+// \u{XXXX}.
 std::string printable(const std::string& inText) {
     std::string shown;
     std::string_view rest = inText;
