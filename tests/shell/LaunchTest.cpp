@@ -257,13 +257,16 @@ TEST_F(Launch, BadImagesAreRefusedBeforeAnythingHappens) {
 TEST_F(Launch, SecondUpdaterOnTheSameStatusFileIsRefused) {
     const std::string path =
         mDirectory.write("image.bin", buildFirmwareImage(sampleFirmwareImage()));
-    // The default place, in a config folder that does not exist yet.
-    setenv("XDG_CONFIG_HOME", mDirectory.file("config").c_str(), 1);
+    // The default place, in a config folder that does not exist yet, nor its parent.
+    setenv("XDG_CONFIG_HOME", mDirectory.file("config/vyr").c_str(), 1);
     CLaunch first("t", with(true, "", path));
     std::string message;
     ASSERT_EQ(first.prepare(message), ELaunchRefusal::kNone) << message;
-    EXPECT_EQ(std::filesystem::status(mDirectory.file("config")).permissions(),
-              std::filesystem::perms::owner_all);
+    for (const char* folder : {"config", "config/vyr"}) {
+        EXPECT_EQ(std::filesystem::status(mDirectory.file(folder)).permissions(),
+                  std::filesystem::perms::owner_all)
+            << folder;
+    }
     CLaunch second("t", with(true, "", path));
     EXPECT_EQ(second.prepare(message), ELaunchRefusal::kAlreadyRunning);
     EXPECT_NE(message.find("another update is running"), std::string::npos) << message;

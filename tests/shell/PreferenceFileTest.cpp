@@ -6,7 +6,9 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <pwd.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 
@@ -141,6 +143,9 @@ TEST(PreferencePath, FollowsXdgConfigHome) {
     setenv("XDG_CONFIG_HOME", "relative", 1); // not absolute: ignored, as the XDG rules say
     setenv("HOME", "/home/someone", 1);
     EXPECT_EQ(CPreferenceFile::defaultPath("org.vyr.x"), "/home/someone/.config/org.vyr.x.plist");
+    unsetenv("HOME"); // the account's home then, never the root of the filesystem
+    EXPECT_EQ(CPreferenceFile::defaultPath("org.vyr.x"),
+              std::string(getpwuid(getuid())->pw_dir) + "/.config/org.vyr.x.plist");
     setenv("HOME", home.c_str(), 1);
     if (saved != nullptr) {
         setenv("XDG_CONFIG_HOME", restore.c_str(), 1);

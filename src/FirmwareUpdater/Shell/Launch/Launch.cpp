@@ -160,8 +160,13 @@ ELaunchRefusal CLaunch::prepare(std::string& outMessage) {
 
     const std::string prefs = preferencePath();
     if (mOptions.prefsPath.empty()) {
-        // The config folder as the XDG rules want it when it is missing: private.
+        // The config folder as the XDG rules want it when it is missing, its parents too:
+        // private.
         const std::string folder = prefs.substr(0, prefs.find_last_of('/'));
+        for (std::size_t slash = folder.find('/', 1); slash != std::string::npos;
+             slash = folder.find('/', slash + 1)) {
+            ::mkdir(folder.substr(0, slash).c_str(), 0700);
+        }
         ::mkdir(folder.c_str(), 0700);
     }
     // One updater per status file. A lock that cannot be made (no folder) is no refusal:

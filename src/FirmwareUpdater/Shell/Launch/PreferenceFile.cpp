@@ -11,7 +11,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -77,8 +79,13 @@ std::string CPreferenceFile::defaultPath(const std::string& inIdentifier) {
     if (config != nullptr && config[0] == '/') {
         folder = config;
     } else {
+        // Without HOME the account's own home, not the root of the filesystem.
         const char* home = std::getenv("HOME");
-        folder = std::string(home != nullptr ? home : "") + "/.config";
+        if (home == nullptr || home[0] != '/') {
+            const passwd* account = ::getpwuid(::getuid());
+            home = account != nullptr ? account->pw_dir : "";
+        }
+        folder = std::string(home) + "/.config";
     }
     return folder + "/" + inIdentifier + ".plist";
 }
