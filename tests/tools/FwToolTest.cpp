@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
+#include <thread>
 
 namespace {
 
@@ -120,6 +121,8 @@ TEST_F(FwTool, RewriteWritesWhatReadsBackTheSame) {
     std::string expected = before;
     expected.replace(expected.find("sysex 01 02"), 11, "sysex F0 01 02");
     EXPECT_EQ(after.out, expected);
+    // OUT - is standard output, not a file of that name.
+    EXPECT_EQ(run("rewrite " + in + " - --sort").out, CTestDirectory::read(out));
 }
 
 // OUT is replaced whole or not at all: never a device or FIFO, a link stays a link, and an
@@ -167,6 +170,18 @@ TEST_F(FwTool, ReadsPipesAndShowsTextsSafely) {
                   std::string::npos)
             << r.out;
     }
+    // A named FIFO whose writer comes later is waited for, not taken as empty.
+    const std::string fifo = (mDir / "fifo").string();
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::thread writer([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        // Bounded: a reader that is gone already leaves the writer waiting to open.
+        EXPECT_EQ(std::system(("timeout 10 sh -c 'cat " + path + " >" + fifo + "'").c_str()), 0);
+    });
+    const SRun late = run("info " + fifo);
+    writer.join();
+    EXPECT_EQ(late.status, 0) << late.err;
+    EXPECT_NE(late.out.find("name        F"), std::string::npos) << late.out;
     const SRun empty = run("info -", "true");
     EXPECT_EQ(empty.status, 1);
     EXPECT_NE(empty.err.find("too short"), std::string::npos) << empty.err;

@@ -3,6 +3,8 @@
 #include "Platform/AtomicFile.h"
 #include "Platform/FileRead.h"
 
+#include <cstdio>
+
 bool readFileBytes(const std::string& inPath, std::vector<std::uint8_t>& outBytes,
                    std::string& outError) {
     outError = ReadWholeFile(inPath, EFileKind::kAnyStream, kMaxFileBytes, outBytes);
@@ -11,5 +13,9 @@ bool readFileBytes(const std::string& inPath, std::vector<std::uint8_t>& outByte
 
 bool writeFileBytes(const std::string& inPath, const std::vector<std::uint8_t>& inBytes,
                     std::string& outError) {
+    if (inPath == "-") { // whether it arrived, main tells when it closes standard output
+        std::fwrite(inBytes.data(), 1, inBytes.size(), stdout);
+        return true;
+    }
     return WriteFileAtomically(inPath, inBytes.data(), inBytes.size(), &outError);
 }

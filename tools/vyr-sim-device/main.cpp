@@ -39,6 +39,8 @@ constexpr const char* kUsage =
     "  --sim-vanish-at K    unplugged after the K-th message, back in update mode after\n"
     "                       --replug-ms; the next transfer is recorded anew\n"
     "  --replug-ms N        how long the device is off the bus (default 1000)\n"
+    "  -h, --help           show this help\n"
+    "  --version            show the version\n"
     "\n"
     "exit status: 0 done (the transfer identical to --firmware, if given), 1 not identical or\n"
     "the report lost, 2 usage error or the line cannot be opened.\n";
@@ -84,9 +86,10 @@ bool parse(int argc, char** argv, SOptions& outOptions) {
         {"sim-vanish-at", required_argument, nullptr, 'v'},
         {"replug-ms", required_argument, nullptr, 'p'},
         {"help", no_argument, nullptr, 'h'},
+        {"version", no_argument, nullptr, 'V'},
         {nullptr, 0, nullptr, 0},
     };
-    for (int c; (c = getopt_long(argc, argv, "", table, nullptr)) != -1;) {
+    for (int c; (c = getopt_long(argc, argv, "h", table, nullptr)) != -1;) {
         unsigned long value = 0;
         switch (c) {
         case 'r':
@@ -125,6 +128,9 @@ bool parse(int argc, char** argv, SOptions& outOptions) {
             break;
         case 'h':
             std::fputs(kUsage, stdout);
+            std::exit(0);
+        case 'V':
+            std::printf("vyr-sim-device %s\n", VYR_VERSION);
             std::exit(0);
         default:
             std::fputs(kUsage, stderr);

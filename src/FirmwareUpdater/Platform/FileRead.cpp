@@ -59,6 +59,15 @@ std::string ReadWholeFile(const std::string& inPath, EFileKind inKind, std::size
         error = "is not a regular file (a device, FIFO or socket)";
     } else if (S_ISREG(info.st_mode) && static_cast<std::uint64_t>(info.st_size) > inMaxBytes) {
         error = tooLarge(inMaxBytes);
+    } else if (S_ISFIFO(info.st_mode) && !standardInput) {
+        // A named FIFO is read once its writer comes, as cat reads it: a second, waiting open
+        // (the first one read nothing, not even an end, from a FIFO without a writer yet).
+        const int waiting = ::open(inPath.c_str(), O_RDONLY | O_CLOEXEC);
+        error = waiting < 0 ? systemError("cannot open", errno)
+                            : readToEnd(waiting, inMaxBytes, outBytes);
+        if (waiting >= 0) {
+            ::close(waiting);
+        }
     } else {
         // Blocking again for the read itself: a pipe is read as its writer writes.
         ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
