@@ -94,8 +94,7 @@ bool CVYRController::pickDevice(const std::vector<std::string>& inSourceModels,
     return false;
 }
 
-bool CVYRController::openVYR() {
-    closeVYR();
+bool CVYRController::findVYR(std::uint32_t& outSourceIndex, std::uint32_t& outDestinationIndex) {
     CDTAMIDIManager* manager = CDTAMIDIManager::instance();
     std::vector<std::string> sources;
     std::vector<std::uint32_t> sourceIndices;
@@ -110,8 +109,20 @@ bool CVYRController::openVYR() {
     }
     // The service's indices, not list positions: an endpoint with an unreadable model
     // before the device is not in the lists but is counted by the service.
-    openMidiIn(static_cast<std::int32_t>(sourceIndices[source]));
-    openMidiOut(static_cast<std::int32_t>(destinationIndices[destination]));
+    outSourceIndex = sourceIndices[source];
+    outDestinationIndex = destinationIndices[destination];
+    return true;
+}
+
+bool CVYRController::openVYR() {
+    closeVYR();
+    std::uint32_t source = 0;
+    std::uint32_t destination = 0;
+    if (!findVYR(source, destination)) {
+        return false;
+    }
+    openMidiIn(static_cast<std::int32_t>(source));
+    openMidiOut(static_cast<std::int32_t>(destination));
     return true;
 }
 

@@ -61,6 +61,9 @@ class CVYRController {
                            const std::vector<std::string>& inDestinationModels,
                            std::size_t& outSource, std::size_t& outDestination);
 
+    /// The service indices of the pair pickDevice chooses among the endpoints listed now;
+    /// false when there is none. Needs the manager (initialize()).
+    static bool findVYR(std::uint32_t& outSourceIndex, std::uint32_t& outDestinationIndex);
     /// Closes any connection, then opens the pair pickDevice chooses. True when both
     /// opened; throws mstd::CGenericException (1000) when the service refuses a port.
     bool openVYR();

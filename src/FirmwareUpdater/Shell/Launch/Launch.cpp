@@ -107,17 +107,9 @@ CLaunch::~CLaunch() {
 }
 
 bool CLaunch::deviceListed() {
-    CDTAMIDIManager* manager = CDTAMIDIManager::instance();
-    std::vector<std::string> sources;
-    std::vector<std::string> destinations;
-    if (manager == nullptr) {
-        return false;
-    }
-    manager->getMidiInDevices(sources);
-    manager->getMidiOutDevices(destinations);
-    std::size_t source = 0;
-    std::size_t destination = 0;
-    return CVYRController::pickDevice(sources, destinations, source, destination);
+    std::uint32_t source = 0;
+    std::uint32_t destination = 0;
+    return CDTAMIDIManager::instance() != nullptr && CVYRController::findVYR(source, destination);
 }
 
 std::string CLaunch::preferencePath() const {
