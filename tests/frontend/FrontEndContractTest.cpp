@@ -5,7 +5,6 @@
 #include "TerminalUI.h"
 
 #ifdef VYR_WITH_QT
-#include "MainLoopTimers.h"
 #include "QtUI.h"
 
 #include <QAbstractButton>
@@ -169,7 +168,6 @@ class CQtDriver {
         QTimer::singleShot(inDelay, [inAction, shown] { inAction(shown); });
     }
 
-    CMainLoopTimers mTimers;
     CMainWindow mWindow;
     CQtUI mUI{mWindow};
 };

@@ -1,18 +1,41 @@
-// What only a window does (the workflow's contract with it is in tests/frontend): closing
-// the main window backs out of every prompt.
+// What only a window does (the workflow's contract with it is in tests/frontend): stop
+// requests by the close button or a signal, the transfer beside a responsive window, and
+// the main-loop timers driven from Qt's loop.
 #include "QtUI.h"
+#include "ManualClock.h"
 
+#include <QApplication>
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <csignal>
 #include <functional>
+#include <stdexcept>
+#include <thread>
+#include <unistd.h>
 
 namespace {
+
+using namespace std::chrono_literals;
 
 const SAlert kQuestion{"Please change VYR to update mode.",
                        "Please change VYR to update mode.",
                        {"OK", "Cancel"},
                        false};
+
+// True once inCondition holds, checked for up to 5 s (on the transfer's thread).
+bool eventually(const std::function<bool()>& inCondition) {
+    for (int i = 0; i < 1000 && !inCondition(); ++i) {
+        std::this_thread::sleep_for(5ms);
+    }
+    return inCondition();
+}
+
+void count(EventLoopTimerRef, void* inCount) {
+    ++*static_cast<int*>(inCount);
+}
 
 class QtUI : public testing::Test {
   protected:
@@ -23,9 +46,15 @@ class QtUI : public testing::Test {
             inAction(*mUI.openBox());
         });
     }
+    /// Runs inAction on the main thread every few milliseconds meanwhile.
+    void meanwhile(std::function<void()> inAction) {
+        QObject::connect(&mTicker, &QTimer::timeout, std::move(inAction));
+        mTicker.start(5);
+    }
 
     CMainWindow mWindow;
     CQtUI mUI{mWindow};
+    QTimer mTicker;
 };
 
 TEST_F(QtUI, ClosingTheWindowBacksOutOfEveryPrompt) {
@@ -33,6 +62,73 @@ TEST_F(QtUI, ClosingTheWindowBacksOutOfEveryPrompt) {
     whenOpen([this](QMessageBox&) { mWindow.close(); });
     EXPECT_EQ(mUI.runModal(kQuestion), kAlertSecondButtonReturn);
     EXPECT_EQ(mUI.runModal(kQuestion), kAlertSecondButtonReturn) << "no prompt any more";
+    EXPECT_TRUE(mUI.stopRequested());
+}
+
+// The window keeps turning its loop and shows progress while the transfer runs, but the
+// main loop's timers wait, as they do in the terminal; what the transfer throws comes back.
+TEST_F(QtUI, TheTransferRunsBesideAResponsiveWindow) {
+    CProgressDisplay& display = mUI.showProgressView();
+    std::atomic<bool> turned{false};
+    QTimer::singleShot(20, [&turned] { turned = true; });
+    int ticks = 0;
+    EventLoopTimerRef timer = nullptr;
+    ASSERT_EQ(InstallEventLoopTimer(GetMainEventLoop(), 0.001, 0.001, count, &ticks, &timer),
+              noErr);
+    EXPECT_TRUE(mUI.runTransfer([&] {
+        display.setProgress(60, 100);
+        return eventually([&] { return turned.load(); });
+    }));
+    RemoveEventLoopTimer(timer);
+    EXPECT_EQ(ticks, 0);
+    EXPECT_EQ(mWindow.bar().value(), 60);
+    EXPECT_THROW(mUI.runTransfer([]() -> bool { throw std::runtime_error("lost"); }),
+                 std::runtime_error);
+}
+
+// During the transfer closing the window asks first and a signal only warns; at a prompt a
+// signal backs out, as the close button does.
+TEST_F(QtUI, StopRequestsDuringTheTransferAskOrWarnFirst) {
+    mWindow.show();
+    mUI.showProgressView();
+    std::atomic<bool> asked{false};
+    std::atomic<bool> warned{false};
+    meanwhile([&] {
+        warned = mWindow.warns();
+        if (auto* question = qobject_cast<QMessageBox*>(QApplication::activeWindow());
+            question != nullptr && question->text() == "Stop the update?") {
+            asked = true;
+            question->buttons().at(0)->click(); // "Go on"
+        }
+    });
+    QTimer::singleShot(0, [this] { mWindow.close(); });
+    EXPECT_TRUE(mUI.runTransfer([&] {
+        return eventually([&] { return asked.load(); }) && kill(getpid(), SIGTERM) == 0 &&
+               eventually([&] { return warned.load(); });
+    }));
+    EXPECT_TRUE(mWindow.isVisible());
+    EXPECT_FALSE(mUI.stopRequested());
+
+    whenOpen([](QMessageBox&) { kill(getpid(), SIGTERM); });
+    EXPECT_EQ(mUI.runModal(kQuestion), kAlertSecondButtonReturn);
+    EXPECT_TRUE(mUI.stopRequested());
+}
+
+// Qt is woken when the next timer is due, never before: an early wake finds nothing due and
+// spins until it is.
+TEST(MainLoopTimers, QtWakesWhenTheNextTimerIsDue) {
+    CManualClock clock;
+    for (const double delay : {0.0004, 0.0104, 0.049}) {
+        int fired = 0;
+        EventLoopTimerRef timer = nullptr;
+        ASSERT_EQ(InstallEventLoopTimer(GetMainEventLoop(), delay, 0, count, &fired, &timer),
+                  noErr);
+        const int wait = CMainLoopTimers::waitMilliseconds(RunDueEventLoopTimers());
+        clock.advance(static_cast<Nanoseconds>(wait) * 1'000'000u);
+        RunDueEventLoopTimers();
+        EXPECT_EQ(fired, 1) << "woken after " << wait << " ms for a timer due in " << delay;
+    }
+    EXPECT_EQ(CMainLoopTimers::waitMilliseconds(kEventDurationForever), 50);
 }
 
 } // namespace

@@ -1,6 +1,5 @@
 // The whole update in a window, as a patient user clicks through it: the shared launch path
 // with the simulated device misbehaving as each row of tests/scenarios.txt says.
-#include "MainLoopTimers.h"
 #include "QtUI.h"
 #include "Scenarios.h"
 #include "Shell/Launch/Launch.h"
@@ -41,7 +40,6 @@ class QtWorkflow : public testing::Test {
         CMainWindow window;
         window.show();
         CQtUI ui(window);
-        const CMainLoopTimers timers;
         QTimer clicker;
         int waitingTicks = 0;
         QObject::connect(&clicker, &QTimer::timeout, [&] {

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sys/stat.h>
 
 namespace {
@@ -259,9 +260,10 @@ TEST_F(Launch, SecondUpdaterOnTheSameStatusFileIsRefused) {
         mDirectory.write("image.bin", buildFirmwareImage(sampleFirmwareImage()));
     // The default place, in a config folder that does not exist yet, nor its parent.
     setenv("XDG_CONFIG_HOME", mDirectory.file("config/vyr").c_str(), 1);
-    CLaunch first("t", with(true, "", path));
+    std::optional<CLaunch> first(std::in_place, "t", with(true, "", path));
     std::string message;
-    ASSERT_EQ(first.prepare(message), ELaunchRefusal::kNone) << message;
+    ASSERT_EQ(first->prepare(message), ELaunchRefusal::kNone) << message;
+    const std::string lock = first->preferencePath() + ".lock";
     for (const char* folder : {"config", "config/vyr"}) {
         EXPECT_EQ(std::filesystem::status(mDirectory.file(folder)).permissions(),
                   std::filesystem::perms::owner_all)
@@ -272,6 +274,13 @@ TEST_F(Launch, SecondUpdaterOnTheSameStatusFileIsRefused) {
     EXPECT_NE(message.find("another update is running"), std::string::npos) << message;
     CLaunch elsewhere("t", with(true, mDirectory.file("other.plist"), path));
     EXPECT_EQ(elsewhere.prepare(message), ELaunchRefusal::kNone) << "another status file";
+
+    // The lock leaves nothing behind, and the next updater takes a new one.
+    EXPECT_TRUE(std::filesystem::exists(lock));
+    first.reset();
+    EXPECT_FALSE(std::filesystem::exists(lock));
+    CLaunch next("t", with(true, "", path));
+    EXPECT_EQ(next.prepare(message), ELaunchRefusal::kNone) << message;
 }
 
 } // namespace

@@ -2,7 +2,7 @@
 // on the X display it is given (Xvfb in scripts/screenshots) and takes a picture of the whole
 // screen with `import -window root` at each prompt, mid-transfer and at "Complete", clicking
 // the first button of each prompt as a user would. Pictures: OUTDIR/PREFIX-<step>.png.
-#include "MainLoopTimers.h"
+#include "LaunchWindow.h"
 #include "MainWindow.h"
 #include "QtLanguage.h"
 #include "QtUI.h"
@@ -62,9 +62,9 @@ int main(int argc, char** argv) {
         return 1;
     }
     CMainWindow window;
+    describeLaunch(window, launch);
     window.show();
     CQtUI ui(window);
-    const CMainLoopTimers timers;
 
     // Each prompt, by its English key, gets one picture, then its first button.
     const std::map<std::string, std::string> steps = {{_("Waiting..."), "1-waiting"},

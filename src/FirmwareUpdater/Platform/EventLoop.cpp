@@ -1,23 +1,27 @@
 #include "EventLoop.h"
 
-#include <chrono>
-#include <condition_variable>
+#include "Clock.h"
+
+#include <algorithm>
+#include <limits>
 #include <map>
+#include <memory>
 #include <mutex>
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+// On the clock in use, so tests can move the time the timers fall due in.
+constexpr Nanoseconds kNever = std::numeric_limits<Nanoseconds>::max();
 
 struct STimer {
-    Clock::time_point due;
-    Clock::duration interval; // zero: fires once
+    Nanoseconds due;
+    Nanoseconds interval; // zero: fires once
     EventLoopTimerUPP proc;
     void* userData;
 };
 
-Clock::duration toDuration(EventTimerInterval inSeconds) {
-    return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(inSeconds));
+Nanoseconds toNanoseconds(EventTimerInterval inSeconds) {
+    return static_cast<Nanoseconds>(inSeconds * 1e9);
 }
 
 class CMainLoop {
@@ -29,10 +33,10 @@ class CMainLoop {
         }
         const std::lock_guard<std::mutex> lock(mMutex);
         const std::uintptr_t id = mNextId++;
-        mTimers[id] = {Clock::now() + toDuration(inFireDelay), toDuration(inInterval), inProc,
-                       inUserData};
+        mTimers[id] = {CurrentClock().now() + toNanoseconds(inFireDelay), toNanoseconds(inInterval),
+                       inProc, inUserData};
         *outTimer = reinterpret_cast<EventLoopTimerRef>(id);
-        mChanged.notify_all();
+        mChanged->wake();
         return noErr;
     }
 
@@ -42,9 +46,9 @@ class CMainLoop {
     }
 
     OSStatus run(EventTimerInterval inTimeout) {
-        const bool forever = inTimeout < 0;
-        const Clock::time_point deadline =
-            forever ? Clock::time_point::max() : Clock::now() + toDuration(inTimeout);
+        CClock& clock = CurrentClock();
+        const Nanoseconds deadline =
+            inTimeout < 0 ? kNever : clock.now() + toNanoseconds(inTimeout);
         std::unique_lock<std::mutex> lock(mMutex);
         for (;;) {
             if (mQuitRequested) {
@@ -54,34 +58,39 @@ class CMainLoop {
             if (fireOneDue(lock)) {
                 continue;
             }
-            const Clock::time_point wake = std::min(deadline, nextDue());
-            if (!forever && Clock::now() >= deadline) {
+            if (clock.now() >= deadline) {
                 return eventLoopTimedOutErr;
             }
-            mChanged.wait_until(lock, wake);
+            // A new wake-up for each wait: a timer installed or a quit meanwhile ends it.
+            const std::shared_ptr<CWakeup> changed = mChanged = std::make_shared<CWakeup>();
+            const Nanoseconds wake = std::min(deadline, nextDue());
+            lock.unlock();
+            clock.waitUntil(wake, changed.get());
+            lock.lock();
         }
     }
 
     void quit() {
         const std::lock_guard<std::mutex> lock(mMutex);
         mQuitRequested = true;
-        mChanged.notify_all();
+        mChanged->wake();
     }
 
     EventTimerInterval runDue() {
         std::unique_lock<std::mutex> lock(mMutex);
         while (fireOneDue(lock)) {
         }
-        const Clock::time_point next = nextDue();
-        if (next == Clock::time_point::max()) {
+        const Nanoseconds next = nextDue();
+        if (next == kNever) {
             return kEventDurationForever;
         }
-        return std::max(0.0, std::chrono::duration<double>(next - Clock::now()).count());
+        const Nanoseconds now = CurrentClock().now();
+        return next > now ? static_cast<double>(next - now) / 1e9 : 0.0;
     }
 
   private:
-    Clock::time_point nextDue() const {
-        Clock::time_point next = Clock::time_point::max();
+    Nanoseconds nextDue() const {
+        Nanoseconds next = kNever;
         for (const auto& [id, timer] : mTimers) {
             next = std::min(next, timer.due);
         }
@@ -90,7 +99,7 @@ class CMainLoop {
 
     // Fires the earliest due timer, if any, with the lock released during its procedure.
     bool fireOneDue(std::unique_lock<std::mutex>& ioLock) {
-        const Clock::time_point now = Clock::now();
+        const Nanoseconds now = CurrentClock().now();
         auto due = mTimers.end();
         for (auto timer = mTimers.begin(); timer != mTimers.end(); ++timer) {
             if (timer->second.due <= now &&
@@ -103,7 +112,7 @@ class CMainLoop {
         }
         const std::uintptr_t id = due->first;
         const STimer timer = due->second;
-        if (timer.interval == Clock::duration::zero()) {
+        if (timer.interval == 0) {
             mTimers.erase(due);
         } else {
             due->second.due = std::max(timer.due + timer.interval, now + timer.interval / 2);
@@ -115,7 +124,7 @@ class CMainLoop {
     }
 
     std::mutex mMutex;
-    std::condition_variable mChanged;
+    std::shared_ptr<CWakeup> mChanged = std::make_shared<CWakeup>();
     std::map<std::uintptr_t, STimer> mTimers;
     std::uintptr_t mNextId = 1;
     bool mQuitRequested = false;

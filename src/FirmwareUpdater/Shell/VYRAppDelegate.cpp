@@ -177,15 +177,21 @@ bool VYRAppDelegate::runUpdate() {
     mProgress = std::make_unique<ProgressViewController>(mUI, mUI.showProgressView());
     mProgress->awakeFromNib();
     static const std::uint8_t kNoImage = 0;
-    if (!CVYRController::instance()->updateFirmware(image.empty() ? &kNoImage : image.data(),
-                                                    static_cast<std::uint32_t>(image.size()),
-                                                    updateProgress, mProgress.get())) {
-        return false;
+    const bool completed = mUI.runTransfer([&] {
+        if (!CVYRController::instance()->updateFirmware(image.empty() ? &kNoImage : image.data(),
+                                                        static_cast<std::uint32_t>(image.size()),
+                                                        updateProgress, mProgress.get())) {
+            return false;
+        }
+        // On disk before the notice, and with the transfer: it is done whatever happens to
+        // the window or the notice.
+        setStatus(kStatusTransferCompleted);
+        return true;
+    });
+    if (completed) {
+        mProgress->showCompleteAlert();
     }
-    // On disk before the notice: the transfer is done whatever happens to the notice.
-    setStatus(kStatusTransferCompleted);
-    mProgress->showCompleteAlert();
-    return true;
+    return completed;
 }
 
 bool VYRAppDelegate::pollSleep(double inSeconds) {

@@ -9,13 +9,8 @@
 #include "Shell/Launch/Resources.h"
 #include "Shell/Localization.h"
 
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <syslog.h>
-#include <unistd.h>
 
 namespace {
 
@@ -54,6 +49,9 @@ class CLaunch::CLaunchedUI final : public CUserInterface {
             mLaunch.mDevice = describeEndpoint(manager->openedDestination());
         }
         return mFrontEnd.showProgressView();
+    }
+    bool runTransfer(const std::function<bool()>& inTransfer) override {
+        return mFrontEnd.runTransfer(inTransfer);
     }
     void showNotice(const std::string& inText) override { mFrontEnd.showNotice(inText); }
     bool stopRequested() const override { return mFrontEnd.stopRequested(); }
@@ -99,17 +97,22 @@ CLaunch::CLaunch(const char* inProgram, SLaunchOptions inOptions) : mOptions(std
 CLaunch::~CLaunch() {
     MIDIServiceInstallDriver(nullptr);
     mSimulation.reset();
-    if (mLockFd >= 0) {
-        ::close(mLockFd);
-    }
+    mLock.release();
     mstd::setLogSink(nullptr);
     closelog();
 }
 
 bool CLaunch::deviceListed() {
+    return foundDevice().has_value();
+}
+
+std::optional<SEndpointText> CLaunch::foundDevice() {
     std::uint32_t source = 0;
     std::uint32_t destination = 0;
-    return CDTAMIDIManager::instance() != nullptr && CVYRController::findVYR(source, destination);
+    if (CDTAMIDIManager::instance() == nullptr || !CVYRController::findVYR(source, destination)) {
+        return std::nullopt;
+    }
+    return describeEndpoint(MIDIGetDestination(destination));
 }
 
 std::string CLaunch::preferencePath() const {
@@ -164,8 +167,7 @@ ELaunchRefusal CLaunch::prepare(std::string& outMessage) {
     // One updater per status file. A lock that cannot be made (no folder) is no refusal:
     // the status cannot be written either, and the workflow says so.
     const std::string lock = prefs + ".lock";
-    mLockFd = ::open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (mLockFd >= 0 && ::flock(mLockFd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+    if (mLock.take(lock) == CStatusLock::EResult::kHeldElsewhere) {
         outMessage = std::string(_("another update is running; wait for it to end, or close it")) +
                      " (" + lock + ")";
         return ELaunchRefusal::kAlreadyRunning;

@@ -7,6 +7,7 @@
 #include "Common/VYRController.h"
 #include "Shell/Launch/DeviceList.h"
 #include "Shell/Launch/LaunchOptions.h"
+#include "Shell/Launch/StatusLock.h"
 #include "Shell/VYRAppDelegate.h"
 
 #include <memory>
@@ -30,6 +31,8 @@ inline constexpr int kExitGaveUp = 4;
 inline constexpr int kExitImageRefused = 5;
 inline constexpr int kExitAlreadyRunning = 6;
 inline constexpr int kExitMIDIUnavailable = 7;
+/// The user stopped the transfer anyway, after the warning (128 + SIGINT).
+inline constexpr int kExitInterrupted = 130;
 
 /// The exit status of a launch that ran (inGaveUp: an unattended run gave up), or of one
 /// that was refused.
@@ -79,21 +82,26 @@ class CLaunch {
     /// True while the MIDI service lists a source and destination of the device family;
     /// once run() has started MIDI.
     static bool deviceListed();
+    /// The destination of the device family the MIDI service lists now, if any.
+    static std::optional<SEndpointText> foundDevice();
+    /// The firmware image's file: --firmware, or the bundled one ("" when it is missing).
+    std::string imagePath() const;
     /// With --simulate, after a transfer began: what the device received, as lines for
     /// people; "" otherwise.
     std::string report() const;
     /// What the run did; after run().
     SLaunchFacts facts() const;
+    /// Lets go of the status file's lock and removes it, for a process that ends without
+    /// unwinding (a stop mid-transfer). The destructor does it otherwise.
+    void releaseLock() { mLock.release(); }
 
   private:
     class CLaunchedUI;
 
-    std::string imagePath() const;
-
     SLaunchOptions mOptions;
     std::unique_ptr<CSimulation> mSimulation;
     std::vector<std::uint8_t> mImage;
-    int mLockFd = -1;
+    CStatusLock mLock;
     bool mTransferBegan = false;
     bool mResumed = false;
     std::optional<SEndpointText> mDevice;

@@ -1,8 +1,7 @@
 #include "MainLoopTimers.h"
 
-#include "Platform/EventLoop.h"
-
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -17,8 +16,11 @@ CMainLoopTimers::CMainLoopTimers() {
     mTimer.start(0);
 }
 
+int CMainLoopTimers::waitMilliseconds(EventTimerInterval inSeconds) {
+    const double wait = inSeconds < 0 ? kMaxWaitSeconds : std::min(inSeconds, kMaxWaitSeconds);
+    return static_cast<int>(std::ceil(wait * 1000));
+}
+
 void CMainLoopTimers::turn() {
-    const double next = RunDueEventLoopTimers();
-    const double wait = next < 0 ? kMaxWaitSeconds : std::min(next, kMaxWaitSeconds);
-    mTimer.start(static_cast<int>(wait * 1000));
+    mTimer.start(waitMilliseconds(RunDueEventLoopTimers()));
 }

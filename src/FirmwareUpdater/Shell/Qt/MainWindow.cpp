@@ -1,28 +1,138 @@
 #include "MainWindow.h"
 
 #include "Shell/Localization.h"
+#include "Shell/VYRAppDelegate.h"
 
 #include <QCloseEvent>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QStyle>
 #include <QVBoxLayout>
 
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+constexpr int kTransferStep = 3;
+
+struct SStep {
+    const char* name;
+    const char* promptKey; // the prompt that shows this step, or null
+    const char* guidance;
+};
+
+const SStep kSteps[5] = {
+    {N_("Connect"), "Waiting...",
+     N_("Connect VYR to this computer and switch it on. The updater goes on by itself as soon "
+        "as VYR answers.")},
+    {N_("Ready"), "Ready", N_("VYR answers. Nothing has been sent to it yet.")},
+    {N_("Update mode"), kUpdateModePrompt,
+     N_("Switch VYR to update mode as its manual describes, then confirm. The updater checks "
+        "that VYR has fallen silent before it sends anything.")},
+    {N_("Transfer"), nullptr,
+     N_("Do not disconnect VYR or switch it off until the update is complete.")},
+    {N_("Complete"), "Complete", N_("The new firmware is on VYR.")},
+};
+
+QLabel* wrapping(QWidget* inParent) {
+    auto* label = new QLabel(inParent);
+    label->setWordWrap(true);
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    return label;
+}
+
+QString timeLeft(double inSeconds) {
+    const int seconds = static_cast<int>(std::ceil(std::max(0.0, inSeconds)));
+    return seconds < 120 ? QString::fromUtf8(_("About %1 s left")).arg(seconds)
+                         : QString::fromUtf8(_("About %1 min left")).arg((seconds + 59) / 60);
+}
+
+} // namespace
+
 CMainWindow::CMainWindow()
-    : mNotice(new QLabel(this)), mMessage(new QLabel(this)), mBar(new QProgressBar(this)) {
+    : mDevice(wrapping(this)), mImage(wrapping(this)), mGuidance(wrapping(this)),
+      mNotice(wrapping(this)), mWarning(wrapping(this)), mMessage(new QLabel(this)),
+      mBar(new QProgressBar(this)), mTimeLeft(new QLabel(this)), mResult(wrapping(this)),
+      mClose(new QPushButton(QString::fromUtf8(_("Close")), this)) {
     setWindowTitle(QString::fromUtf8(_("VYR Firmware Updater")));
     auto* layout = new QVBoxLayout(this);
-    mNotice->setWordWrap(true);
-    layout->addWidget(mNotice);
-    layout->addWidget(mMessage);
-    layout->addWidget(mBar);
+
+    auto* facts = new QFormLayout;
+    facts->addRow(QString::fromUtf8(_("Device:")), mDevice);
+    facts->addRow(QString::fromUtf8(_("Firmware:")), mImage);
+    layout->addLayout(facts);
+    mDevice->setText(QString::fromUtf8(_("not found yet")));
+
+    auto* steps = new QHBoxLayout;
+    for (std::size_t i = 0; i < mSteps.size(); ++i) {
+        mSteps[i] = new QLabel(this);
+        steps->addWidget(mSteps[i]);
+    }
+    steps->addStretch();
+    layout->addSpacing(6);
+    layout->addLayout(steps);
+    layout->addWidget(mGuidance);
+
+    QFont bold = font();
+    bold.setBold(true);
+    mWarning->setFont(bold);
+    for (QWidget* widget : {static_cast<QWidget*>(mNotice), static_cast<QWidget*>(mWarning),
+                            static_cast<QWidget*>(mMessage), static_cast<QWidget*>(mBar),
+                            static_cast<QWidget*>(mTimeLeft), static_cast<QWidget*>(mResult),
+                            static_cast<QWidget*>(mClose)}) {
+        layout->addWidget(widget);
+        widget->hide();
+    }
+    layout->setAlignment(mClose, Qt::AlignRight);
+    layout->addStretch();
     mBar->setRange(0, 100);
     mBar->setValue(0);
-    mMessage->hide();
-    mBar->hide();
-    setMinimumWidth(420);
+    QObject::connect(mClose, &QPushButton::clicked, this, &QWidget::close);
+    markStep(0);
+    setMinimumWidth(520);
+}
+
+void CMainWindow::showStep(const std::string& inPromptKey) {
+    for (std::size_t i = 0; i < std::size(kSteps); ++i) {
+        if (kSteps[i].promptKey != nullptr && inPromptKey == kSteps[i].promptKey) {
+            markStep(static_cast<int>(i));
+        }
+    }
+}
+
+void CMainWindow::markStep(int inStep) {
+    mStep = inStep;
+    for (int i = 0; i < static_cast<int>(mSteps.size()); ++i) {
+        const char* marker = i < inStep ? "✓ " : i == inStep ? "▶ " : "○ ";
+        QFont font = mSteps[i]->font();
+        font.setBold(i == inStep);
+        mSteps[i]->setFont(font);
+        mSteps[i]->setEnabled(i <= inStep);
+        mSteps[i]->setText(QString::fromUtf8(marker) + QString::fromUtf8(_(kSteps[i].name)));
+    }
+    mGuidance->setText(QString::fromUtf8(_(kSteps[inStep].guidance)));
+    if (mOnStep) {
+        mOnStep(inStep);
+    }
+}
+
+void CMainWindow::showDevice(const QString& inText) {
+    mDevice->setText(inText);
+}
+
+void CMainWindow::showImage(const QString& inText, double inSeconds) {
+    mImage->setText(inText);
+    mImageSeconds = inSeconds;
 }
 
 void CMainWindow::showProgressView() {
+    markStep(kTransferStep);
+    mTransferClock.start();
     mMessage->show();
     mBar->show();
+    mTimeLeft->setText(timeLeft(mImageSeconds));
+    mTimeLeft->show();
     show();
     raise();
     activateWindow();
@@ -30,17 +140,41 @@ void CMainWindow::showProgressView() {
 
 void CMainWindow::showNotice(const QString& inText) {
     mNotice->setText(inText);
+    mNotice->setVisible(!inText.isEmpty());
+}
+
+void CMainWindow::showWarning(const QString& inText) {
+    mWarning->setText(QString::fromUtf8("⚠ ") + inText);
+    mWarning->show();
+}
+
+void CMainWindow::showResult(const QString& inText) {
+    mMessage->hide();
+    mBar->hide();
+    mTimeLeft->hide();
+    mResult->setText(inText);
+    mResult->show();
+    mClose->show();
+    mClose->setDefault(true);
+    mClose->setFocus();
+    show();
+    raise();
 }
 
 void CMainWindow::setMessage(const std::string& inText) {
     mMessage->setText(QString::fromStdString(inText));
 }
 
-// The transfer blocks the main thread; setValue repaints at once, so the bar moves without
-// the event loop turning (which would run timers inside the transfer).
 void CMainWindow::setProgress(int inCurrent, int inMaximum) {
-    mBar->setMaximum(inMaximum);
-    mBar->setValue(inCurrent);
+    QMetaObject::invokeMethod(
+        this,
+        [this, inCurrent, inMaximum] {
+            mBar->setMaximum(inMaximum);
+            mBar->setValue(inCurrent);
+            const double elapsed = static_cast<double>(mTransferClock.elapsed()) / 1000;
+            mTimeLeft->setText(timeLeft(mImageSeconds - elapsed));
+        },
+        Qt::AutoConnection);
 }
 
 void CMainWindow::hideWindow() {
@@ -48,8 +182,9 @@ void CMainWindow::hideWindow() {
 }
 
 void CMainWindow::closeEvent(QCloseEvent* inEvent) {
-    if (mOnClose) {
-        mOnClose();
+    if (mOnClose && !mOnClose()) {
+        inEvent->ignore();
+        return;
     }
     inEvent->accept();
 }

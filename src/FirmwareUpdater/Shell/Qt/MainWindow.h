@@ -1,39 +1,72 @@
-// The updater's main window: a notice line, and the progress view (the line "Now updating..."
-// and a bar on a scale of 100) once the transfer begins. Closing it asks the workflow to
-// back out, so the status is saved on the way out.
+// The updater's main window: what is being updated (the device, the firmware image), the
+// steps from connecting to "Complete" with the current one marked and what to do in it,
+// notices and warnings, during the transfer the bar with the time left, and at the end the
+// result. The workflow's prompts open over it.
 #pragma once
 
 #include "Shell/UserInterface.h"
 
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QWidget>
 
+#include <array>
 #include <functional>
 
 class CMainWindow final : public QWidget, public CProgressDisplay {
   public:
     CMainWindow();
 
-    /// Called when the user closes the window.
-    void onClose(std::function<void()> inHandler) { mOnClose = std::move(inHandler); }
+    /// Called when the user closes the window; it stays open when this returns false.
+    void onClose(std::function<bool()> inHandler) { mOnClose = std::move(inHandler); }
+    /// Marks the step that the prompt with this key (its English message) belongs to, if any.
+    void showStep(const std::string& inPromptKey);
+    /// Called with the step's number (0 to 4) whenever a step is marked.
+    void onStep(std::function<void(int)> inHandler) { mOnStep = std::move(inHandler); }
+    void showDevice(const QString& inText);
+    /// The firmware image; inSeconds is how long its transfer takes.
+    void showImage(const QString& inText, double inSeconds);
     /// Shows the progress view and brings the window to the front.
     void showProgressView();
     void showNotice(const QString& inText);
+    void showWarning(const QString& inText);
+    /// The end: inText in the window, and a button that closes it.
+    void showResult(const QString& inText);
 
     void setMessage(const std::string& inText) override;
+    /// Any thread: the bar moves on the main thread, so whoever calls never waits for the
+    /// display.
     void setProgress(int inCurrent, int inMaximum) override;
     void hideWindow() override;
 
     const QProgressBar& bar() const { return *mBar; }
     QString message() const { return mMessage->text(); }
+    bool warns() const { return !mWarning->isHidden(); }
+    /// The marked step, 0 to 4 (-1: none yet).
+    int step() const { return mStep; }
 
   protected:
     void closeEvent(QCloseEvent* inEvent) override;
 
   private:
+    void markStep(int inStep);
+
+    std::array<QLabel*, 5> mSteps{};
+    QLabel* mDevice;
+    QLabel* mImage;
+    QLabel* mGuidance;
     QLabel* mNotice;
+    QLabel* mWarning;
     QLabel* mMessage;
     QProgressBar* mBar;
-    std::function<void()> mOnClose;
+    QLabel* mTimeLeft;
+    QLabel* mResult;
+    QPushButton* mClose;
+    QElapsedTimer mTransferClock;
+    double mImageSeconds = 0;
+    int mStep = -1;
+    std::function<bool()> mOnClose;
+    std::function<void(int)> mOnStep;
 };

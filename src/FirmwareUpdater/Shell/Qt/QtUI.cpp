@@ -3,9 +3,21 @@
 #include "Shell/Localization.h"
 #include "Shell/VYRAppDelegate.h"
 
+#include <QEventLoop>
+#include <QGridLayout>
 #include <QPushButton>
+#include <QSpacerItem>
+
+#include <atomic>
+#include <cstdlib>
+#include <exception>
+#include <thread>
 
 namespace {
+
+constexpr int kExitStopped = 130; // as the terminal's second Ctrl-C
+// Wide enough that a window manager shows the whole title.
+constexpr int kBoxMinimumWidth = 380;
 
 // "OK" and "Cancel" are Qt's standard buttons, so Qt's own translation names them.
 QPushButton* addButton(QMessageBox& ioBox, const std::string& inTitle, bool inBacksOut) {
@@ -19,13 +31,37 @@ QPushButton* addButton(QMessageBox& ioBox, const std::string& inTitle, bool inBa
                            inBacksOut ? QMessageBox::RejectRole : QMessageBox::AcceptRole);
 }
 
+void widen(QMessageBox& ioBox) {
+    if (auto* grid = qobject_cast<QGridLayout*>(ioBox.layout())) {
+        grid->addItem(
+            new QSpacerItem(kBoxMinimumWidth, 0, QSizePolicy::Minimum, QSizePolicy::Expanding),
+            grid->rowCount(), 0, 1, grid->columnCount());
+    }
+}
+
+// Shows inBox without blocking the main window and waits until it is done; its result.
+int runBox(QMessageBox& ioBox) {
+    QEventLoop loop;
+    QObject::connect(&ioBox, &QDialog::finished, &loop, &QEventLoop::quit);
+    ioBox.show();
+    ioBox.raise();
+    ioBox.activateWindow();
+    while (ioBox.isVisible()) {
+        loop.exec();
+    }
+    return ioBox.result();
+}
+
 } // namespace
 
-CQtUI::CQtUI(CMainWindow& inWindow) : mWindow(inWindow) {
-    mWindow.onClose([this] { backOut(); });
+CQtUI::CQtUI(CMainWindow& inWindow)
+    : mWindow(inWindow), mSignals([this] { signalled(); }),
+      mStop([] { std::_Exit(kExitStopped); }) {
+    mWindow.onClose([this] { return closeRequested(); });
 }
 
 int CQtUI::runModal(const SAlert& inAlert) {
+    mWindow.showStep(inAlert.key);
     return ask(inAlert,
                inAlert.buttons.size() > 1 ? QMessageBox::Question : QMessageBox::Information, {});
 }
@@ -42,6 +78,7 @@ int CQtUI::ask(const SAlert& inAlert, QMessageBox::Icon inIcon, const QString& i
     QMessageBox box(inIcon, mWindow.windowTitle(), QString::fromStdString(inAlert.message),
                     QMessageBox::NoButton, mWindow.isVisible() ? &mWindow : nullptr);
     box.setInformativeText(inDetail);
+    widen(box);
     std::vector<QPushButton*> buttons;
     for (std::size_t i = 0; i < inAlert.buttons.size(); ++i) {
         buttons.push_back(
@@ -50,14 +87,14 @@ int CQtUI::ask(const SAlert& inAlert, QMessageBox::Icon inIcon, const QString& i
     box.setDefaultButton(buttons.front());
     box.setEscapeButton(buttons.back());
     mBox = &box;
-    const int code = box.exec();
+    const int code = runBox(box);
     mBox = nullptr;
     for (std::size_t i = 0; i < buttons.size(); ++i) {
         if (box.clickedButton() == buttons[i]) {
             return kAlertFirstButtonReturn + static_cast<int>(i);
         }
     }
-    // No button: ended by abortModal, or by the window's closing.
+    // No button: ended by abortModal, by its own close button or by a stop request.
     return code == kModalResponseAbort ? kModalResponseAbort : lastButton;
 }
 
@@ -89,8 +126,86 @@ CProgressDisplay& CQtUI::showProgressView() {
     return mWindow;
 }
 
+bool CQtUI::runTransfer(const std::function<bool()>& inTransfer) {
+    mTimers.hold();
+    mTransferring = true;
+    bool completed = false;
+    std::exception_ptr failure;
+    std::atomic<bool> done{false};
+    QEventLoop loop;
+    std::thread transfer([&] {
+        try {
+            completed = inTransfer();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        done = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this, &loop] {
+                // A question about stopping has no subject any more.
+                if (mStopQuestion != nullptr) {
+                    mStopQuestion->done(QMessageBox::Rejected);
+                }
+                loop.quit();
+            },
+            Qt::QueuedConnection);
+    });
+    while (!done) {
+        loop.exec();
+    }
+    transfer.join();
+    mTransferring = false;
+    mTimers.resume();
+    if (failure) {
+        std::rethrow_exception(failure);
+    }
+    return completed;
+}
+
 void CQtUI::showNotice(const std::string& inText) {
     mWindow.showNotice(QString::fromStdString(inText));
+}
+
+bool CQtUI::closeRequested() {
+    if (!mTransferring) {
+        backOut();
+        return true;
+    }
+    if (mStopQuestion != nullptr) {
+        mStopQuestion->raise();
+        return false;
+    }
+    QMessageBox question(QMessageBox::Warning, mWindow.windowTitle(),
+                         QString::fromUtf8(_("Stop the update?")), QMessageBox::NoButton, &mWindow);
+    question.setInformativeText(QString::fromUtf8(
+        _("Stopping now leaves VYR in update mode; run the updater again to resume.")));
+    widen(question);
+    QPushButton* goOn = question.addButton(QString::fromUtf8(_("Go on")), QMessageBox::RejectRole);
+    QPushButton* stop =
+        question.addButton(QString::fromUtf8(_("Stop")), QMessageBox::DestructiveRole);
+    question.setDefaultButton(goOn);
+    question.setEscapeButton(goOn);
+    mStopQuestion = &question;
+    runBox(question);
+    mStopQuestion = nullptr;
+    if (question.clickedButton() == stop) {
+        mStop();
+    }
+    return false;
+}
+
+void CQtUI::signalled() {
+    if (!mTransferring) {
+        backOut();
+    } else if (!std::exchange(mWarned, true)) {
+        mWindow.showWarning(
+            QString::fromUtf8(
+                _("Stopping now leaves VYR in update mode; run the updater again to resume.")) +
+            "\n" + QString::fromUtf8(_("A second stop request ends the updater anyway.")));
+    } else {
+        mStop();
+    }
 }
 
 void CQtUI::backOut() {

@@ -1,18 +1,27 @@
 // The update workflow's front-end in a window (Qt Widgets).
 //
-// Every prompt is a modal message box whose buttons give 1000 and 1001. abortModal may come
-// from the poll thread: it is queued to this long-lived object on the main thread, which
-// ends the open box with -1001, or the next one if none is open yet. Once the user has
-// closed the main window, every prompt backs out with its last button at once, so the
-// workflow ends and saves its status on the way.
+// Every prompt is a message box over the main window whose buttons give 1000 and 1001. It
+// is not modal, so the window's close button still reaches the window while it is open.
+// abortModal may come from the poll thread: it is queued to this long-lived object on the
+// main thread, which ends the open box with -1001, or the next one if none is open yet.
+//
+// A stop request (the window's close button, SIGINT, SIGTERM, SIGHUP) backs out of every
+// prompt from then on, so the workflow ends and saves its status on the way. During the
+// transfer, which runs on a thread of its own while the window stays responsive, closing
+// the window asks first and a signal only warns: stopping then leaves the device in update
+// mode. A second signal, or confirming the question, stops at once.
 #pragma once
 
+#include "MainLoopTimers.h"
 #include "MainWindow.h"
 #include "Shell/UserInterface.h"
+#include "StopSignals.h"
 
 #include <QMessageBox>
 #include <QObject>
 #include <QPointer>
+
+#include <functional>
 
 class CQtUI final : public QObject, public CFrontEnd {
   public:
@@ -22,17 +31,32 @@ class CQtUI final : public QObject, public CFrontEnd {
     void abortModal() override;
     int showError(const std::string& inMessage, int inCode) override;
     CProgressDisplay& showProgressView() override;
+    bool runTransfer(const std::function<bool()>& inTransfer) override;
     void showNotice(const std::string& inText) override;
+    bool stopRequested() const override { return mClosed; }
+
+    /// What ends the process when the user stops during the transfer; it does not return.
+    /// By default the process exits with 130.
+    void onStopDuringTransfer(std::function<void()> inStop) { mStop = std::move(inStop); }
 
     /// The message box open now, if any (for tests and the screenshot script).
     QMessageBox* openBox() const { return mBox; }
 
   private:
     int ask(const SAlert& inAlert, QMessageBox::Icon inIcon, const QString& inDetail);
+    /// The window's close button: true when the window may close.
+    bool closeRequested();
+    void signalled();
     void backOut();
 
     CMainWindow& mWindow;
+    CMainLoopTimers mTimers;
+    CStopSignals mSignals;
     QPointer<QMessageBox> mBox;
+    QPointer<QMessageBox> mStopQuestion;
+    std::function<void()> mStop;
     bool mAbortPending = false;
     bool mClosed = false;
+    bool mTransferring = false;
+    bool mWarned = false;
 };

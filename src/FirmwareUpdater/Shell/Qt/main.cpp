@@ -1,5 +1,5 @@
 // vyr-updater: the VYR firmware updater in a window.
-#include "MainLoopTimers.h"
+#include "LaunchWindow.h"
 #include "MainWindow.h"
 #include "QtLanguage.h"
 #include "QtUI.h"
@@ -8,9 +8,15 @@
 #include "Shell/Localization.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QMessageBox>
 #include <QTimer>
 #include <QTranslator>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <xcb/xcb.h>
 
 #ifndef VYR_VERSION
 #define VYR_VERSION "unknown"
@@ -25,49 +31,105 @@ constexpr SProgram kProgram = {
        "it. A transfer that fails or is interrupted is resumed at the next run.\n"),
     N_("exit status: 0 complete, 1 communication error during the transfer, 2 cancelled or the\n"
        "window closed, 3 unexpected error, 5 firmware image refused, 6 another update is\n"
-       "running, 7 MIDI devices cannot be reached, 64 usage error.\n")};
+       "running, 7 MIDI devices cannot be reached, 64 usage error, 69 no display to show the\n"
+       "window on, 130 stopped during the transfer (confirmed, or a second SIGTERM).\n")};
+
+constexpr int kExitNoDisplay = 69;
+constexpr const char* kDesktopFile = "org.vyr.firmware-updater";
+
+// Qt aborts when it cannot reach the display it is told to use; say it in one line instead.
+// Only X needs the check here: other platforms (wayland, offscreen) are Qt's to judge.
+std::string displayProblem(int argc, char** argv) {
+    const char* platform = std::getenv("QT_QPA_PLATFORM");
+    const char* display = std::getenv("DISPLAY");
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (std::strcmp(argv[i], "-platform") == 0) {
+            platform = argv[i + 1];
+        } else if (std::strcmp(argv[i], "-display") == 0) {
+            display = argv[i + 1];
+        }
+    }
+    const bool x = platform != nullptr ? std::strncmp(platform, "xcb", 3) == 0
+                                       : std::getenv("WAYLAND_DISPLAY") == nullptr;
+    if (!x) {
+        return {};
+    }
+    if (display == nullptr || *display == '\0') {
+        return _("no display to show the window on (DISPLAY is not set); run vyr-update in a "
+                 "terminal instead");
+    }
+    xcb_connection_t* connection = xcb_connect(display, nullptr);
+    const bool reached = xcb_connection_has_error(connection) == 0;
+    xcb_disconnect(connection);
+    return reached ? std::string()
+                   : std::string(_("cannot reach the display")) + " " + display + "; " +
+                         _("run vyr-update in a terminal instead");
+}
 
 } // namespace
 
 int main(int argc, char** argv) {
     initLocalization();
     SLaunchOptions options;
-    // --help and --version need no display; Qt's own options (-platform ...) are taken
-    // away by QApplication before the rest is parsed.
+    // --help and --version need no display; Qt's own options (-platform ...) are taken away
+    // by QApplication before the rest is parsed.
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
         if (argument == "-h" || argument == "--help" || argument == "--version") {
             return parseLaunchOptions(argc, argv, kProgram, {}, options).value_or(kExitUsage);
         }
     }
+    if (const std::string problem = displayProblem(argc, argv); !problem.empty()) {
+        // A usage error is still the first thing to hear about.
+        if (const std::optional<int> early =
+                parseLaunchOptions(argc, argv, kProgram, {}, options)) {
+            return *early;
+        }
+        std::fprintf(stderr, "vyr-updater: %s\n", problem.c_str());
+        return kExitNoDisplay;
+    }
     QApplication application(argc, argv);
+    QGuiApplication::setDesktopFileName(kDesktopFile);
+    QApplication::setWindowIcon(QIcon::fromTheme(kDesktopFile));
     QTranslator qtTexts;
     installQtLanguage(qtTexts);
     CMainWindow window;
-    // Started from a menu, nobody reads stderr: a usage error is told in a window.
+    // Started from a menu, nobody reads stderr: a usage error is told in a window too.
     std::string usage;
     if (const std::optional<int> early =
             parseLaunchOptions(argc, argv, kProgram, {}, options, &usage)) {
+        std::fprintf(stderr, "vyr-updater: %s\n", usage.c_str());
         QMessageBox::critical(nullptr, window.windowTitle(), QString::fromStdString(usage));
         return *early;
     }
     CLaunch launch(kProgram.name, options);
     std::string refusal;
     if (const ELaunchRefusal refused = launch.prepare(refusal); refused != ELaunchRefusal::kNone) {
+        // Started from a menu, nobody reads stderr: it is told in a window too.
+        std::fprintf(stderr, "vyr-updater: %s\n", refusal.c_str());
         QMessageBox::critical(nullptr, window.windowTitle(), QString::fromStdString(refusal));
         return exitStatus(refused);
     }
+    describeLaunch(window, launch);
     window.show();
     CQtUI ui(window);
-    const CMainLoopTimers timers;
+    ui.onStopDuringTransfer([&launch] {
+        launch.releaseLock();
+        std::_Exit(kExitInterrupted);
+    });
     int status = kExitUnexpected;
     // The workflow runs on the main thread inside Qt's loop, its prompts as nested loops.
     QTimer::singleShot(0, [&] {
-        status = exitStatus(launch.run(ui), false);
-        if (const std::string report = launch.report(); !report.empty()) {
-            ui.runModal({"report", report, {"OK"}, false});
+        const ELaunchOutcome outcome = launch.run(ui);
+        status = exitStatus(outcome, false);
+        // The simulated device's report stays in the window until it is closed.
+        if (launch.report().empty() || ui.stopRequested()) {
+            QApplication::quit();
+            return;
         }
-        QApplication::quit();
+        window.onClose({});
+        window.showResult(launchResult(outcome, launch));
+        QApplication::setQuitOnLastWindowClosed(true);
     });
     QApplication::exec();
     return status;

@@ -17,6 +17,8 @@
 #define VYR_VERSION "unknown"
 #endif
 
+static_assert(CInterruptGuard::kExitInterrupted == kExitInterrupted);
+
 namespace {
 
 constexpr SProgram kProgram = {
