@@ -8,6 +8,7 @@
 #include "QtUI.h"
 
 #include <QAbstractButton>
+#include <QCoreApplication>
 #include <QTest>
 #include <QTimer>
 #endif
@@ -148,9 +149,13 @@ class CQtDriver {
             }
         }
     }
+    // The bar follows at its own pace, on the main loop.
     bool shows(std::optional<int> inPercent) {
-        const bool shown = mWindow.isVisible() && mWindow.bar().isVisible();
-        return (shown ? std::optional<int>(mWindow.bar().value()) : std::nullopt) == inPercent;
+        return eventually([&] {
+            QCoreApplication::processEvents();
+            const bool shown = mWindow.isVisible() && mWindow.bar().isVisible();
+            return (shown ? std::optional<int>(mWindow.bar().value()) : std::nullopt) == inPercent;
+        });
     }
 
   private:

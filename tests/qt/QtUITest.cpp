@@ -75,15 +75,20 @@ TEST_F(QtUI, TheTransferRunsBesideAResponsiveWindow) {
     EventLoopTimerRef timer = nullptr;
     ASSERT_EQ(InstallEventLoopTimer(GetMainEventLoop(), 0.001, 0.001, count, &ticks, &timer),
               noErr);
-    EXPECT_TRUE(mUI.runTransfer([&] {
+    EXPECT_TRUE(mUI.runLongStep(ELongStep::kTransfer, [&] {
         display.setProgress(60, 100);
         return eventually([&] { return turned.load(); });
     }));
     RemoveEventLoopTimer(timer);
     EXPECT_EQ(ticks, 0);
+    for (int i = 0; i < 200 && mWindow.bar().value() != 60; ++i) { // the bar's own pace
+        QCoreApplication::processEvents();
+        std::this_thread::sleep_for(5ms);
+    }
     EXPECT_EQ(mWindow.bar().value(), 60);
-    EXPECT_THROW(mUI.runTransfer([]() -> bool { throw std::runtime_error("lost"); }),
-                 std::runtime_error);
+    EXPECT_THROW(
+        mUI.runLongStep(ELongStep::kTransfer, []() -> bool { throw std::runtime_error("lost"); }),
+        std::runtime_error);
 }
 
 // During the transfer closing the window asks first and a signal only warns; at a prompt a
@@ -102,7 +107,7 @@ TEST_F(QtUI, StopRequestsDuringTheTransferAskOrWarnFirst) {
         }
     });
     QTimer::singleShot(0, [this] { mWindow.close(); });
-    EXPECT_TRUE(mUI.runTransfer([&] {
+    EXPECT_TRUE(mUI.runLongStep(ELongStep::kTransfer, [&] {
         return eventually([&] { return asked.load(); }) && kill(getpid(), SIGTERM) == 0 &&
                eventually([&] { return warned.load(); });
     }));

@@ -1,7 +1,8 @@
 // vyr-screenshots OUTDIR NAME-PREFIX: runs the windowed update against the simulated device
 // on the X display it is given (Xvfb in scripts/screenshots) and takes a picture of the whole
-// screen with `import -window root` at each prompt, mid-transfer and at "Complete", clicking
-// the first button of each prompt as a user would. Pictures: OUTDIR/PREFIX-<step>.png.
+// screen with `import -window root` at each prompt, mid-transfer, at "Complete" and of the
+// result, clicking the first button of each prompt as a user would. Pictures:
+// OUTDIR/PREFIX-<step>.png.
 #include "LaunchWindow.h"
 #include "MainWindow.h"
 #include "QtLanguage.h"
@@ -15,13 +16,11 @@
 #include <QTimer>
 
 #include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <map>
-#include <thread>
 
 namespace {
 
@@ -73,7 +72,6 @@ int main(int argc, char** argv) {
                                                       {_("Complete"), "5-complete"}};
     std::map<std::string, int> ticks; // the watcher's ticks each prompt has been open
     int failures = 0;
-    std::thread midTransfer;
     QTimer watcher;
     QObject::connect(&watcher, &QTimer::timeout, [&] {
         QMessageBox* box = ui.openBox();
@@ -91,22 +89,20 @@ int main(int argc, char** argv) {
             return; // ends by itself when the device answers
         }
         if (step->second == "3-update-mode") {
-            // The transfer blocks Qt's loop (the bar repaints by itself), so the picture of
-            // its middle comes from another thread: the silence check takes a second, the
-            // sample image ten.
-            midTransfer = std::thread([&] {
-                std::this_thread::sleep_for(std::chrono::seconds(6));
-                failures += shoot(prefix + "4-progress.png") ? 0 : 1;
-            });
+            // The silence check takes a second, the sample image ten.
+            QTimer::singleShot(6000, [&] { failures += shoot(prefix + "4-progress.png") ? 0 : 1; });
         }
         QTest::keyClick(box, Qt::Key_Return);
     });
     watcher.start(300);
 
     const ELaunchOutcome outcome = launch.run(ui);
-    if (midTransfer.joinable()) {
-        midTransfer.join();
-    }
+    window.showResult(launchResult(outcome, launch));
+    QTimer::singleShot(500, [&] {
+        failures += shoot(prefix + "6-result.png") ? 0 : 1;
+        QApplication::quit();
+    });
+    QApplication::exec();
     std::filesystem::remove_all(folder);
     return outcome == ELaunchOutcome::kCompleted && failures == 0 ? 0 : 1;
 }

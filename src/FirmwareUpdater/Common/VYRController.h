@@ -4,10 +4,10 @@
 // firmware (updateFirmware). A process-wide singleton; its creation creates the MIDI
 // manager and its destruction destroys it.
 //
-// Threads: initialize, terminate, openVYRForUpdate and the timer ticks run on the main
-// thread; updateFirmware too, or on one other thread while the main thread waits without
-// turning the main event loop; openVYR and checkHeartbeat may run on one other thread while
-// the main thread waits in a modal loop; the heartbeat is handled on the MIDI service's input
+// Threads: initialize, terminate and the timer ticks run on the main thread;
+// openVYRForUpdate and updateFirmware too, or on one other thread while the main thread
+// waits without turning the main event loop; openVYR and checkHeartbeat may run on one other thread
+// while the main thread waits in a modal loop; the heartbeat is handled on the MIDI service's input
 // thread, which only updates atomics and queues events, so it never waits for a listener. Listeners
 // run on the thread that turns the main event loop, without any lock held.
 #pragma once

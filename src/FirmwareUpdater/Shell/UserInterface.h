@@ -26,6 +26,12 @@ struct SAlert {
     bool endsByItself = false;        // a wait that another thread ends with abortModal
 };
 
+/// The workflow's steps that take long without a prompt open.
+enum class ELongStep {
+    kSilenceCheck, // the device must fall silent for a second: nothing sent yet
+    kTransfer,     // the firmware is sent: stopping leaves the device in update mode
+};
+
 /// The view the workflow places in the main window during the transfer.
 class CProgressDisplay {
   public:
@@ -52,11 +58,11 @@ class CFrontEnd {
     virtual int showError(const std::string& inMessage, int inCode) = 0;
     /// Places the progress view in the main window and brings the window to the front.
     virtual CProgressDisplay& showProgressView() = 0;
-    /// Runs the firmware transfer and returns its result, or throws what it threw. The main
-    /// loop's timers do not run meanwhile. A window runs it on a thread of its own so that
-    /// it stays responsive and the firmware's timing never waits for the display; the
-    /// progress view is then updated from that thread. Main thread.
-    virtual bool runTransfer(const std::function<bool()>& inTransfer) { return inTransfer(); }
+    /// Runs a long step and returns its result, or throws what it threw. The main loop's
+    /// timers do not run meanwhile. A window runs it on a thread of its own so that it stays
+    /// responsive and the firmware's timing never waits for the display; the progress view
+    /// is then updated from that thread. Main thread.
+    virtual bool runLongStep(ELongStep, const std::function<bool()>& inStep) { return inStep(); }
     /// A line for the user that needs no answer (a resumed update, a status file set aside).
     virtual void showNotice(const std::string& inText) = 0;
     /// True once the user asked the program to stop (SIGINT, SIGTERM): no transfer may

@@ -158,7 +158,10 @@ bool VYRAppDelegate::waitForUpdateMode() {
             return false;
         }
         try {
-            CVYRController::instance()->openVYRForUpdate();
+            mUI.runLongStep(ELongStep::kSilenceCheck, [] {
+                CVYRController::instance()->openVYRForUpdate();
+                return true;
+            });
             return true;
         } catch (const mstd::CGenericException& e) {
             const std::int32_t code = e.getErrorCode();
@@ -177,7 +180,7 @@ bool VYRAppDelegate::runUpdate() {
     mProgress = std::make_unique<ProgressViewController>(mUI, mUI.showProgressView());
     mProgress->awakeFromNib();
     static const std::uint8_t kNoImage = 0;
-    const bool completed = mUI.runTransfer([&] {
+    const bool completed = mUI.runLongStep(ELongStep::kTransfer, [&] {
         if (!CVYRController::instance()->updateFirmware(image.empty() ? &kNoImage : image.data(),
                                                         static_cast<std::uint32_t>(image.size()),
                                                         updateProgress, mProgress.get())) {

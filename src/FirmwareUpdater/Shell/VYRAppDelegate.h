@@ -2,8 +2,9 @@
 // "Complete", with the update status remembered through the port (the preference file).
 //
 // Portable: it talks to its front-end only through CUserInterface. Everything runs on the
-// main thread except the background poll for the device during "Waiting..." and the
-// transfer, which the front-end may run on a thread of its own (the main thread waits).
+// main thread except the background poll for the device during "Waiting..." and the long
+// steps (the silence check, the transfer), which the front-end may run on a thread of
+// their own while the main thread waits.
 #pragma once
 
 #include "Localization.h"

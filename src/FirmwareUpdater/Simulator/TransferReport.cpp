@@ -1,5 +1,7 @@
 #include "TransferReport.h"
 
+#include "Common/Gettext.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -58,15 +60,18 @@ STransferReport compareTransfer(const std::vector<SExpectedMessage>& inExpected,
 std::string describeTransfer(const STransferReport& inReport) {
     char line[256];
     std::string text;
-    std::snprintf(line, sizeof line, "messages received: %zu of %zu\n", inReport.received,
+    std::snprintf(line, sizeof line, _("messages received: %zu of %zu\n"), inReport.received,
                   inReport.expected);
     text += line;
-    text += inReport.identical ? "identical to the image: yes\n"
-                               : "identical to the image: no (" + inReport.firstDifference + ")\n";
+    // The first difference stays as the report's data has it: scripts read it too.
+    text += inReport.identical ? std::string(_("identical to the image: yes\n"))
+                               : std::string(_("identical to the image: no")) + " (" +
+                                     inReport.firstDifference + ")\n";
     if (inReport.received > 0 && inReport.expected > 0) {
         std::snprintf(
             line, sizeof line,
-            "lateness (ms): min %.3f, median %.3f, p99 %.3f, max %.3f; more than 1 ms early: %zu\n",
+            _("lateness (ms): min %.3f, median %.3f, p99 %.3f, max %.3f; more than 1 ms early: "
+              "%zu\n"),
             inReport.lateMinMs, inReport.lateMedianMs, inReport.lateP99Ms, inReport.lateMaxMs,
             inReport.earlyCount);
         text += line;

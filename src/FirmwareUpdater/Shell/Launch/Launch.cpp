@@ -50,8 +50,8 @@ class CLaunch::CLaunchedUI final : public CUserInterface {
         }
         return mFrontEnd.showProgressView();
     }
-    bool runTransfer(const std::function<bool()>& inTransfer) override {
-        return mFrontEnd.runTransfer(inTransfer);
+    bool runLongStep(ELongStep inStep, const std::function<bool()>& inRun) override {
+        return mFrontEnd.runLongStep(inStep, inRun);
     }
     void showNotice(const std::string& inText) override { mFrontEnd.showNotice(inText); }
     bool stopRequested() const override { return mFrontEnd.stopRequested(); }

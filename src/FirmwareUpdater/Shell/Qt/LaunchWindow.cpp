@@ -25,9 +25,10 @@ void describeLaunch(CMainWindow& ioWindow, const CLaunch& inLaunch) {
             ioWindow.showDevice(QString::fromUtf8(_("not found yet")));
             return;
         }
+        // The model, unless the port's name already says it.
+        const bool named = device->name.rfind(device->model, 0) == 0;
         QString text =
-            QString::fromStdString(device->model.empty() ? device->name
-                                                         : device->model + " " + device->name) +
+            QString::fromStdString(named ? device->name : device->model + " " + device->name) +
             " (" + QString::fromStdString(device->address) + ")";
         if (inStep >= 1) {
             text += ", " + QString::fromUtf8(_("heartbeat seen"));

@@ -7,6 +7,7 @@
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QStyle>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <cmath>
@@ -15,6 +16,7 @@
 namespace {
 
 constexpr int kTransferStep = 3;
+constexpr qint64 kProgressPaceMs = 1000;
 
 struct SStep {
     const char* name;
@@ -44,8 +46,8 @@ QLabel* wrapping(QWidget* inParent) {
 
 QString timeLeft(double inSeconds) {
     const int seconds = static_cast<int>(std::ceil(std::max(0.0, inSeconds)));
-    return seconds < 120 ? QString::fromUtf8(_("About %1 s left")).arg(seconds)
-                         : QString::fromUtf8(_("About %1 min left")).arg((seconds + 59) / 60);
+    return seconds < 120 ? QString::fromUtf8(_("about %1 s left")).arg(seconds)
+                         : QString::fromUtf8(_("about %1 min left")).arg((seconds + 59) / 60);
 }
 
 } // namespace
@@ -88,9 +90,11 @@ CMainWindow::CMainWindow()
     layout->addStretch();
     mBar->setRange(0, 100);
     mBar->setValue(0);
+    mBar->setTextVisible(false);
     QObject::connect(mClose, &QPushButton::clicked, this, &QWidget::close);
     markStep(0);
-    setMinimumWidth(520);
+    // Room below the steps for the prompts, which open there.
+    setMinimumSize(540, 360);
 }
 
 void CMainWindow::showStep(const std::string& inPromptKey) {
@@ -131,7 +135,8 @@ void CMainWindow::showProgressView() {
     mTransferClock.start();
     mMessage->show();
     mBar->show();
-    mTimeLeft->setText(timeLeft(mImageSeconds));
+    mProgressShown.invalidate();
+    showLatestProgress();
     mTimeLeft->show();
     show();
     raise();
@@ -166,15 +171,29 @@ void CMainWindow::setMessage(const std::string& inText) {
 }
 
 void CMainWindow::setProgress(int inCurrent, int inMaximum) {
-    QMetaObject::invokeMethod(
-        this,
-        [this, inCurrent, inMaximum] {
-            mBar->setMaximum(inMaximum);
-            mBar->setValue(inCurrent);
-            const double elapsed = static_cast<double>(mTransferClock.elapsed()) / 1000;
-            mTimeLeft->setText(timeLeft(mImageSeconds - elapsed));
-        },
-        Qt::AutoConnection);
+    mLatestProgress = {inCurrent, inMaximum};
+    if (!mProgressPending.exchange(true)) {
+        QMetaObject::invokeMethod(this, &CMainWindow::showLatestProgress, Qt::QueuedConnection);
+    }
+}
+
+// Painting costs more than the transfer itself: the bar moves a few times a second at most,
+// always to the latest value.
+void CMainWindow::showLatestProgress() {
+    if (const qint64 since = mProgressShown.isValid() ? mProgressShown.elapsed() : kProgressPaceMs;
+        since < kProgressPaceMs) {
+        QTimer::singleShot(kProgressPaceMs - since, this, &CMainWindow::showLatestProgress);
+        return;
+    }
+    mProgressPending = false;
+    const SProgress latest = mLatestProgress;
+    mBar->setMaximum(latest.maximum);
+    mBar->setValue(latest.current);
+    const double elapsed = static_cast<double>(mTransferClock.elapsed()) / 1000;
+    mTimeLeft->setText(QString::fromUtf8(_("%1 %, %2"))
+                           .arg(latest.maximum > 0 ? latest.current * 100 / latest.maximum : 0)
+                           .arg(timeLeft(mImageSeconds - elapsed)));
+    mProgressShown.restart();
 }
 
 void CMainWindow::hideWindow() {

@@ -13,6 +13,7 @@
 #include <QWidget>
 
 #include <array>
+#include <atomic>
 #include <functional>
 
 class CMainWindow final : public QWidget, public CProgressDisplay {
@@ -37,7 +38,7 @@ class CMainWindow final : public QWidget, public CProgressDisplay {
 
     void setMessage(const std::string& inText) override;
     /// Any thread: the bar moves on the main thread, so whoever calls never waits for the
-    /// display.
+    /// display, and once a second at most (a repaint costs more than the sending).
     void setProgress(int inCurrent, int inMaximum) override;
     void hideWindow() override;
 
@@ -51,7 +52,13 @@ class CMainWindow final : public QWidget, public CProgressDisplay {
     void closeEvent(QCloseEvent* inEvent) override;
 
   private:
+    struct SProgress {
+        int current = 0;
+        int maximum = 100;
+    };
+
     void markStep(int inStep);
+    void showLatestProgress();
 
     std::array<QLabel*, 5> mSteps{};
     QLabel* mDevice;
@@ -65,6 +72,9 @@ class CMainWindow final : public QWidget, public CProgressDisplay {
     QLabel* mResult;
     QPushButton* mClose;
     QElapsedTimer mTransferClock;
+    QElapsedTimer mProgressShown;
+    std::atomic<SProgress> mLatestProgress;
+    std::atomic<bool> mProgressPending{false};
     double mImageSeconds = 0;
     int mStep = -1;
     std::function<bool()> mOnClose;

@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QSpacerItem>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <exception>
@@ -18,6 +19,7 @@ namespace {
 constexpr int kExitStopped = 130; // as the terminal's second Ctrl-C
 // Wide enough that a window manager shows the whole title.
 constexpr int kBoxMinimumWidth = 380;
+constexpr int kBoxMargin = 12;
 
 // "OK" and "Cancel" are Qt's standard buttons, so Qt's own translation names them.
 QPushButton* addButton(QMessageBox& ioBox, const std::string& inTitle, bool inBacksOut) {
@@ -39,10 +41,19 @@ void widen(QMessageBox& ioBox) {
     }
 }
 
-// Shows inBox without blocking the main window and waits until it is done; its result.
+// Shows inBox without blocking the main window and waits until it is done; its result. Over
+// the window it sits in the lower part, which holds nothing while a prompt is open, so the
+// device, the steps and the notices stay in sight.
 int runBox(QMessageBox& ioBox) {
+    ioBox.setWindowModality(Qt::NonModal); // a message box is modal unless told otherwise
     QEventLoop loop;
     QObject::connect(&ioBox, &QDialog::finished, &loop, &QEventLoop::quit);
+    if (const QWidget* window = ioBox.parentWidget(); window != nullptr && window->isVisible()) {
+        ioBox.adjustSize();
+        const QRect area = window->geometry();
+        ioBox.move(area.center().x() - ioBox.width() / 2,
+                   std::max(area.top(), area.bottom() - ioBox.height() - kBoxMargin));
+    }
     ioBox.show();
     ioBox.raise();
     ioBox.activateWindow();
@@ -126,16 +137,16 @@ CProgressDisplay& CQtUI::showProgressView() {
     return mWindow;
 }
 
-bool CQtUI::runTransfer(const std::function<bool()>& inTransfer) {
+bool CQtUI::runLongStep(ELongStep inStep, const std::function<bool()>& inRun) {
     mTimers.hold();
-    mTransferring = true;
+    mTransferring = inStep == ELongStep::kTransfer;
     bool completed = false;
     std::exception_ptr failure;
     std::atomic<bool> done{false};
     QEventLoop loop;
     std::thread transfer([&] {
         try {
-            completed = inTransfer();
+            completed = inRun();
         } catch (...) {
             failure = std::current_exception();
         }

@@ -6,10 +6,11 @@
 // main thread, which ends the open box with -1001, or the next one if none is open yet.
 //
 // A stop request (the window's close button, SIGINT, SIGTERM, SIGHUP) backs out of every
-// prompt from then on, so the workflow ends and saves its status on the way. During the
-// transfer, which runs on a thread of its own while the window stays responsive, closing
-// the window asks first and a signal only warns: stopping then leaves the device in update
-// mode. A second signal, or confirming the question, stops at once.
+// prompt from then on, so the workflow ends and saves its status on the way. The long
+// steps (the silence check, the transfer) run on a thread of their own while the window
+// stays responsive. During the transfer closing the window asks first and a signal only
+// warns: stopping then leaves the device in update mode. A second signal, or confirming the
+// question, stops at once.
 #pragma once
 
 #include "MainLoopTimers.h"
@@ -31,7 +32,7 @@ class CQtUI final : public QObject, public CFrontEnd {
     void abortModal() override;
     int showError(const std::string& inMessage, int inCode) override;
     CProgressDisplay& showProgressView() override;
-    bool runTransfer(const std::function<bool()>& inTransfer) override;
+    bool runLongStep(ELongStep inStep, const std::function<bool()>& inRun) override;
     void showNotice(const std::string& inText) override;
     bool stopRequested() const override { return mClosed; }
 

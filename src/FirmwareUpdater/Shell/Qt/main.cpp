@@ -12,6 +12,7 @@
 #include <QMessageBox>
 #include <QTimer>
 #include <QTranslator>
+#include <QWindow>
 
 #include <cstdio>
 #include <cstdlib>
@@ -118,12 +119,24 @@ int main(int argc, char** argv) {
         std::_Exit(kExitInterrupted);
     });
     int status = kExitUnexpected;
-    // The workflow runs on the main thread inside Qt's loop, its prompts as nested loops.
-    QTimer::singleShot(0, [&] {
+    // The workflow runs on the main thread inside Qt's loop, its prompts as nested loops. It
+    // begins once the window manager has placed the window (or after a second), so that the
+    // first prompt opens over it.
+    QTimer start;
+    int startTicks = 0;
+    QObject::connect(&start, &QTimer::timeout, [&] {
+        if (!window.windowHandle()->isExposed() && ++startTicks < 100) {
+            return;
+        }
+        start.stop();
         const ELaunchOutcome outcome = launch.run(ui);
         status = exitStatus(outcome, false);
-        // The simulated device's report stays in the window until it is closed.
-        if (launch.report().empty() || ui.stopRequested()) {
+        // The simulated device's report stays in the window until it is closed; scripts
+        // read it on stdout.
+        const std::string report = launch.report();
+        std::fputs(report.c_str(), stdout);
+        std::fflush(stdout);
+        if (report.empty() || ui.stopRequested()) {
             QApplication::quit();
             return;
         }
@@ -131,6 +144,7 @@ int main(int argc, char** argv) {
         window.showResult(launchResult(outcome, launch));
         QApplication::setQuitOnLastWindowClosed(true);
     });
+    start.start(10);
     QApplication::exec();
     return status;
 }
