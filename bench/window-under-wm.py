@@ -3,7 +3,8 @@
 driven over X as a user and the window manager would (keys by XTest, the close button as
 WM_DELETE_WINDOW, "are you alive" as _NET_WM_PING).
 
-usage: bench/window-under-wm.py BUILD_DIR doors     the close button and SIGTERM (a test)
+usage: bench/window-under-wm.py BUILD_DIR doors     the close button, SIGTERM and a lost
+                                                    display (a test)
        bench/window-under-wm.py BUILD_DIR measure   ping replies through the transfer, and the
                                                     firmware's lateness with a 0.5 s X stall
        bench/window-under-wm.py BUILD_DIR figures   first window, memory and CPU against a
@@ -177,9 +178,25 @@ def check(condition, what):
     return condition
 
 
-def doors(build):
-    desktop = Desktop()
+def without_display(build):
+    """No display: one line and 69; a usage error or --help needs none."""
     good = True
+    program = os.path.join(build, 'bin/vyr-updater')
+    env = {k: v for k, v in os.environ.items() if k not in ('DISPLAY', 'WAYLAND_DISPLAY',
+                                                            'QT_QPA_PLATFORM')}
+    env.update(LANGUAGE='en', LC_ALL='C.UTF-8')
+    for arguments, expected in ((['--simulate'], 69), (['--bogus'], 64), (['--help'], 0)):
+        done = subprocess.run([program, *arguments], env=env, capture_output=True, text=True)
+        lines = done.stderr.strip().splitlines()
+        good &= check(done.returncode == expected and (expected != 69 or len(lines) == 1),
+                      f'no display, {" ".join(arguments)}: exit {done.returncode} ({expected}) '
+                      f'{done.stderr.strip()}')
+    return good
+
+
+def doors(build):
+    good = without_display(build)
+    desktop = Desktop()
     try:
         # The close button while a prompt is open backs out, and the lock goes.
         updater = Updater(build, desktop)
@@ -207,6 +224,19 @@ def doors(build):
         good &= check(status == 0 and 'identical to the image: yes' in out,
                       f'close asked, SIGTERM warned, transfer complete: exit {status} (0)\n'
                       f'{out}{err}')
+
+        # The display lost mid-transfer: Qt ends the process, but only after the transfer,
+        # and a completed transfer is no failure. Last: it ends this desktop.
+        updater = Updater(build, desktop)
+        updater.wait_waiting()
+        updater.answer(2)
+        time.sleep(3)
+        desktop.server.kill()
+        status, _, err, left = updater.end()
+        saved = open(os.path.join(updater.folder, 'status.plist')).read()
+        good &= check(status == 0 and '<integer>2</integer>' in saved and left == ['status.plist'],
+                      f'display lost mid-transfer: exit {status} (0), status 2, no lock: '
+                      f'{left} {err.strip()}')
     finally:
         desktop.close()
     return good

@@ -52,7 +52,7 @@ class CMainWindow final : public QWidget, public CProgressDisplay {
     void closeEvent(QCloseEvent* inEvent) override;
 
   private:
-    struct SProgress {
+    struct alignas(8) SProgress { // aligned: lock-free as one word
         int current = 0;
         int maximum = 100;
     };

@@ -1,5 +1,6 @@
 #include "QtUI.h"
 
+#include "Shell/Launch/Launch.h"
 #include "Shell/Localization.h"
 #include "Shell/VYRAppDelegate.h"
 
@@ -10,13 +11,14 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
-constexpr int kExitStopped = 130; // as the terminal's second Ctrl-C
 // Wide enough that a window manager shows the whole title.
 constexpr int kBoxMinimumWidth = 380;
 constexpr int kBoxMargin = 12;
@@ -63,11 +65,34 @@ int runBox(QMessageBox& ioBox) {
     return ioBox.result();
 }
 
+// The long step under way, for the exit Qt makes when it loses the display (exit() from its
+// event loop, with the step's thread still running).
+struct SLongStepUnderWay {
+    std::thread* thread;
+    ELongStep step;
+    const bool* completed;
+    const std::function<void(int)>* endNow;
+};
+std::atomic<SLongStepUnderWay*> sUnderWay{nullptr};
+
+void finishLongStepAtExit() {
+    SLongStepUnderWay* underWay = sUnderWay.exchange(nullptr);
+    if (underWay == nullptr) {
+        return;
+    }
+    underWay->thread->join();
+    if (underWay->step == ELongStep::kTransfer) {
+        std::fprintf(stderr, "vyr-updater: %s\n",
+                     _("the display was lost; the transfer went on to its end"));
+        (*underWay->endNow)(*underWay->completed ? kExitComplete : kExitTransferFailed);
+    }
+}
+
 } // namespace
 
 CQtUI::CQtUI(CMainWindow& inWindow)
     : mWindow(inWindow), mSignals([this] { signalled(); }),
-      mStop([] { std::_Exit(kExitStopped); }) {
+      mEndNow([](int inExitStatus) { std::_Exit(inExitStatus); }) {
     mWindow.onClose([this] { return closeRequested(); });
 }
 
@@ -162,8 +187,19 @@ bool CQtUI::runLongStep(ELongStep inStep, const std::function<bool()>& inRun) {
             },
             Qt::QueuedConnection);
     });
+    static const bool sFinishedAtExit = std::atexit(finishLongStepAtExit) == 0;
+    SLongStepUnderWay underWay{&transfer, inStep, &completed, &mEndNow};
+    if (sFinishedAtExit) {
+        sUnderWay = &underWay;
+    }
     while (!done) {
         loop.exec();
+    }
+    if (sFinishedAtExit && sUnderWay.exchange(nullptr) != &underWay) {
+        // The process is ending (on another thread), and that ends the step first.
+        for (;;) {
+            pause();
+        }
     }
     transfer.join();
     mTransferring = false;
@@ -201,7 +237,7 @@ bool CQtUI::closeRequested() {
     runBox(question);
     mStopQuestion = nullptr;
     if (question.clickedButton() == stop) {
-        mStop();
+        mEndNow(kExitInterrupted);
     }
     return false;
 }
@@ -215,7 +251,7 @@ void CQtUI::signalled() {
                 _("Stopping now leaves VYR in update mode; run the updater again to resume.")) +
             "\n" + QString::fromUtf8(_("A second stop request ends the updater anyway.")));
     } else {
-        mStop();
+        mEndNow(kExitInterrupted);
     }
 }
 

@@ -10,7 +10,8 @@
 // steps (the silence check, the transfer) run on a thread of their own while the window
 // stays responsive. During the transfer closing the window asks first and a signal only
 // warns: stopping then leaves the device in update mode. A second signal, or confirming the
-// question, stops at once.
+// question, stops at once. Qt ends the process when it loses the display; a long step under
+// way ends first, and a completed transfer is no failure.
 #pragma once
 
 #include "MainLoopTimers.h"
@@ -36,9 +37,10 @@ class CQtUI final : public QObject, public CFrontEnd {
     void showNotice(const std::string& inText) override;
     bool stopRequested() const override { return mClosed; }
 
-    /// What ends the process when the user stops during the transfer; it does not return.
-    /// By default the process exits with 130.
-    void onStopDuringTransfer(std::function<void()> inStop) { mStop = std::move(inStop); }
+    /// Ends the process at once with an exit status, without returning: after a stop during
+    /// the transfer (130), or when Qt ends the process because the display was lost during
+    /// it (how the transfer ended: it ends first). By default it only exits.
+    void onEndNow(std::function<void(int inExitStatus)> inEnd) { mEndNow = std::move(inEnd); }
 
     /// The message box open now, if any (for tests and the screenshot script).
     QMessageBox* openBox() const { return mBox; }
@@ -55,7 +57,7 @@ class CQtUI final : public QObject, public CFrontEnd {
     CStopSignals mSignals;
     QPointer<QMessageBox> mBox;
     QPointer<QMessageBox> mStopQuestion;
-    std::function<void()> mStop;
+    std::function<void(int)> mEndNow;
     bool mAbortPending = false;
     bool mClosed = false;
     bool mTransferring = false;

@@ -114,9 +114,9 @@ int main(int argc, char** argv) {
     describeLaunch(window, launch);
     window.show();
     CQtUI ui(window);
-    ui.onStopDuringTransfer([&launch] {
+    ui.onEndNow([&launch](int inExitStatus) {
         launch.releaseLock();
-        std::_Exit(kExitInterrupted);
+        std::_Exit(inExitStatus);
     });
     int status = kExitUnexpected;
     // The workflow runs on the main thread inside Qt's loop, its prompts as nested loops. It
