@@ -198,8 +198,16 @@ def doors(build):
     good = without_display(build)
     desktop = Desktop()
     try:
-        # The close button while a prompt is open backs out, and the lock goes.
+        # The window names itself as its desktop entry says, with the icon: docks show both.
         updater = Updater(build, desktop)
+        entry = open(os.path.join(os.path.dirname(os.path.abspath(__file__)),
+                                  '../data/org.vyr.firmware-updater.desktop')).read()
+        wm_class = updater.window.get_wm_class()
+        icon = updater.window.get_full_property(desktop.atom('_NET_WM_ICON'), X.AnyPropertyType)
+        good &= check(f'StartupWMClass={wm_class[1]}\n' in entry and icon is not None,
+                      f'window class {wm_class} as the desktop entry says, icon set')
+
+        # The close button while a prompt is open backs out, and the lock goes.
         updater.wait_waiting()
         time.sleep(0.3)
         desktop.send_protocol(updater.window, 'WM_DELETE_WINDOW')

@@ -43,7 +43,8 @@ set(CPACK_DEBIAN_CLI_DESCRIPTION
  and vyr-sim-device, which plays a VYR device on a USB-MIDI gadget or as a
  sequencer client.")
 set(CPACK_DEBIAN_GUI_PACKAGE_NAME vyr-updater)
-set(CPACK_DEBIAN_GUI_PACKAGE_DEPENDS "vyr-update (= ${PROJECT_VERSION})")
+# libqt6svg6: Qt's plugins that draw the window's icon, which no library links.
+set(CPACK_DEBIAN_GUI_PACKAGE_DEPENDS "vyr-update (= ${PROJECT_VERSION}), libqt6svg6")
 set(CPACK_DEBIAN_GUI_PACKAGE_RECOMMENDS "qt6-translations-l10n")
 set(CPACK_DEBIAN_GUI_DESCRIPTION
     "firmware updater for VYR MIDI devices (window)

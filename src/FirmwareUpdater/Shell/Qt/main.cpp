@@ -91,7 +91,8 @@ int main(int argc, char** argv) {
     }
     QApplication application(argc, argv);
     QGuiApplication::setDesktopFileName(kDesktopFile);
-    QApplication::setWindowIcon(QIcon::fromTheme(kDesktopFile));
+    QApplication::setWindowIcon(
+        QIcon::fromTheme(kDesktopFile, QIcon(":/icons/org.vyr.firmware-updater.svg")));
     QTranslator qtTexts;
     installQtLanguage(qtTexts);
     CMainWindow window;
