@@ -67,6 +67,20 @@ std::string displayProblem(int argc, char** argv) {
                          _("run vyr-update in a terminal instead");
 }
 
+// Why the update cannot begin, on stderr and, since nobody reads stderr of a program started
+// from a menu, in a box: a sentence first, then the line the terminal gets.
+void tellWhyNot(const CMainWindow& inWindow, const std::string& inProblem) {
+    std::fprintf(stderr, "vyr-updater: %s\n", inProblem.c_str());
+    QString detail = QString::fromStdString(inProblem);
+    if (!detail.isEmpty()) {
+        detail[0] = detail[0].toUpper();
+    }
+    QMessageBox box(QMessageBox::Critical, inWindow.windowTitle(),
+                    QString::fromUtf8(_("The update cannot begin.")), QMessageBox::Ok);
+    box.setInformativeText(detail + ".");
+    box.exec();
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -100,16 +114,13 @@ int main(int argc, char** argv) {
     std::string usage;
     if (const std::optional<int> early =
             parseLaunchOptions(argc, argv, kProgram, {}, options, &usage)) {
-        std::fprintf(stderr, "vyr-updater: %s\n", usage.c_str());
-        QMessageBox::critical(nullptr, window.windowTitle(), QString::fromStdString(usage));
+        tellWhyNot(window, usage);
         return *early;
     }
     CLaunch launch(kProgram.name, options);
     std::string refusal;
     if (const ELaunchRefusal refused = launch.prepare(refusal); refused != ELaunchRefusal::kNone) {
-        // Started from a menu, nobody reads stderr: it is told in a window too.
-        std::fprintf(stderr, "vyr-updater: %s\n", refusal.c_str());
-        QMessageBox::critical(nullptr, window.windowTitle(), QString::fromStdString(refusal));
+        tellWhyNot(window, refusal);
         return exitStatus(refused);
     }
     describeLaunch(window, launch);
