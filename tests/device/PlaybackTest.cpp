@@ -119,19 +119,6 @@ TEST_F(Playback, DeviceThatVanishesEndsPlayback) {
     EXPECT_FALSE(mDevice->isPresent());
 }
 
-TEST_F(Playback, RefusedImagesSendNothing) {
-    const Bytes badTempo =
-        smftest::smfFile(0, 96, {{0x00, 0xFF, 0x51, 0x03, 0, 0, 0, 0x00, 0xF0, 0x01, 0xF7}});
-    const Bytes notMidi = {'R', 'I', 'F', 'F'};
-    // "Done" after sending nothing would report a failure as success.
-    const Bytes noSysEx = smftest::smfFile(0, 96, {{0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20}});
-    for (const Bytes& bad : {badTempo, notMidi, noSysEx}) {
-        EXPECT_FALSE(play(bad));
-    }
-    EXPECT_TRUE(mDevice->received().empty());
-    EXPECT_TRUE(mProgress.empty());
-}
-
 // A stall of 3 s before the fifth message (the process stopped and continued): the messages
 // due meanwhile are not sent back to back; from the fifth on, every gap is the image's own.
 // A wake-up a little late moves nothing.

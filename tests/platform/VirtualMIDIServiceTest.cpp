@@ -57,78 +57,6 @@ class VirtualService : public testing::Test {
     MIDIClientRef mClient = 0;
 };
 
-TEST_F(VirtualService, EndpointsKeepTheirOrderAsOthersComeAndGo) {
-    const auto a = mService->addSource("VYR5", "Port A");
-    const auto b = mService->addSource("Other", "Port B");
-    mService->addSource("VYR10", "Port C");
-    mService->addDestination("VYR10", "Port D");
-    ASSERT_EQ(MIDIGetNumberOfSources(), 3u);
-    const MIDIEndpointRef refA = MIDIGetSource(0);
-    const MIDIEndpointRef refC = MIDIGetSource(2);
-    EXPECT_EQ(stringProperty(refA, kMIDIPropertyName), "Port A");
-    EXPECT_EQ(MIDIGetSource(3), 0u);
-    EXPECT_EQ(MIDIGetNumberOfDestinations(), 1u);
-    EXPECT_EQ(stringProperty(MIDIGetDestination(0), kMIDIPropertyName), "Port D");
-    EXPECT_TRUE(mService->removeEndpoint(b));
-    EXPECT_FALSE(mService->removeEndpoint(b));
-    EXPECT_EQ(MIDIGetNumberOfSources(), 2u);
-    // References stay what they were for the endpoints that stay.
-    EXPECT_EQ(MIDIGetSource(0), refA);
-    EXPECT_EQ(MIDIGetSource(1), refC);
-    EXPECT_EQ(stringProperty(refC, kMIDIPropertyModel), "VYR10");
-    EXPECT_EQ(stringProperty(refC, kMIDIPropertyName), "Port C");
-    OSStatus status = noErr;
-    stringProperty(refC, CFSTR("manufacturer"), &status);
-    EXPECT_EQ(status, kMIDIUnknownProperty);
-    EXPECT_TRUE(mService->removeEndpoint(a));
-    stringProperty(refA, kMIDIPropertyName, &status);
-    EXPECT_EQ(status, kMIDIObjectNotFound);
-}
-
-TEST_F(VirtualService, AnEndpointAddedAgainIsANewReference) {
-    const auto first = mService->addSource("VYR10", "Port 1");
-    const MIDIEndpointRef before = MIDIGetSource(0);
-    mService->removeEndpoint(first);
-    mService->addSource("VYR10", "Port 1");
-    EXPECT_NE(MIDIGetSource(0), before);
-    EXPECT_EQ(stringProperty(MIDIGetSource(0), kMIDIPropertyName), "Port 1");
-}
-
-TEST_F(VirtualService, InjectedBytesArriveOnTheServiceThreadAsGiven) {
-    const auto source = mService->addSource("VYR10", "in");
-    const auto other = mService->addSource("VYR10", "other");
-    SReception reception;
-    const MIDIPortRef port = inputPort(reception);
-    int connection = 0;
-    ASSERT_EQ(MIDIPortConnectSource(port, MIDIGetSource(0), &connection), noErr);
-    ASSERT_TRUE(mService->inject(source, {{0xF0, 0x01}, {}, {0x02, 0xF7}}));
-    ASSERT_TRUE(mService->inject(other, {{0x90}})); // not connected: not delivered
-    ASSERT_TRUE(mService->inject(source, {{0xF8}}));
-    mService->waitUntilDelivered();
-    const std::lock_guard<std::mutex> lock(reception.mutex);
-    EXPECT_EQ(reception.lists,
-              (std::vector<std::vector<Bytes>>{{{0xF0, 0x01}, {}, {0x02, 0xF7}}, {{0xF8}}}));
-    EXPECT_EQ(reception.connRefCons, (std::vector<void*>{&connection, &connection}));
-    EXPECT_NE(reception.thread, std::this_thread::get_id());
-    EXPECT_FALSE(mService->inject(999, {{0x01}}));
-}
-
-TEST_F(VirtualService, DisconnectedOrDisposedPortsReceiveNothingMore) {
-    const auto source = mService->addSource("VYR10", "in");
-    SReception reception;
-    const MIDIPortRef port = inputPort(reception);
-    ASSERT_EQ(MIDIPortConnectSource(port, MIDIGetSource(0), nullptr), noErr);
-    ASSERT_EQ(MIDIPortDisconnectSource(port, MIDIGetSource(0)), noErr);
-    EXPECT_EQ(MIDIPortDisconnectSource(port, MIDIGetSource(0)), kMIDINoConnection);
-    mService->inject(source, {{0x01}});
-    ASSERT_EQ(MIDIPortConnectSource(port, MIDIGetSource(0), nullptr), noErr);
-    ASSERT_EQ(MIDIPortDispose(port), noErr);
-    EXPECT_EQ(MIDIPortDispose(port), kMIDIInvalidPort);
-    mService->inject(source, {{0x02}});
-    mService->waitUntilDelivered();
-    EXPECT_TRUE(reception.lists.empty());
-}
-
 // A port or an endpoint of the other kind is refused, never used as if it were right.
 TEST_F(VirtualService, ReferencesOfTheWrongKindAreRefused) {
     mService->addSource("VYR10", "in");
@@ -197,14 +125,6 @@ TEST_F(VirtualService, RemovalNotifiesEveryClientOnTheServiceThread) {
     EXPECT_NE(first.thread, std::this_thread::get_id());
     MIDIClientDispose(a);
     MIDIClientDispose(b);
-}
-
-TEST(NoDriver, ServiceCallsFailCleanly) {
-    ASSERT_EQ(MIDIServiceInstallDriver(nullptr), noErr);
-    MIDIClientRef client = 0;
-    EXPECT_EQ(MIDIClientCreate(CFSTR("x"), nullptr, nullptr, &client), kMIDIServerStartErr);
-    EXPECT_EQ(MIDIGetNumberOfSources(), 0u);
-    EXPECT_EQ(MIDIGetSource(0), 0u);
 }
 
 } // namespace

@@ -132,18 +132,6 @@ TEST(LaunchOptions, UsageErrorsSayWhatIsWrong) {
     }
 }
 
-TEST(LaunchOptions, ErrorForAWindowIsReturnedNotPrinted) {
-    char program[] = "vyr-test";
-    char bad[] = "--nope";
-    char* argv[] = {program, bad, nullptr};
-    SLaunchOptions options;
-    std::string error;
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(parseLaunchOptions(2, argv, kProgram, {}, options, &error), kExitUsage);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
-    EXPECT_EQ(error, "unknown option --nope");
-}
-
 TEST(LaunchOptions, HelpListsEveryOptionAndVersionNamesTheProgram) {
     const SParse help = parse({"--simulate", "-h"});
     EXPECT_EQ(help.exit, 0);
@@ -184,16 +172,6 @@ SLaunchOptions with(bool inSimulate, std::string inPrefs, std::string inFirmware
     options.prefsPath = std::move(inPrefs);
     options.firmwarePath = std::move(inFirmware);
     return options;
-}
-
-TEST_F(Launch, PreferenceFileForEachKindOfRun) {
-    const std::string config = mDirectory.path().string();
-    EXPECT_EQ(CLaunch("t", with(false, "")).preferencePath(),
-              config + "/org.vyr.firmware-updater.plist");
-    EXPECT_EQ(CLaunch("t", with(true, "")).preferencePath(),
-              config + "/org.vyr.firmware-updater.simulate.plist")
-        << "a simulation never touches the real status";
-    EXPECT_EQ(CLaunch("t", with(true, "/x/y.plist")).preferencePath(), "/x/y.plist");
 }
 
 // Every image that must not reach the device is refused before anything happens, with one

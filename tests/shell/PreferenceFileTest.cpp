@@ -23,18 +23,6 @@ class PreferenceFile : public testing::Test {
     const fs::path& mDir = mDirectory.path();
 };
 
-TEST_F(PreferenceFile, StatusRoundTripsAndAMissingFileIsNotLoaded) {
-    std::int32_t untouched = 7;
-    EXPECT_FALSE(CPreferenceFile(path()).load(untouched));
-    EXPECT_EQ(untouched, 7);
-    for (std::int32_t value : {1, 2, 0, -5, 2147483647}) {
-        ASSERT_TRUE(CPreferenceFile(path()).save(value));
-        std::int32_t status = 99;
-        ASSERT_TRUE(CPreferenceFile(path()).load(status));
-        EXPECT_EQ(status, value);
-    }
-}
-
 // What another writer wrote is read, XML or binary; a dictionary without an integer
 // "Status" reads as 0; anything else is no status file and is set aside, never overwritten.
 TEST_F(PreferenceFile, ContentsAndTheStatusTheyHold) {
@@ -105,15 +93,6 @@ TEST_F(PreferenceFile, SavingKeepsOtherKeysAndWritesThroughALinkButNotALoop) {
     EXPECT_TRUE(fs::is_symlink(mDir / "loop-a"));
 }
 
-TEST_F(PreferenceFile, ReplacesTheWholeFileAndLeavesNoTemporaryBehind) {
-    ASSERT_TRUE(CPreferenceFile(path()).save(1));
-    ASSERT_TRUE(CPreferenceFile(path()).save(2));
-    std::int32_t status = 0;
-    ASSERT_TRUE(CPreferenceFile(path()).load(status));
-    EXPECT_EQ(status, 2);
-    EXPECT_EQ(std::distance(fs::directory_iterator(mDir), fs::directory_iterator()), 1);
-}
-
 // A status that cannot be written whole (a full disk; here a file size limit, which binds
 // root too) fails, leaves the old file as it was and no temporary beside it.
 TEST_F(PreferenceFile, FailedWriteKeepsTheOldFile) {
@@ -132,26 +111,6 @@ TEST_F(PreferenceFile, FailedWriteKeepsTheOldFile) {
     EXPECT_EQ(file.problem(), path() + ": cannot write: File too large");
     EXPECT_EQ(CTestDirectory::read(path()), before);
     EXPECT_EQ(std::distance(fs::directory_iterator(mDir), fs::directory_iterator()), 1);
-}
-
-TEST(PreferencePath, FollowsXdgConfigHome) {
-    const char* saved = std::getenv("XDG_CONFIG_HOME");
-    const std::string restore = saved != nullptr ? saved : "";
-    const std::string home = std::getenv("HOME") != nullptr ? std::getenv("HOME") : "";
-    setenv("XDG_CONFIG_HOME", "/tmp/config-here", 1);
-    EXPECT_EQ(CPreferenceFile::defaultPath("org.vyr.x"), "/tmp/config-here/org.vyr.x.plist");
-    setenv("XDG_CONFIG_HOME", "relative", 1); // not absolute: ignored, as the XDG rules say
-    setenv("HOME", "/home/someone", 1);
-    EXPECT_EQ(CPreferenceFile::defaultPath("org.vyr.x"), "/home/someone/.config/org.vyr.x.plist");
-    unsetenv("HOME"); // the account's home then, never the root of the filesystem
-    EXPECT_EQ(CPreferenceFile::defaultPath("org.vyr.x"),
-              std::string(getpwuid(getuid())->pw_dir) + "/.config/org.vyr.x.plist");
-    setenv("HOME", home.c_str(), 1);
-    if (saved != nullptr) {
-        setenv("XDG_CONFIG_HOME", restore.c_str(), 1);
-    } else {
-        unsetenv("XDG_CONFIG_HOME");
-    }
 }
 
 } // namespace

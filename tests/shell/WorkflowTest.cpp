@@ -183,13 +183,6 @@ TEST_F(Workflow, FirstRunUpdatesTheDeviceAndRemembersIt) {
     EXPECT_EQ(mDevice->received().size(), 20u);
 }
 
-TEST_F(Workflow, CancelWhileWaitingEndsQuietlyAndStoresNothing) {
-    mUI.script = {kOK}; // "Cancel", the only button of "Waiting..."
-    EXPECT_EQ(launch(), ELaunchOutcome::kCancelled);
-    EXPECT_EQ(mUI.shown, (std::vector<std::string>{kWaiting}));
-    EXPECT_TRUE(mUI.saves.empty());
-}
-
 // Only 0 waits for the device: also a store without a status, or one the launch had to set
 // aside, which the user is told of.
 TEST_F(Workflow, StoredStatusSkipsTheWait) {
@@ -214,14 +207,6 @@ TEST_F(Workflow, StoredStatusSkipsTheWait) {
     EXPECT_EQ(mUI.notices.back(), mUI.loadProblem);
 }
 
-TEST_F(Workflow, NoDeviceAtThePromptShows1000AndAsksAgain) {
-    mUI.stored = 1;
-    mUI.script = {kOK, kOK, kCancel};
-    EXPECT_EQ(launch(), ELaunchOutcome::kCancelled);
-    EXPECT_EQ(mUI.shown,
-              (std::vector<std::string>{kPrompt, "error 1000", kPrompt, "error 1000", kPrompt}));
-}
-
 TEST_F(Workflow, DeviceInNormalModeShows1002AndAsksAgain) {
     plugIn();
     mUI.script = {kWait, kOK, kOK, switchAndOK(), kOK};
@@ -244,14 +229,6 @@ TEST_F(Workflow, FailedTransferShows1001AndTheNextRunResumes) {
     EXPECT_EQ(launch(), ELaunchOutcome::kCompleted);
     EXPECT_EQ(mUI.shown, (std::vector<std::string>{kPrompt, "hide", kComplete}));
     EXPECT_EQ(mUI.stored, 2);
-}
-
-TEST_F(Workflow, MissingImageIsACommunicationError) {
-    plugIn();
-    mUI.image = std::vector<std::uint8_t>{};
-    mUI.script = {kWait, kOK, switchAndOK()};
-    EXPECT_EQ(launch(), ELaunchOutcome::kTransferFailed);
-    EXPECT_EQ(mUI.shown.back(), "error 1001");
 }
 
 // Without a stored status an interrupted transfer could not be resumed: the user is told

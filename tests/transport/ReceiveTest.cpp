@@ -62,41 +62,6 @@ INSTANTIATE_TEST_SUITE_P(
 
 using ReceiveInput = TransportFixture;
 
-TEST_F(ReceiveInput, ClosedInputLeavesThePartialMessageAlone) {
-    const auto source = mService->addSource("VYR10", "in");
-    ASSERT_EQ(openInput(0), noErr);
-    mService->inject(source, {{0xF0, 0x01}});
-    mService->waitUntilDelivered();
-    ASSERT_EQ(mManager->closeMidiIn(), noErr);
-    // Delivered to nobody: the read procedure is not reached without a port, and ignores
-    // lists while it has no callback.
-    CDTAMIDIManager::procMidiIn(nullptr, nullptr, nullptr);
-    alignas(8) std::uint8_t storage[32];
-    auto* list = reinterpret_cast<MIDIPacketList*>(storage);
-    const std::uint8_t stray = 0x02;
-    MIDIPacketListAdd(list, sizeof storage, MIDIPacketListInit(list), 0, 1, &stray);
-    CDTAMIDIManager::procMidiIn(list, mManager, nullptr);
-    ASSERT_EQ(openInput(0), noErr);
-    mService->inject(source, {{0x03, 0xF7}});
-    EXPECT_EQ(received(), (std::vector<Bytes>{{0xF0, 0x01, 0x03, 0xF7}}));
-}
-
-TEST_F(ReceiveInput, MessagesLongerThanTheReserveAreWhole) {
-    const auto source = mService->addSource("VYR10", "in");
-    ASSERT_EQ(openInput(0), noErr);
-    Bytes message(5000, 0x11);
-    message.front() = 0xF0;
-    message.back() = 0xF7;
-    std::vector<Bytes> packets;
-    for (std::size_t at = 0; at < message.size(); at += 1024) {
-        packets.emplace_back(message.begin() + static_cast<std::ptrdiff_t>(at),
-                             message.begin() +
-                                 static_cast<std::ptrdiff_t>(std::min(at + 1024, message.size())));
-    }
-    mService->inject(source, packets);
-    EXPECT_EQ(received(), (std::vector<Bytes>{message}));
-}
-
 struct SThrowingReceiver {
     std::vector<Bytes> messages;
     static void callback(void* inContext, const std::uint8_t* inData, std::uint32_t inLength) {
@@ -158,15 +123,5 @@ struct SSelfClosingReceiver {
         self->manager->closeMidiIn();
     }
 };
-
-TEST_F(ReceiveInput, CallbackThatClosesTheInputGetsNoMoreMessages) {
-    const auto source = mService->addSource("VYR10", "in");
-    SSelfClosingReceiver receiver{mManager};
-    ASSERT_EQ(mManager->openMidiIn(0, SSelfClosingReceiver::callback, &receiver, 512), noErr);
-    mService->inject(source, {{0xF0, 0x01, 0xF7, 0xF0, 0x02, 0xF7}});
-    mService->waitUntilDelivered();
-    EXPECT_EQ(receiver.calls, 1);
-    EXPECT_FALSE(mManager->isOpenedMidiIn());
-}
 
 } // namespace

@@ -82,20 +82,4 @@ TEST_F(Send, LongMessagesGoInChunksOfAtMost256BytesWithOneTime) {
     }
 }
 
-TEST_F(Send, ServiceFailureComesBackUnchanged) {
-    const Bytes message = counting(10);
-    mService->failSendsFrom(2, -12345);
-    EXPECT_EQ(mManager->sendLongMessage(message.data(), 10), noErr);
-    EXPECT_EQ(mManager->sendLongMessage(message.data(), 10), -12345);
-    EXPECT_EQ(mManager->sendShortMessage(0, 0x90, 1, 2), -12345);
-    EXPECT_EQ(mSends.size(), 1u);
-}
-
-TEST_F(Send, BadArgumentsAreRefusedWithoutSending) {
-    EXPECT_EQ(mManager->sendLongMessage(nullptr, 5), paramErr);
-    const Bytes message = counting(4);
-    EXPECT_EQ(mManager->sendLongMessage(message.data(), -1), paramErr);
-    EXPECT_TRUE(mSends.empty());
-}
-
 } // namespace
