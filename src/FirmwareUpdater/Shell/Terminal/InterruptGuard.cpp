@@ -17,9 +17,11 @@ constexpr int kSignals[4] = {SIGINT, SIGTERM, SIGTSTP, SIGHUP};
 // Translated when armed: a signal handler may not look anything up.
 char sWarning[512] = "";
 std::size_t sWarningLength = 0;
+char sStopped[512] = "";
+std::size_t sStoppedLength = 0;
 
-void warn() {
-    const ssize_t ignored = write(STDERR_FILENO, sWarning, sWarningLength);
+void say(const char* inText, std::size_t inLength) {
+    const ssize_t ignored = write(STDERR_FILENO, inText, inLength);
     (void)ignored;
 }
 
@@ -27,13 +29,18 @@ void warn() {
 void onInterrupt(int) {
     sPresses = sPresses + 1;
     if (sPresses >= 2) {
+        say(sStopped, sStoppedLength);
         _exit(CInterruptGuard::kExitInterrupted);
     }
-    warn();
+    say(sWarning, sWarningLength);
 }
 
 void onStop(int) {
-    warn();
+    say(sWarning, sWarningLength);
+}
+
+std::size_t lengthOf(int inPrinted, std::size_t inSize) {
+    return std::min(static_cast<std::size_t>(std::max(inPrinted, 0)), inSize - 1);
 }
 
 void handle(int inSignal, void (*inHandler)(int), struct sigaction* outBefore) {
@@ -53,7 +60,11 @@ void CInterruptGuard::arm() {
                       _("Interrupting now leaves VYR in update mode; run vyr-update again to "
                         "resume."),
                       _("Press Ctrl-C again to stop anyway."));
-    sWarningLength = std::min(static_cast<std::size_t>(std::max(length, 0)), sizeof sWarning - 1);
+    sWarningLength = lengthOf(length, sizeof sWarning);
+    sStoppedLength = lengthOf(
+        std::snprintf(sStopped, sizeof sStopped, "\n%s\n",
+                      _("Stopped. VYR stays in update mode; run vyr-update again to resume.")),
+        sizeof sStopped);
     if (sArmed) {
         return;
     }

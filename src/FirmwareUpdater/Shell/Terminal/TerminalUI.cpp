@@ -23,6 +23,8 @@ namespace {
 constexpr int kProgressBarWidth = 30;
 constexpr double kMaxPollSeconds = 0.05;   // timers are due every 0.05 s at the most
 constexpr double kDevicePollSeconds = 0.5; // as the workflow polls for the heartbeat
+// The workflow's first heartbeat check comes after a second, then one every half second.
+constexpr double kHeartbeatCheckSeconds = 1.5;
 
 std::string lowercase(std::string inText) {
     std::transform(inText.begin(), inText.end(), inText.begin(),
@@ -154,7 +156,12 @@ int CTerminalUI::answerUnattended(const SAlert& inAlert, std::FILE* inStream) {
     if (inAlert.endsByItself) {
         std::fprintf(inStream, _("(waiting up to %g s)\n"), mOptions.deviceWaitSeconds);
         std::fflush(inStream);
-        const int result = waitForAnswer(inAlert, inStream, false, mOptions.deviceWaitSeconds);
+        int result = waitForAnswer(inAlert, inStream, false, mOptions.deviceWaitSeconds);
+        // A device that is there when the time is up is not "no answer": the workflow checks
+        // its heartbeat only every so often (first after a second), so it gets that long.
+        if (result == -1 && sStopAsked == 0 && mOptions.deviceListed && mOptions.deviceListed()) {
+            result = waitForAnswer(inAlert, inStream, false, kHeartbeatCheckSeconds);
+        }
         if (sStopAsked != 0) {
             return stoppedBySignal(inAlert, inStream);
         }

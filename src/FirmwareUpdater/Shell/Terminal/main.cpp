@@ -57,7 +57,8 @@ std::vector<SFrontEndOption> terminalOptions(STerminalOptions& ioOptions, SComma
          setsFlag(outCommand.list)},
         {"yes", 'y', nullptr, N_("answer every prompt with its first button (unattended)"),
          setsFlag(ioOptions.unattended)},
-        {"wait", 0, "SECONDS", N_("unattended: how long to wait for the device (default 60)"),
+        {"wait", 0, "SECONDS",
+         N_("unattended: how long to wait for the device, 1 to 86400\n(default 60)"),
          [&ioOptions](const char* inValue) {
              unsigned long value = 0;
              std::string error = parseNumber("--wait", inValue, 1, 86400, value);
@@ -65,8 +66,8 @@ std::vector<SFrontEndOption> terminalOptions(STerminalOptions& ioOptions, SComma
              return error;
          }},
         {"tries", 0, "N",
-         N_("unattended: how often to answer the update-mode prompt\nagain after the same error "
-            "(default 3)"),
+         N_("unattended: how often to answer the update-mode prompt\nagain after the same error, "
+            "1 to 100 (default 3)"),
          [&ioOptions](const char* inValue) {
              unsigned long value = 0;
              std::string error = parseNumber("--tries", inValue, 1, 100, value);
