@@ -120,7 +120,12 @@ TEST_F(Update, UnattendedRunsEndWithTheirStatusMessageAndResult) {
         std::string stopAt = {}; // SIGTERM once stderr shows this
     };
     std::vector<SCase> cases = {
-        {"gave up", 4, {"--device", "no such port", "--wait=2"}, "no answer in time", {}, false},
+        {"gave up",
+         4,
+         {"--device", "no such port", "--wait=2"},
+         "the --device text count: \"no such port\"",
+         {},
+         false},
         {"image refused", 5, {"--firmware", bad}, "not a Standard MIDI File", {}, false},
         // A stop request backs out in order at any moment before the first byte: while it
         // waits for the device, and during the second that checks update mode.
@@ -167,7 +172,10 @@ TEST_F(Update, UnattendedRunsEndWithTheirStatusMessageAndResult) {
         }
         EXPECT_TRUE(result["seconds"].is_number() && result["transfer_seconds"].is_number());
         EXPECT_EQ(result["resumed"], false);
-        EXPECT_TRUE(result["message"].is_string());
+        // Why it ended, as people were told it; nothing to say when complete.
+        const std::string why = result["message"];
+        EXPECT_EQ(why.empty(), c.exit == 0) << why;
+        EXPECT_NE(errors().find(why), std::string::npos) << why << "\n" << errors();
         if (!c.transfer) {
             EXPECT_TRUE(result["device"].is_null() && result["simulation"].is_null());
             EXPECT_EQ(result["messages_sent"], 0);
@@ -303,10 +311,25 @@ TEST_F(Update, SpeaksTheUsersLanguageOrEnglishWhole) {
     }
 }
 
-TEST_F(Update, WithoutATerminalItNeedsYes) {
+// Refused before any run: without a terminal it needs --yes; a program that asked for JSON
+// gets an object for a usage error too, and the port listing as JSON.
+TEST_F(Update, RefusalsAndListingsForProgramsAndPeople) {
     auto run = start({}, ETerminal::kPipes);
     EXPECT_EQ(run->wait(), 64);
     EXPECT_NE(run->output().find("run with --yes"), std::string::npos) << run->output();
+
+    auto usage = startJson({"--bogus"});
+    EXPECT_EQ(usage->wait(), 64);
+    json result;
+    ASSERT_NO_THROW(result = json::parse(usage->output())) << usage->output();
+    EXPECT_EQ(result["outcome"], "usage error");
+    EXPECT_EQ(result["message"], "unknown option --bogus");
+
+    auto list = start({"--list", "--json"}, ETerminal::kPipes);
+    EXPECT_EQ(list->wait(), 0);
+    ASSERT_NO_THROW(result = json::parse(list->output())) << list->output();
+    EXPECT_EQ(result["destinations"][0]["model"], "VYR10");
+    EXPECT_EQ(result["destinations"][0]["used"], true);
 }
 
 } // namespace

@@ -50,7 +50,7 @@ std::string column(const std::string& inText, std::size_t inWidth) {
 }
 
 std::string section(const char* inTitle, const std::vector<SEndpointText>& inEndpoints,
-                    std::size_t inPicked) {
+                    std::optional<std::size_t> inPicked) {
     std::string text = std::string(inTitle) + "\n";
     if (inEndpoints.empty()) {
         return text + "  " + _("(none)") + "\n";
@@ -69,7 +69,7 @@ std::string section(const char* inTitle, const std::vector<SEndpointText>& inEnd
         line += column(e.name, 28);
         if (i == inPicked) {
             line += _("VYR device, the updater would use it");
-        } else if (e.modelReadable && CVYRController::isFamilyModel(e.model)) {
+        } else if (isVYR(e)) {
             line += _("VYR device");
         }
         while (!line.empty() && line.back() == ' ') {
@@ -90,25 +90,34 @@ SEndpointText describeEndpoint(MIDIEndpointRef inEndpoint) {
     return text;
 }
 
-std::string describeMIDIDevices() {
-    const std::vector<SEndpointText> sources = listEndpoints(true);
-    const std::vector<SEndpointText> destinations = listEndpoints(false);
+bool isVYR(const SEndpointText& inEndpoint) {
+    return inEndpoint.modelReadable && CVYRController::isFamilyModel(inEndpoint.model);
+}
+
+SMIDIDevices listMIDIDevices() {
+    SMIDIDevices devices{listEndpoints(true), listEndpoints(false), {}, {}};
     std::vector<std::size_t> sourcePlaces;
     std::vector<std::size_t> destinationPlaces;
-    const std::vector<std::string> sourceModels = readableModels(sources, sourcePlaces);
+    const std::vector<std::string> sourceModels = readableModels(devices.sources, sourcePlaces);
     const std::vector<std::string> destinationModels =
-        readableModels(destinations, destinationPlaces);
+        readableModels(devices.destinations, destinationPlaces);
     std::size_t source = 0;
     std::size_t destination = 0;
-    const bool found =
-        CVYRController::pickDevice(sourceModels, destinationModels, source, destination);
-    const std::size_t none = static_cast<std::size_t>(-1);
-    std::string text = section(_("MIDI sources (the updater listens to one):"), sources,
-                               found ? sourcePlaces[source] : none);
+    if (CVYRController::pickDevice(sourceModels, destinationModels, source, destination)) {
+        devices.usedSource = sourcePlaces[source];
+        devices.usedDestination = destinationPlaces[destination];
+    }
+    return devices;
+}
+
+std::string describeMIDIDevices() {
+    const SMIDIDevices devices = listMIDIDevices();
+    std::string text = section(_("MIDI sources (the updater listens to one):"), devices.sources,
+                               devices.usedSource);
     text += "\n";
-    text += section(_("MIDI destinations (the updater sends to one):"), destinations,
-                    found ? destinationPlaces[destination] : none);
-    if (!found) {
+    text += section(_("MIDI destinations (the updater sends to one):"), devices.destinations,
+                    devices.usedDestination);
+    if (!devices.usedSource) {
         text += _("No VYR device with both a source and a destination: the updater would wait "
                   "for one.");
         text += "\n";

@@ -4,7 +4,9 @@
 
 #include "Platform/CoreMIDI.h"
 
+#include <optional>
 #include <string>
+#include <vector>
 
 /// An endpoint as people and scripts name it.
 struct SEndpointText {
@@ -14,6 +16,18 @@ struct SEndpointText {
     bool modelReadable = false;
 };
 SEndpointText describeEndpoint(MIDIEndpointRef inEndpoint);
+
+/// What the installed MIDI service lists, and the pair the updater would use.
+struct SMIDIDevices {
+    std::vector<SEndpointText> sources;
+    std::vector<SEndpointText> destinations;
+    std::optional<std::size_t> usedSource; // places in the lists; none when no pair is found
+    std::optional<std::size_t> usedDestination;
+};
+SMIDIDevices listMIDIDevices();
+
+/// True when inEndpoint's model names a VYR device.
+bool isVYR(const SEndpointText& inEndpoint);
 
 /// The listing of the installed MIDI service, as lines.
 std::string describeMIDIDevices();

@@ -115,3 +115,27 @@ std::string launchResultJson(const SLaunchResult& inResult) {
                .close() +
            "\n";
 }
+
+std::string midiDevicesJson(const SMIDIDevices& inDevices) {
+    const auto list = [](const std::vector<SEndpointText>& inEndpoints,
+                         std::optional<std::size_t> inUsed) {
+        std::string json = "[";
+        for (std::size_t i = 0; i < inEndpoints.size(); ++i) {
+            const SEndpointText& e = inEndpoints[i];
+            json += i == 0 ? "" : ",";
+            json += CObject()
+                        .field("address", jsonString(e.address))
+                        .field("model", e.modelReadable ? jsonString(e.model) : "null")
+                        .field("name", jsonString(e.name))
+                        .field("vyr", jsonBool(isVYR(e)))
+                        .field("used", jsonBool(inUsed == i))
+                        .close();
+        }
+        return json + "]";
+    };
+    return CObject()
+               .field("sources", list(inDevices.sources, inDevices.usedSource))
+               .field("destinations", list(inDevices.destinations, inDevices.usedDestination))
+               .close() +
+           "\n";
+}

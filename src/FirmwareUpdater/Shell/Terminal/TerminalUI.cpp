@@ -20,6 +20,13 @@
 
 namespace {
 
+// printf into a string, for the lines that say why a run ended.
+template <typename... Args> std::string formatted(const char* inFormat, Args... inArguments) {
+    char text[512];
+    std::snprintf(text, sizeof text, inFormat, inArguments...);
+    return text;
+}
+
 constexpr int kProgressBarWidth = 30;
 constexpr double kMaxPollSeconds = 0.05;   // timers are due every 0.05 s at the most
 constexpr double kDevicePollSeconds = 0.5; // as the workflow polls for the heartbeat
@@ -168,7 +175,8 @@ int CTerminalUI::answerUnattended(const SAlert& inAlert, std::FILE* inStream) {
         if (result == kModalResponseAbort) {
             return result;
         }
-        mGaveUp = true;
+        mGaveUpBecause =
+            formatted(_("no VYR device answered within %g s"), mOptions.deviceWaitSeconds);
         std::fprintf(inStream, _("-> %s (no answer in time)\n"), inAlert.buttons.front().c_str());
         return kAlertFirstButtonReturn;
     }
@@ -187,7 +195,10 @@ int CTerminalUI::answerUnattended(const SAlert& inAlert, std::FILE* inStream) {
         mLastPromptKey = inAlert.key;
         mErrorSincePrompt = false;
         if (mRepeats >= mOptions.promptRepeats) {
-            mGaveUp = true;
+            mGaveUpBecause = formatted(ngettext("the same error after %d try: %s",
+                                                "the same error after %d tries: %s",
+                                                static_cast<unsigned long>(mRepeats)),
+                                       mRepeats, mLastError.c_str());
             std::fprintf(inStream,
                          ngettext("-> %s (--yes: given up after %d try)\n",
                                   "-> %s (--yes: given up after %d tries)\n",
@@ -216,7 +227,8 @@ bool CTerminalUI::waitForDevice(const SAlert& inAlert, std::FILE* inStream) {
             return false;
         }
         if (woken || Clock::now() >= deadline) {
-            mGaveUp = true;
+            mGaveUpBecause = formatted(_("the device did not come back within %g s"),
+                                       mOptions.deviceWaitSeconds);
             std::fprintf(inStream, _("-> %s (no device in time)\n"),
                          inAlert.buttons.back().c_str());
             return false;
@@ -298,6 +310,8 @@ void CTerminalUI::abortModal() {
 
 int CTerminalUI::showError(const std::string& inMessage, int inCode) {
     mErrorSincePrompt = true;
+    mLastError = inMessage;
+    std::replace(mLastError.begin(), mLastError.end(), '\n', ' ');
     mDeviceMissing = mOptions.unattended && errorMeansNoDevice(inCode);
     std::string text = _("Error") + std::string(" ") + std::to_string(inCode) + ": " + inMessage;
     if (const char* advice = adviceAfterError(inCode)) {

@@ -50,7 +50,11 @@ class CTerminalUI : public CFrontEnd, private CProgressDisplay {
     bool stopRequested() const override;
 
     /// True when an unattended run gave up: no device in time, or a prompt failed repeatedly.
-    bool gaveUp() const { return mGaveUp; }
+    bool gaveUp() const { return !mGaveUpBecause.empty(); }
+    /// Why it gave up, for people and scripts ("" when it did not).
+    const std::string& gaveUpBecause() const { return mGaveUpBecause; }
+    /// The message of the last error alert, on one line ("" when none came).
+    const std::string& lastError() const { return mLastError; }
 
   private:
     void setMessage(const std::string& inText) override;
@@ -85,7 +89,8 @@ class CTerminalUI : public CFrontEnd, private CProgressDisplay {
     int mLastPercent = -1;
     int mLoggedTenth = -1;
     bool mProgressLineOpen = false;
-    bool mGaveUp = false;
+    std::string mGaveUpBecause;
+    std::string mLastError;
     std::string mLastPromptKey; // unattended: the prompt answered last
     int mRepeats = 0;
     bool mErrorSincePrompt = false;

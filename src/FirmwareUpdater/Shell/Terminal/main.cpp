@@ -8,9 +8,11 @@
 #include "Shell/Localization.h"
 #include "TerminalUI.h"
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <unistd.h>
 
 #ifndef VYR_VERSION
@@ -49,7 +51,8 @@ std::vector<SFrontEndOption> terminalOptions(STerminalOptions& ioOptions, SComma
     return {
         {"json", 0, nullptr,
          N_("with --yes: the result as one JSON object on stdout (see\n"
-            "vyr-update(1)); every other line goes to stderr"),
+            "vyr-update(1)); every other line goes to stderr; with --list:\n"
+            "the ports as JSON"),
          setsFlag(outCommand.json)},
         {"list", 0, nullptr,
          N_("list the MIDI ports with model, name and address, mark the\n"
@@ -77,6 +80,31 @@ std::vector<SFrontEndOption> terminalOptions(STerminalOptions& ioOptions, SComma
     };
 }
 
+// Why a run that began ended as it did, for people and for --json ("" when complete).
+std::string whyItEnded(ELaunchOutcome inOutcome, const CTerminalUI& inUI, const CLaunch& inLaunch,
+                       const SLaunchOptions& inOptions) {
+    if (inUI.gaveUp()) {
+        std::string why = std::string(_("gave up:")) + " " + inUI.gaveUpBecause();
+        if (!inOptions.device.empty() && !inLaunch.transferBegan()) {
+            why += " (";
+            why += _("only ports whose name or address holds the --device text count:");
+            why += " \"" + inOptions.device + "\")";
+        }
+        return why;
+    }
+    switch (inOutcome) {
+    case ELaunchOutcome::kCompleted:
+        return {};
+    case ELaunchOutcome::kCancelled:
+        return inLaunch.transferBegan() ? _("cancelled")
+                                        : _("cancelled; nothing was sent to the device");
+    case ELaunchOutcome::kTransferFailed:
+    case ELaunchOutcome::kUnexpectedError:
+        break;
+    }
+    return inUI.lastError();
+}
+
 // The whole update; human lines go to inTerminal.output, the result comes back.
 SLaunchResult update(const SLaunchOptions& inOptions, const STerminalOptions& inTerminal) {
     SLaunchResult result;
@@ -95,9 +123,10 @@ SLaunchResult update(const SLaunchOptions& inOptions, const STerminalOptions& in
         terminal.deviceListed = CLaunch::deviceListed;
         CTerminalUI ui(terminal);
         const ELaunchOutcome outcome = launch.run(ui);
-        if (outcome == ELaunchOutcome::kCancelled && !launch.transferBegan()) {
-            std::fprintf(stderr, "vyr-update: %s\n",
-                         _("cancelled; nothing was sent to the device"));
+        result.message = whyItEnded(outcome, ui, launch, inOptions);
+        // The errors were told as they came; the other endings are told here.
+        if (outcome == ELaunchOutcome::kCancelled) {
+            std::fprintf(stderr, "vyr-update: %s\n", result.message.c_str());
         }
         if (const std::string report = launch.report(); !report.empty()) {
             std::fprintf(inTerminal.output, "\n%s", report.c_str());
@@ -110,6 +139,17 @@ SLaunchResult update(const SLaunchOptions& inOptions, const STerminalOptions& in
         result.message = e.what();
     }
     return result;
+}
+
+// A usage error with --json: the line for people, and the object for the program.
+int usageErrorJson(const std::string& inMessage) {
+    std::fprintf(stderr, "vyr-update: %s\n(see vyr-update --help)\n", inMessage.c_str());
+    SLaunchResult result;
+    result.outcome = "usage error";
+    result.exitStatus = kExitUsage;
+    result.message = inMessage;
+    std::fputs(launchResultJson(result).c_str(), stdout);
+    return kExitUsage;
 }
 
 // Flushes and closes stdout; true, after saying so, when some of it did not arrive.
@@ -130,9 +170,15 @@ int main(int argc, char** argv) {
     SLaunchOptions options;
     STerminalOptions terminal;
     SCommand command;
+    // A program that asked for JSON gets its object even when the command line is wrong.
+    const bool jsonAsked = std::find_if(argv + 1, argv + argc, [](const char* inArgument) {
+                               return std::strcmp(inArgument, "--json") == 0;
+                           }) != argv + argc;
+    std::string usage;
     if (const std::optional<int> early =
-            parseLaunchOptions(argc, argv, kProgram, terminalOptions(terminal, command), options)) {
-        return *early;
+            parseLaunchOptions(argc, argv, kProgram, terminalOptions(terminal, command), options,
+                               jsonAsked ? &usage : nullptr)) {
+        return *early == kExitUsage && jsonAsked ? usageErrorJson(usage) : *early;
     }
     if (command.list) {
         CLaunch launch(kProgram.name, options);
@@ -141,13 +187,13 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "vyr-update: %s\n", problem.c_str());
             return kExitMIDIUnavailable;
         }
-        std::fputs(describeMIDIDevices().c_str(), stdout);
+        std::fputs(command.json ? midiDevicesJson(listMIDIDevices()).c_str()
+                                : describeMIDIDevices().c_str(),
+                   stdout);
         return lostOutput() ? kExitUnexpected : kExitComplete;
     }
     if (command.json && !terminal.unattended) {
-        std::fprintf(stderr, "vyr-update: %s\n(see vyr-update --help)\n",
-                     _("--json needs --yes: a program reads the output, nobody answers"));
-        return kExitUsage;
+        return usageErrorJson(_("--json needs --yes: a program reads the output, nobody answers"));
     }
     if (!terminal.unattended && isatty(terminal.inputFd) == 0) {
         std::fprintf(stderr, "vyr-update: %s\n",
