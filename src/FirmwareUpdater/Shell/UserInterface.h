@@ -77,9 +77,8 @@ class CUserInterface : public CFrontEnd {
     /// The bytes of a named resource, or nothing when it cannot be found or read.
     virtual std::optional<std::vector<std::uint8_t>> resource(const std::string& inName,
                                                               const std::string& inType) = 0;
-    /// Reads the stored update status: false when none is stored yet. A store that could not
-    /// be read counts as found with outStatus 0; outProblem then says what was done with it
-    /// (else "").
+    /// Reads the stored update status: false when none is stored yet. When a store could not
+    /// be read, outProblem says what was done with it (else "").
     virtual bool loadStatus(std::int32_t& outStatus, std::string& outProblem) = 0;
     /// Stores inStatus, whole or not at all: false with the reason in outProblem.
     virtual bool saveStatus(std::int32_t inStatus, std::string& outProblem) = 0;

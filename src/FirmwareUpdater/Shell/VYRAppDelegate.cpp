@@ -33,11 +33,12 @@ SAlert VYRAppDelegate::createAlertWithMessage(const char* inKey, const char* inB
 
 void VYRAppDelegate::applicationDidFinishLaunching() {
     mStatusValue = kStatusNothingBegun;
+    mStatusUnreadable = false;
     mOutcome = ELaunchOutcome::kCancelled;
     try {
         CVYRController::initialize();
         loadPreferenceData();
-        mResumed = mStatusValue == kStatusTransferBegun;
+        mResumed = mStatusValue == kStatusTransferBegun && !mStatusUnreadable;
         if (mResumed) {
             mUI.showNotice(_("Resuming the update that was begun before."));
         }
@@ -78,7 +79,14 @@ bool VYRAppDelegate::loadPreferenceData() {
     std::string problem;
     const bool found = mUI.loadStatus(status, problem);
     if (!problem.empty()) {
-        mUI.showNotice(problem);
+        // What it held is unknown: a transfer may have begun, and a device left in update
+        // mode sends no heartbeat to wait for. The update-mode prompt serves both cases.
+        mUI.showNotice(problem + "\n" +
+                       _("A transfer may have begun, so the update goes on at the update-mode "
+                         "prompt."));
+        mStatusValue = kStatusTransferBegun;
+        mStatusUnreadable = true;
+        return true;
     }
     if (!found) {
         return false;

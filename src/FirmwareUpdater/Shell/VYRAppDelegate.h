@@ -51,7 +51,8 @@ class VYRAppDelegate {
     void applicationWillTerminate();
 
     /// False when no status is stored; otherwise the stored status becomes mStatus. A store
-    /// that had to be set aside is told to the user.
+    /// that could not be read is told to the user and counts as a transfer that may have
+    /// begun.
     bool loadPreferenceData();
     /// Stores mStatus unless it is 0; false when it could not be stored (logged).
     bool savePreferenceData();
@@ -93,6 +94,7 @@ class VYRAppDelegate {
     std::int32_t mStatusValue = kStatusNothingBegun;
     ELaunchOutcome mOutcome = ELaunchOutcome::kCancelled;
     bool mResumed = false;
+    bool mStatusUnreadable = false;
     std::unique_ptr<ProgressViewController> mProgress;
 
     CWakeup mPollStop;
