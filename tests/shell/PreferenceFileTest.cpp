@@ -85,6 +85,14 @@ TEST_F(PreferenceFile, SavingKeepsOtherKeysAndWritesThroughALinkButNotALoop) {
     EXPECT_NE(text.find("<string>kept</string>"), std::string::npos) << text;
     EXPECT_NE(text.find("<integer>2</integer>"), std::string::npos) << text;
 
+    // A link to a file not made yet: nothing stored, and the file is made through the link.
+    fs::create_symlink(mDir / "later.plist", mDir / "ahead.plist");
+    CPreferenceFile ahead((mDir / "ahead.plist").string());
+    EXPECT_FALSE(ahead.load(status)) << ahead.problem();
+    ASSERT_TRUE(ahead.save(1));
+    EXPECT_TRUE(fs::is_symlink(mDir / "ahead.plist"));
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(mDir / "later.plist")));
+
     fs::create_symlink(mDir / "loop-b", mDir / "loop-a");
     fs::create_symlink(mDir / "loop-a", mDir / "loop-b");
     CPreferenceFile loop((mDir / "loop-a").string());

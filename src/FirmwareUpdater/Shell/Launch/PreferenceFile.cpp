@@ -108,8 +108,9 @@ std::string CPreferenceFile::refusalOf(const std::string& inPath) {
 bool CPreferenceFile::load(std::int32_t& outStatus) {
     mProblem.clear();
     mLoaded.reset();
+    // Nothing there yet, also behind a link to a file not made yet (the save makes it).
     struct stat info {};
-    if (::lstat(mPath.c_str(), &info) != 0 && errno == ENOENT) {
+    if (::stat(mPath.c_str(), &info) != 0 && errno == ENOENT) {
         return false;
     }
     outStatus = 0;
