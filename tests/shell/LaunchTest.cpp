@@ -250,6 +250,10 @@ TEST_F(Launch, SecondUpdaterOnTheSameStatusFileIsRefused) {
     CLaunch second("t", with(true, "", path));
     EXPECT_EQ(second.prepare(message), ELaunchRefusal::kAlreadyRunning);
     EXPECT_NE(message.find("another update is running"), std::string::npos) << message;
+    // Another name of the same file shares its lock.
+    std::filesystem::create_symlink(first->preferencePath(), mDirectory.file("alias.plist"));
+    CLaunch aliased("t", with(true, mDirectory.file("alias.plist"), path));
+    EXPECT_EQ(aliased.prepare(message), ELaunchRefusal::kAlreadyRunning);
     CLaunch elsewhere("t", with(true, mDirectory.file("other.plist"), path));
     EXPECT_EQ(elsewhere.prepare(message), ELaunchRefusal::kNone) << "another status file";
 

@@ -32,10 +32,11 @@ bool fail(std::string* outError, const char* inWhat) {
     return false;
 }
 
-// The file a path names once its symlinks are followed (a link to a link, relative or not);
-// the path itself when it is no link. A loop of links stops after a few turns, and the stat
-// that follows fails with the system's own reason.
-std::string followLinks(std::string inPath) {
+} // namespace
+
+// A loop of links stops after a few turns; the stat that follows fails with the system's own
+// reason.
+std::string FollowLinks(std::string inPath) {
     for (int turn = 0; turn < 40; ++turn) {
         std::error_code error;
         const std::filesystem::path link = std::filesystem::read_symlink(inPath, error);
@@ -48,12 +49,10 @@ std::string followLinks(std::string inPath) {
     return inPath;
 }
 
-} // namespace
-
 bool WriteFileAtomically(const std::string& inLinkOrPath, const void* inData, std::size_t inSize,
                          std::string* outError) {
     // A symlink stays a link: the file it names is replaced.
-    const std::string inPath = followLinks(inLinkOrPath);
+    const std::string inPath = FollowLinks(inLinkOrPath);
     mode_t mode = 0;
     struct stat existing {};
     if (::stat(inPath.c_str(), &existing) == 0) {

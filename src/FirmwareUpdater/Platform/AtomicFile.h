@@ -9,5 +9,9 @@
 /// replaced and the link stays. An existing file keeps its mode; one that is not a regular
 /// file (a device, a FIFO, a directory) is refused. On failure returns false with a reason
 /// in outError (if given); inPath is then as it was and no temporary file is left.
+/// The file a path names once its symlinks are followed (a link to a link, relative or
+/// not, also to a file not made yet); the path itself when it is no link.
+std::string FollowLinks(std::string inPath);
+
 bool WriteFileAtomically(const std::string& inPath, const void* inData, std::size_t inSize,
                          std::string* outError = nullptr);

@@ -166,7 +166,7 @@ ELaunchRefusal CLaunch::prepare(std::string& outMessage) {
     }
     // One updater per status file. A lock that cannot be made (no folder) is no refusal:
     // the status cannot be written either, and the workflow says so.
-    const std::string lock = prefs + ".lock";
+    const std::string lock = CStatusLock::pathFor(prefs);
     if (mLock.take(lock) == CStatusLock::EResult::kHeldElsewhere) {
         outMessage = std::string(_("another update is running; wait for it to end, or close it")) +
                      " (" + lock + ")";

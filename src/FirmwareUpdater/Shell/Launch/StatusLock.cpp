@@ -1,7 +1,10 @@
 #include "Shell/Launch/StatusLock.h"
 
+#include "Platform/AtomicFile.h"
+
 #include <cerrno>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,6 +20,13 @@ bool isNamed(int inFd, const char* inPath) {
 }
 
 } // namespace
+
+std::string CStatusLock::pathFor(const std::string& inStatusPath) {
+    std::error_code error;
+    const std::filesystem::path file =
+        std::filesystem::weakly_canonical(FollowLinks(inStatusPath), error);
+    return (error ? std::filesystem::path(FollowLinks(inStatusPath)) : file).string() + ".lock";
+}
 
 CStatusLock::EResult CStatusLock::take(const std::string& inPath) {
     release();

@@ -18,6 +18,10 @@ class CStatusLock {
     CStatusLock(const CStatusLock&) = delete;
     CStatusLock& operator=(const CStatusLock&) = delete;
 
+    /// The lock file of a status file: beside the file it names, links followed and the
+    /// folder's path made canonical, so that every name of one status file shares a lock.
+    static std::string pathFor(const std::string& inStatusPath);
+
     EResult take(const std::string& inPath);
     /// Removes the lock file and lets go; nothing when none is held. Async-signal-safe.
     void release();
