@@ -311,12 +311,18 @@ TEST_F(Update, SpeaksTheUsersLanguageOrEnglishWhole) {
     }
 }
 
-// Refused before any run: without a terminal it needs --yes; a program that asked for JSON
-// gets an object for a usage error too, and the port listing as JSON.
-TEST_F(Update, RefusalsAndListingsForProgramsAndPeople) {
+// Without a terminal it needs --yes; a program that asked for JSON gets an object for a
+// usage error too, and the port listing as JSON; people get the lines of both streams in
+// the order they were written when one pipe takes both.
+TEST_F(Update, RefusalsListingsAndLinesForProgramsAndPeople) {
     auto run = start({}, ETerminal::kPipes);
     EXPECT_EQ(run->wait(), 64);
     EXPECT_NE(run->output().find("run with --yes"), std::string::npos) << run->output();
+
+    auto shared = start({"--yes", "--sim-absent", "--wait=1"}, ETerminal::kPipes);
+    EXPECT_EQ(shared->wait(), 4);
+    const std::string lines = shared->output();
+    EXPECT_LT(lines.find("(no answer in time)"), lines.find("vyr-update: gave up")) << lines;
 
     auto usage = startJson({"--bogus"});
     EXPECT_EQ(usage->wait(), 64);

@@ -166,6 +166,8 @@ bool lostOutput() {
 int main(int argc, char** argv) {
     const auto started = std::chrono::steady_clock::now();
     EnsureStandardDescriptors();
+    // Line by line also into a pipe: when stderr shares it, the lines keep their order.
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
     initLocalization();
     SLaunchOptions options;
     STerminalOptions terminal;
