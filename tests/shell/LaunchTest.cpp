@@ -42,7 +42,9 @@ SParse parse(std::vector<std::string> inArguments) {
              result.flag = true;
              return std::string();
          }},
-        {"count", 0, "N", "a count",
+        {"count", 0, "N",
+         "a count, said in so many words that one line of the help's column could\nnever hold "
+         "them all; and a long word: Aktualisierungsmöglichkeitenübersichtsfensterleiste",
          [&](const char* inValue) { return parseNumber("--count", inValue, 1, 5, count); }},
     };
     testing::internal::CaptureStdout();
@@ -137,7 +139,11 @@ TEST(LaunchOptions, HelpListsEveryOptionAndVersionNamesTheProgram) {
     EXPECT_EQ(help.exit, 0);
     EXPECT_EQ(help.out.rfind("usage: vyr-test [OPTIONS]\n\nAbout.\n\noptions:\n", 0), 0u);
     for (const char* line :
-         {"  -f, --flag                a flag\n", "      --count N             a count\n",
+         {"  -f, --flag                a flag\n",
+          "      --count N             a count, said in so many words that one line of the\n"
+          "                            help's column could never hold them all; and a long\n"
+          "                            word:\n"
+          "                            Aktualisierungsmöglichkeitenübersichtsfensterleiste\n",
           "      --sim-service-fault-at K\n                            the MIDI",
           "      --version             show the version\n\nEpilogue.\n"}) {
         EXPECT_NE(help.out.find(line), std::string::npos) << line;

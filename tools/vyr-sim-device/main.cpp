@@ -24,26 +24,28 @@ namespace {
 constexpr const char* kUsage =
     "usage: vyr-sim-device (--rawmidi DEVICE [--udc FILE] | --seq MODEL) [OPTIONS]\n"
     "\n"
-    "Plays a VYR device: heartbeats in normal mode, silent in update mode, recording every\n"
-    "message. SIGUSR1 switches it to update mode; SIGTERM or SIGINT ends it and prints what\n"
-    "it received (compared with --firmware FILE).\n"
+    "Plays a VYR device: heartbeats in normal mode, silent in update mode, recording\n"
+    "every message. SIGUSR1 switches it to update mode; SIGTERM or SIGINT ends it and\n"
+    "prints what it received (compared with --firmware FILE).\n"
     "\n"
     "  --rawmidi DEVICE     the device side of a USB-MIDI gadget, e.g. hw:VYRDEV,0,0\n"
     "  --udc FILE           the gadget's UDC file, for --sim-vanish-at\n"
-    "  --seq MODEL          a sequencer client named MODEL with the port \"MODEL MIDI 1\"\n"
+    "  --seq MODEL          a sequencer client named MODEL, with the port\n"
+    "                       \"MODEL MIDI 1\"\n"
     "  --firmware FILE      the image the transfer should deliver\n"
     "  --heartbeat-ms N     heartbeat period (default 200)\n"
     "  --sim-normal-mode    stays in normal mode when told to switch\n"
-    "  --sim-restart-on-switch  switches by leaving the bus for --replug-ms and coming\n"
+    "  --sim-restart-on-switch\n"
+    "                       switches by leaving the bus for --replug-ms and coming\n"
     "                       back in update mode, as a device that restarts to update\n"
-    "  --sim-vanish-at K    unplugged after the K-th message, back in update mode after\n"
-    "                       --replug-ms; the next transfer is recorded anew\n"
+    "  --sim-vanish-at K    unplugged after the K-th message, back in update mode\n"
+    "                       after --replug-ms; the next transfer is recorded anew\n"
     "  --replug-ms N        how long the device is off the bus (default 1000)\n"
     "  -h, --help           show this help\n"
     "  --version            show the version\n"
     "\n"
-    "exit status: 0 done (the transfer identical to --firmware, if given), 1 not identical or\n"
-    "the report lost, 2 usage error or the line cannot be opened.\n";
+    "exit status: 0 done (the transfer identical to --firmware, if given), 1 not\n"
+    "identical or the report lost, 2 usage error or the line cannot be opened.\n";
 
 std::atomic<bool> sUpdateModeAsked{false};
 std::atomic<bool> sStopAsked{false};

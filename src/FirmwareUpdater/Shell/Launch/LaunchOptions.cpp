@@ -3,15 +3,63 @@
 #include "Shell/Launch/PreferenceFile.h"
 #include "Shell/Localization.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <getopt.h>
+#include <string_view>
 
 namespace {
 
 constexpr unsigned long kMaxMessageNumber = 1'000'000;
 constexpr std::size_t kHelpColumn = 28;
+constexpr std::size_t kHelpWidth = 80;
+
+std::size_t columnsOf(std::string_view inText) {
+    // UTF-8: every byte but a continuation byte starts a character.
+    return static_cast<std::size_t>(std::count_if(inText.begin(), inText.end(), [](char inByte) {
+        return (static_cast<unsigned char>(inByte) & 0xC0) != 0x80;
+    }));
+}
+
+// inText's paragraphs (split at blank lines) filled into lines of at most inWidth
+// characters, each after the first indented by inIndent: every translation fits, however
+// long its words, and the catalogue's own line breaks do not matter.
+std::string filled(std::string_view inText, std::size_t inWidth, std::size_t inIndent) {
+    std::string text;
+    std::size_t column = 0;
+    bool lineStart = true;
+    for (std::size_t i = 0; i < inText.size();) {
+        if (inText.substr(i, 2) == "\n\n") {
+            for (; i < inText.size() && inText[i] == '\n'; ++i) {
+                text += '\n';
+            }
+            column = 0;
+            lineStart = true;
+            continue;
+        }
+        if (inText[i] == ' ' || inText[i] == '\n') {
+            ++i;
+            continue;
+        }
+        const std::size_t end = std::min(inText.find_first_of(" \n", i), inText.size());
+        const std::string_view word = inText.substr(i, end - i);
+        if (!lineStart && column + 1 + columnsOf(word) > inWidth) {
+            text += '\n';
+            text.append(inIndent, ' ');
+            column = 0;
+        } else if (!lineStart) {
+            text += ' ';
+            ++column;
+        }
+        text += word;
+        column += columnsOf(word);
+        lineStart = false;
+        i = end;
+    }
+    return text;
+}
 
 // The options every front-end has; the front-end's own come first in the help.
 std::vector<SFrontEndOption> sharedOptions(SLaunchOptions& ioOptions, bool& outHelp,
@@ -92,21 +140,16 @@ std::string helpLine(const SFrontEndOption& inOption) {
     }
     line += line.size() + 2 <= kHelpColumn ? std::string(kHelpColumn - line.size(), ' ')
                                            : "\n" + std::string(kHelpColumn, ' ');
-    for (const char* c = _(inOption.help); *c != '\0'; ++c) {
-        line += *c;
-        if (*c == '\n') {
-            line += std::string(kHelpColumn, ' ');
-        }
-    }
-    return line + "\n";
+    return line + filled(_(inOption.help), kHelpWidth - kHelpColumn, kHelpColumn) + "\n";
 }
 
 void printHelp(const SProgram& inProgram, const std::vector<SFrontEndOption>& inOptions) {
-    std::printf(_("usage: %s [OPTIONS]\n\n%s\noptions:\n"), inProgram.name, _(inProgram.about));
+    std::printf(_("usage: %s [OPTIONS]\n\n%s\noptions:\n"), inProgram.name,
+                (filled(_(inProgram.about), kHelpWidth, 0) + "\n").c_str());
     for (const SFrontEndOption& option : inOptions) {
         std::fputs(helpLine(option).c_str(), stdout);
     }
-    std::printf("\n%s", _(inProgram.epilogue));
+    std::printf("\n%s\n", filled(_(inProgram.epilogue), kHelpWidth, 0).c_str());
 }
 
 int usageError(const SProgram& inProgram, const std::string& inMessage, std::string* outError) {
