@@ -14,3 +14,11 @@ function(vyr_gzipped file variable)
     add_custom_target(${target} ALL DEPENDS ${gzipped})
     set(${variable} ${gzipped} PARENT_SCOPE)
 endfunction()
+
+# vyr_man_page(<name> <variable>): man/<name>.1 with the project's version in its footer,
+# compressed as vyr_gzipped does.
+function(vyr_man_page name variable)
+    configure_file(${PROJECT_SOURCE_DIR}/man/${name}.1 ${PROJECT_BINARY_DIR}/man/${name}.1 @ONLY)
+    vyr_gzipped(${PROJECT_BINARY_DIR}/man/${name}.1 gzipped)
+    set(${variable} ${gzipped} PARENT_SCOPE)
+endfunction()
