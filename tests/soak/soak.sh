@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # Crash anywhere, lose nothing: runs `vyr-update --simulate --yes` RUNS times (default 300),
 # each with a random misbehaviour of the simulated device (a row of tests/scenarios.txt) and,
-# every other run, a SIGKILL
-# at a random instant, then checks:
+# in a third of the runs each, a SIGKILL or a stop request (SIGTERM) at a random instant,
+# then checks:
 #   - the status file is absent or a whole property list holding a status the run can have
 #     left (never torn, never a value from nowhere);
 #   - a run not killed ended with the exit status and the message its misbehaviour gives;
+#   - a stop request before the transfer ended the run with nothing sent; one during it was
+#     only warned of, and one at a later prompt backed out of it: no transfer ever began
+#     after a stop request;
 #   - a run that left "transfer begun" is resumed by the next run at the update-mode prompt,
 #     without waiting for the heartbeat, and that run completes.
 # Usage: tests/soak/soak.sh [RUNS] [BUILD_DIR]   (default build/asan; two runs at a time)
@@ -47,13 +50,18 @@ one_run() {
     [ "$expect_status" = - ] && expect_status=none
     expect_exit=$(echo $expect_exit)
     message=$(echo $says)
-    local kill_after=""
-    if ((RANDOM % 2 == 0)); then
-        kill_after="$((RANDOM % 12)).$((RANDOM % 1000))"
-    fi
+    local kill_after="" stop_after=""
+    case $((RANDOM % 3)) in
+    0) kill_after="$((RANDOM % 12)).$((RANDOM % 1000))" ;;
+    1) stop_after="$((RANDOM % 12)).$((RANDOM % 1000))" ;;
+    esac
     set +e
     if [ -n "$kill_after" ]; then
         timeout -s KILL "$kill_after" "$update" --simulate --yes --prefs "$prefs" $options \
+            >"$dir/out" 2>&1
+    elif [ -n "$stop_after" ]; then
+        # 124: the stop request was sent (the run had not ended by then).
+        timeout -s TERM "$stop_after" "$update" --simulate --yes --prefs "$prefs" $options \
             >"$dir/out" 2>&1
     else
         "$update" --simulate --yes --prefs "$prefs" $options >"$dir/out" 2>&1
@@ -67,6 +75,13 @@ one_run() {
         verdict="torn status file"
     elif [ "$exit" = 137 ]; then
         case $status in none | 1 | 2) ;; *) verdict="status $status after a kill" ;; esac
+    elif [ "$exit" = 124 ]; then
+        if grep -q 'Now updating' "$dir/out"; then
+            grep -qE 'Interrupting now leaves VYR|\(stopped by a signal\)' "$dir/out" ||
+                verdict="a stop request went unanswered during or after the transfer"
+        elif ! grep -q 'nothing was sent to the device' "$dir/out" || [ "$status" != none ]; then
+            verdict="a stop request before the transfer did not end the run with nothing sent"
+        fi
     elif [ "$exit" != "$expect_exit" ] || [ "$status" != "$expect_status" ] ||
         ! grep -qF "$message" "$dir/out"; then
         verdict="exit $exit status $status, expected exit $expect_exit status $expect_status and \"$message\""
@@ -82,7 +97,7 @@ one_run() {
             verdict="the resumed run did not resume and complete (exit $resumed)"
         fi
     fi
-    echo "run $n: ${options:-clean}${kill_after:+, killed after ${kill_after}s}: exit $exit, status $status: $verdict"
+    echo "run $n: ${options:-clean}${kill_after:+, killed after ${kill_after}s}${stop_after:+, stopped after ${stop_after}s}: exit $exit, status $status: $verdict"
 }
 export -f one_run status_of
 export work update
@@ -91,5 +106,6 @@ export work update
 seq 1 "$runs" | xargs -P 2 -I{} bash -c 'one_run {} 2>/dev/null' | tee "$work/results"
 failed=$(grep -vc ': ok$' "$work/results" || true)
 killed=$(grep -c 'killed after' "$work/results" || true)
-echo "soak: $runs runs ($killed killed at random), $failed failed"
+stopped=$(grep -c 'stopped after.*: exit 124' "$work/results" || true)
+echo "soak: $runs runs ($killed killed, $stopped asked to stop, at random), $failed failed"
 [ "$failed" = 0 ]
