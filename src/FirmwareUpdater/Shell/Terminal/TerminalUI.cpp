@@ -97,8 +97,12 @@ CTerminalUI::CTerminalUI(STerminalOptions inOptions) : mOptions(std::move(inOpti
         mWakeRead = fds[0];
         mWakeWrite = fds[1];
     }
-    sStopAsked = 0;
+    // A stop asked for before (catchStopRequests) is kept: the first prompt backs out.
     sStopWake = mWakeWrite;
+    handleStopSignals(onStop);
+}
+
+void CTerminalUI::catchStopRequests() {
     handleStopSignals(onStop);
 }
 
@@ -108,6 +112,7 @@ CTerminalUI::~CTerminalUI() {
     CInterruptGuard::disarm();
     handleStopSignals(SIG_DFL);
     sStopWake = -1;
+    sStopAsked = 0;
     for (int fd : {mWakeRead, mWakeWrite}) {
         if (fd >= 0) {
             close(fd);

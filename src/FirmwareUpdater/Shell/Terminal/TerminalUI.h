@@ -49,6 +49,10 @@ class CTerminalUI : public CFrontEnd, private CProgressDisplay {
     void showNotice(const std::string& inText) override;
     bool stopRequested() const override;
 
+    /// From now on SIGINT and SIGTERM are stop requests, also before a front-end exists
+    /// (the program's start): the first prompt then backs out.
+    static void catchStopRequests();
+
     /// True when an unattended run gave up: no device in time, or a prompt failed repeatedly.
     bool gaveUp() const { return !mGaveUpBecause.empty(); }
     /// Why it gave up, for people and scripts ("" when it did not).

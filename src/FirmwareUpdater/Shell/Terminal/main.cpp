@@ -166,6 +166,8 @@ bool lostOutput() {
 int main(int argc, char** argv) {
     const auto started = std::chrono::steady_clock::now();
     EnsureStandardDescriptors();
+    // A stop request during the start (reading the image, starting MIDI) is not lost.
+    CTerminalUI::catchStopRequests();
     // Line by line also into a pipe: when stderr shares it, the lines keep their order.
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     initLocalization();
