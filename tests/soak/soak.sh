@@ -60,9 +60,10 @@ one_run() {
         timeout -s KILL "$kill_after" "$update" --simulate --yes --prefs "$prefs" $options \
             >"$dir/out" 2>&1
     elif [ -n "$stop_after" ]; then
-        # 124: the stop request was sent (the run had not ended by then).
-        timeout -s TERM "$stop_after" "$update" --simulate --yes --prefs "$prefs" $options \
-            >"$dir/out" 2>&1
+        # 124: the stop request was sent (the run had not ended by then). --foreground: else
+        # timeout signals the process group too, a second request that ends the program.
+        timeout --foreground -s TERM "$stop_after" "$update" --simulate --yes --prefs "$prefs" \
+            $options >"$dir/out" 2>&1
     else
         "$update" --simulate --yes --prefs "$prefs" $options >"$dir/out" 2>&1
     fi
