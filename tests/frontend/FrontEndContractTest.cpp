@@ -1,6 +1,7 @@
 // What the workflow needs of every front-end, held against each: the terminal on a pseudo-
 // terminal, and the window on Qt's offscreen platform. Each driver plays the user with that
 // front-end's own keys.
+#include "Eventually.h"
 #include "Platform/EventLoop.h"
 #include "TerminalUI.h"
 
@@ -34,18 +35,6 @@ const SAlert kQuestion{"Please change VYR to update mode.",
                        {"OK", "Cancel"},
                        false};
 const SAlert kWaiting{"Waiting...", "Waiting...", {"Cancel"}, true};
-
-// True once inCondition holds, checked for up to 5 s.
-bool eventually(const std::function<bool()>& inCondition) {
-    const auto deadline = std::chrono::steady_clock::now() + 5s;
-    while (!inCondition()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(5ms);
-    }
-    return true;
-}
 
 // The terminal on a pseudo-terminal: what it prints is read from the other end, where the
 // user's keys go in once the prompt is on the screen.

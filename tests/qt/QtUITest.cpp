@@ -2,6 +2,7 @@
 // requests by the close button or a signal, the transfer beside a responsive window, and
 // the main-loop timers driven from Qt's loop.
 #include "QtUI.h"
+#include "Eventually.h"
 #include "ManualClock.h"
 
 #include <QApplication>
@@ -24,14 +25,6 @@ const SAlert kQuestion{"Please change VYR to update mode.",
                        "Please change VYR to update mode.",
                        {"OK", "Cancel"},
                        false};
-
-// True once inCondition holds, checked for up to 5 s (on the transfer's thread).
-bool eventually(const std::function<bool()>& inCondition) {
-    for (int i = 0; i < 1000 && !inCondition(); ++i) {
-        std::this_thread::sleep_for(5ms);
-    }
-    return inCondition();
-}
 
 void count(EventLoopTimerRef, void* inCount) {
     ++*static_cast<int*>(inCount);
