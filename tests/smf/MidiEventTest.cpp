@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 namespace {
 
 using smftest::Bytes;
@@ -40,23 +38,6 @@ TEST(Payload, DataIsACopyThatCanBeCopiedOut) {
     EXPECT_EQ(out, (Bytes{1, 2, 3}));
     e.setDataParam(source.data(), 0);
     EXPECT_EQ(e.getDataSize(), 0u);
-}
-
-TEST(EventWithData, DataSharingTheAllocationIsReplacedAndReleasedSafely) {
-    // AddressSanitizer checks every release below: none may free the shared bytes alone.
-    auto event = CMidiEvent::newWithData(3);
-    event->setType(CMidiEvent::kEventTypeSysEx);
-    std::memcpy(event->payload().getMutableParam(), "\xF0\x01\xF7", 3);
-    EXPECT_EQ(event->getDataType(), 0);
-    const Bytes longer(300, 0x22);
-    event->setDataParam(longer.data(), 300);
-    EXPECT_EQ(event->getDataSize(), 300u);
-    event->resetEvent();
-    EXPECT_EQ(event->payload().getParam(), nullptr);
-
-    auto kept = CMidiEvent::newWithData(2);
-    kept->setType(CMidiEvent::kEventTypeShort);
-    kept.reset(); // destroyed with its data still inside
 }
 
 TEST(EventDeathTest, CallerErrorsAreFatal) {

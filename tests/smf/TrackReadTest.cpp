@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 namespace {
 
 using smftest::Bytes;
@@ -126,6 +128,20 @@ TEST(TrackAccess, GetEventBeyondTheListIsNull) {
     EXPECT_NE(track.GetEvent(1), nullptr);
     EXPECT_EQ(track.GetEvent(2), nullptr);
     EXPECT_EQ(std::as_const(track).GetEvent(0xFFFFFFFF), nullptr);
+}
+
+TEST(TrackAccess, APulledEventOutlivesItsTrack) {
+    // The data of read events live in the track's arena: AddressSanitizer sees any use of it
+    // after the track is gone.
+    const Bytes body = {0x00, 0xF0, 0x03, 0x01, 0x02, 0xF7, 0x00, 0xC0, 0x05};
+    std::unique_ptr<CMidiEvent> pulled;
+    {
+        CMidiTrack track;
+        ASSERT_TRUE(track.readChunkBody(body.data(), static_cast<std::uint32_t>(body.size())));
+        pulled.reset(track.pullEvent(0));
+        track.GetEvent(0)->setDataParam(body.data(), 4); // data replaced inside the arena
+    }
+    EXPECT_EQ(smftest::describe(*pulled), "0 sysex F0 01 02 F7");
 }
 
 TEST(ChunkFraming, OpenIdTakesOnWhateverItReads) {

@@ -33,11 +33,16 @@ std::vector<std::uint32_t> scannedTags(const std::uint8_t* inBytes, std::uint32_
 TEST(TrackTagScan, FindsWhatAByteByByteSearchFinds) {
     std::mt19937 random(7);
     for (int round = 0; round < 2000; ++round) {
-        const std::uint32_t size = 4 + random() % 200;
+        const std::uint32_t size = 4 + random() % 800; // across several 256-byte blocks
         // Exactly size bytes on the heap, so AddressSanitizer sees any load past them.
-        std::vector<std::uint8_t> bytes(size);
-        for (auto& b : bytes) {
-            b = "MTrkMx"[random() % 6]; // dense in partial and whole tags
+        std::vector<std::uint8_t> bytes(size, 'x');
+        if (round % 2 == 0) {
+            for (auto& b : bytes) {
+                b = "MTrkMx"[random() % 6]; // dense in partial and whole tags
+            }
+        } else {
+            // One tag alone, anywhere in a block or across two.
+            std::memcpy(bytes.data() + random() % (size - 3), "MTrk", 4);
         }
         const std::unique_ptr<std::uint8_t[]> exact(new std::uint8_t[size]);
         std::memcpy(exact.get(), bytes.data(), size);

@@ -4,12 +4,6 @@
 
 #include <cstring>
 
-std::unique_ptr<CMidiEvent> CMidiEvent::newWithData(std::uint32_t inSize) {
-    std::unique_ptr<CMidiEvent> event(new (inSize) CMidiEvent);
-    event->payload().useStorageInEvent(reinterpret_cast<std::uint8_t*>(event.get() + 1), inSize);
-    return event;
-}
-
 void CMidiEvent::setDataType(std::uint8_t inType) {
     if (CMidiShortEvent* shortEvent = getShortData()) {
         shortEvent->setType(inType);

@@ -1,18 +1,16 @@
 // One track event: an absolute tick, a kind code and a payload.
 //
 // The payload is one record presented as a CMidiShortEvent, CMidiMetaEvent or
-// CMidiSysExEvent according to the kind code. The event owns its payload's data; tracks
-// release it through resetEvent before destroying an event, and the destructor releases
-// whatever is still held, so an event taken out of a track (pullEvent) is simply deleted.
+// CMidiSysExEvent according to the kind code. The event owns its payload's data, allocated
+// from the memory resource it was made with: the heap, or the arena of the track that read it.
 #pragma once
 
 #include "MidiMetaEvent.h"
 #include "MidiShortEvent.h"
 #include "MidiSysExEvent.h"
 
-#include <cstddef>
 #include <cstdint>
-#include <memory>
+#include <memory_resource>
 
 class CMidiEvent {
   public:
@@ -21,20 +19,12 @@ class CMidiEvent {
     static constexpr std::uint32_t kEventTypeSysEx = 2;
     static constexpr std::uint32_t kEventTypeMeta = 3;
 
-    CMidiEvent() : mPayload() {}
-    ~CMidiEvent() { payload().clearParam(); }
+    CMidiEvent() : CMidiEvent(std::pmr::get_default_resource()) {}
+    /// An event of kind 0 whose data are allocated from inResource, which must outlive it.
+    explicit CMidiEvent(std::pmr::memory_resource* inResource) : mPayload(inResource) {}
 
     CMidiEvent(const CMidiEvent&) = delete;
     CMidiEvent& operator=(const CMidiEvent&) = delete;
-
-    /// A new event of kind 0 whose data, inSize bytes left for the caller to fill through
-    /// payload().getMutableParam(), share the event's allocation: one allocation instead of
-    /// two for every event a file holds. setParam later puts new data in an array of its own.
-    static std::unique_ptr<CMidiEvent> newWithData(std::uint32_t inSize);
-
-    // Every event, with or without its data inside, is released by plain delete.
-    static void* operator new(std::size_t inSize) { return ::operator new(inSize); }
-    static void operator delete(void* inEvent) { ::operator delete(inEvent); }
 
     /// Short type index of a status byte's high nibble, 7 if it is no channel status.
     static std::uint8_t GetShortEventType(std::uint8_t inStatus) {
@@ -90,15 +80,11 @@ class CMidiEvent {
     const CMidiPayload& payload() const { return mPayload.mShort; }
 
   private:
-    static void* operator new(std::size_t inSize, std::uint32_t inDataSize) {
-        return ::operator new(inSize + inDataSize);
-    }
-    static void operator delete(void* inEvent, std::uint32_t) { ::operator delete(inEvent); }
-
     // The three payload classes add no fields to CMidiPayload, so each member of this union
     // is the same record.
     union UPayload {
-        UPayload() : mShort() {}
+        explicit UPayload(std::pmr::memory_resource* inResource) : mShort(inResource) {}
+        ~UPayload() { mShort.~CMidiShortEvent(); }
         CMidiShortEvent mShort;
         CMidiMetaEvent mMeta;
         CMidiSysExEvent mSysEx;

@@ -6,6 +6,8 @@
 
 class CMidiMetaEvent : public CMidiPayload {
   public:
+    using CMidiPayload::CMidiPayload;
+
     /// One past the last type index: a type byte that is not in sMsgType.
     static constexpr std::uint8_t kTypeMax = 15;
     static constexpr std::uint8_t sMsgType[kTypeMax] = {

@@ -7,33 +7,38 @@
 #include <cstring>
 
 void CMidiPayload::setParam(const std::uint8_t* inParam, std::uint32_t inSize) {
-    DTA_ASSERT(0 != inParam);
-    std::memcpy(replaceData(inSize), inParam, inSize);
+    DTA_ASSERT(0 != inParam || 0 == inSize);
+    std::uint8_t* data = replaceData(inSize);
+    if (inSize > 0) {
+        std::memcpy(data, inParam, inSize);
+    }
+}
+
+void CMidiPayload::setParam(std::uint8_t inFirst, const std::uint8_t* inParam,
+                            std::uint32_t inSize) {
+    DTA_ASSERT(0 != inParam || 0 == inSize);
+    std::uint8_t* data = replaceData(1 + inSize);
+    data[0] = inFirst;
+    if (inSize > 0) {
+        std::memcpy(data + 1, inParam, inSize);
+    }
 }
 
 std::uint8_t* CMidiPayload::replaceData(std::uint32_t inSize) {
     // Allocate before releasing, so an allocation failure leaves the old data in place.
-    auto* data = new std::uint8_t[inSize];
+    auto* data = static_cast<std::uint8_t*>(mResource->allocate(inSize, 1));
     clearParam();
     mData = data;
     mDataSize = inSize;
     return data;
 }
 
-void CMidiPayload::useStorageInEvent(std::uint8_t* inStorage, std::uint32_t inSize) {
-    DTA_ASSERT(nullptr == mData);
-    mData = inStorage;
-    mDataSize = inSize;
-    mDataInEvent = true;
-}
-
 void CMidiPayload::clearParam() {
-    if (!mDataInEvent) {
-        delete[] mData;
+    if (mData != nullptr) {
+        mResource->deallocate(mData, mDataSize, 1);
     }
     mData = nullptr;
     mDataSize = 0;
-    mDataInEvent = false;
 }
 
 std::uint32_t CMidiPayload::getSizeBytes() const {

@@ -4,12 +4,22 @@
 #pragma once
 
 #include <cstdint>
+#include <memory_resource>
 
 class CMidiPayload {
   public:
-    /// Replaces the data with a copy of inSize bytes (an array is allocated also for 0).
-    /// inParam must not be null.
+    /// Data allocated from inResource, which must outlive the payload.
+    explicit CMidiPayload(std::pmr::memory_resource* inResource = std::pmr::get_default_resource())
+        : mResource(inResource) {}
+    ~CMidiPayload() { clearParam(); }
+
+    CMidiPayload(const CMidiPayload&) = delete;
+    CMidiPayload& operator=(const CMidiPayload&) = delete;
+
+    /// Replaces the data with a copy of inSize bytes. inParam may be null only for 0.
     void setParam(const std::uint8_t* inParam, std::uint32_t inSize);
+    /// Replaces the data with inFirst followed by a copy of inSize bytes.
+    void setParam(std::uint8_t inFirst, const std::uint8_t* inParam, std::uint32_t inSize);
     /// Releases the data: null data, size 0.
     void clearParam();
 
@@ -18,8 +28,6 @@ class CMidiPayload {
     std::uint32_t getDataSize() const { return mDataSize; }
     /// The data bytes, or null when the payload holds none.
     const std::uint8_t* getParam() const { return mData; }
-    /// The same bytes, to be filled in place (their number stays).
-    std::uint8_t* getMutableParam() { return mData; }
 
     /// Bytes of the variable-length quantity that encodes the data size (1 for 0).
     std::uint32_t getSizeBytes() const;
@@ -29,16 +37,11 @@ class CMidiPayload {
     bool dataBeginsWith(const std::uint8_t* inPrefix, std::uint32_t inCount) const;
 
   private:
-    friend class CMidiEvent;
-
     /// Releases the data and allocates inSize bytes in its place, left for the caller to fill.
     std::uint8_t* replaceData(std::uint32_t inSize);
-    /// Takes inSize bytes at inStorage, which the event allocated with itself, as the data of
-    /// a payload that holds none yet.
-    void useStorageInEvent(std::uint8_t* inStorage, std::uint32_t inSize);
 
+    std::pmr::memory_resource* mResource;
     std::uint8_t mLeadByte = 0;
-    bool mDataInEvent = false; // the data live in the event's own allocation: not deleted alone
     std::uint32_t mDataSize = 0;
     std::uint8_t* mData = nullptr;
 };

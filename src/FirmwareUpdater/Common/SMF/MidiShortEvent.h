@@ -6,6 +6,8 @@
 
 class CMidiShortEvent : public CMidiPayload {
   public:
+    using CMidiPayload::CMidiPayload;
+
     struct SMsgInfo {
         std::uint8_t status;    // high nibble, channel 0
         std::uint8_t dataBytes; // data bytes after the status

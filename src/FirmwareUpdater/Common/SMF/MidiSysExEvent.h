@@ -5,6 +5,8 @@
 
 class CMidiSysExEvent : public CMidiPayload {
   public:
+    using CMidiPayload::CMidiPayload;
+
     static constexpr std::uint8_t kTypeComplete = 0;  // data begins with 0xF0
     static constexpr std::uint8_t kTypeContinued = 1; // anything else, also no data
 

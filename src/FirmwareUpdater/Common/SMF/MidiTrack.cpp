@@ -3,26 +3,44 @@
 #include "Common/DebugUtil.h"
 
 #include <algorithm>
-#include <cstddef>
+#include <memory>
 
 CMidiTrack::~CMidiTrack() {
     reset(0);
 }
 
 void CMidiTrack::resetChunkData() {
-    resetChunkData(mEvents);
+    for (CMidiEvent* event : mEvents) {
+        deleteEvent(event);
+    }
+    mEvents.clear();
+    mArena.release();
 }
 
-void CMidiTrack::resetChunkData(EventList& ioEvents) {
-    for (CMidiEvent* event : ioEvents) {
-        delete event; // releases its data, also for an event that was never typed
-    }
-    ioEvents.clear();
+CMidiEvent* CMidiTrack::newEvent() {
+    return std::pmr::polymorphic_allocator<>(&mArena).new_object<CMidiEvent>(&mArena);
 }
+
+void CMidiTrack::deleteEvent(CMidiEvent* inEvent) {
+    std::pmr::polymorphic_allocator<>(&mArena).delete_object(inEvent);
+}
+
+namespace {
+void copyEvent(const CMidiEvent& inFrom, CMidiEvent& ioTo) {
+    ioTo.setType(static_cast<std::uint8_t>(inFrom.mEventType));
+    ioTo.mTick = inFrom.mTick;
+    const CMidiPayload& from = inFrom.payload();
+    ioTo.payload().setLeadByte(from.getLeadByte());
+    ioTo.payload().setParam(from.getParam(), from.getDataSize());
+}
+} // namespace
 
 void CMidiTrack::AddEvent(CMidiEvent* inEvent) {
     DTA_ASSERT(NULL != inEvent);
-    mEvents.push_back(inEvent);
+    const std::unique_ptr<CMidiEvent> handedOver(inEvent);
+    CMidiEvent* kept = newEvent();
+    copyEvent(*inEvent, *kept);
+    mEvents.push_back(kept);
 }
 
 CMidiEvent* CMidiTrack::GetEvent(std::uint32_t inIndex) {
@@ -36,8 +54,11 @@ const CMidiEvent* CMidiTrack::GetEvent(std::uint32_t inIndex) const {
 CMidiEvent* CMidiTrack::pullEvent(std::uint32_t inIndex) {
     CMidiEvent* e = GetEvent(inIndex);
     DTA_ASSERT(NULL != e);
+    auto pulled = std::make_unique<CMidiEvent>();
+    copyEvent(*e, *pulled);
     mEvents.erase(mEvents.begin() + inIndex);
-    return e;
+    deleteEvent(e);
+    return pulled.release();
 }
 
 void CMidiTrack::sortEvents() {

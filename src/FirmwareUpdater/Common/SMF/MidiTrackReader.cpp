@@ -5,9 +5,7 @@
 #include "Common/DebugUtil.h"
 #include "SMFUtil.h"
 
-#include <cstring>
 #include <limits>
-#include <memory>
 
 namespace {
 
@@ -24,21 +22,19 @@ ESMFReadFailure variableValFailure(std::uint32_t inAvailable) {
     return inAvailable < 4 ? ESMFReadFailure::kVariableValCut : ESMFReadFailure::kVariableVal;
 }
 
-// A new event holding a copy of inSize bytes from inData, after inPrefix when one is given.
-CMidiEvent* newEvent(std::uint32_t inKind, std::uint32_t inTick, std::uint8_t inLeadByte,
-                     const std::uint8_t* inData, std::uint32_t inSize,
-                     const std::uint8_t* inPrefix = nullptr) {
-    const std::uint32_t prefixSize = inPrefix != nullptr ? 1 : 0;
-    auto event = CMidiEvent::newWithData(prefixSize + inSize);
-    event->setType(static_cast<std::uint8_t>(inKind));
-    event->mTick = inTick;
-    event->payload().setLeadByte(inLeadByte);
-    std::uint8_t* data = event->payload().getMutableParam();
+// inEvent, a new one, holding a copy of inSize bytes from inData, after inPrefix when given.
+CMidiEvent* fillEvent(CMidiEvent* inEvent, std::uint32_t inKind, std::uint32_t inTick,
+                      std::uint8_t inLeadByte, const std::uint8_t* inData, std::uint32_t inSize,
+                      const std::uint8_t* inPrefix = nullptr) {
+    inEvent->setType(static_cast<std::uint8_t>(inKind));
+    inEvent->mTick = inTick;
+    inEvent->payload().setLeadByte(inLeadByte);
     if (inPrefix != nullptr) {
-        data[0] = *inPrefix;
+        inEvent->payload().setParam(*inPrefix, inData, inSize);
+    } else {
+        inEvent->payload().setParam(inData, inSize);
     }
-    std::memcpy(data + prefixSize, inData, inSize);
-    return event.release();
+    return inEvent;
 }
 
 // Reads the length of a meta or SysEx event at inOffset and checks it against the bytes
@@ -59,20 +55,6 @@ std::uint32_t fetchLength(const std::uint8_t* pBuff, std::uint32_t inSize, std::
     return n;
 }
 
-std::uint32_t newSysExData(CMidiEvent** ppEvt, std::uint32_t inTick, const std::uint8_t* pBuff,
-                           std::uint32_t inSize, bool inKeepHeader, SSMFReadFailure* outFailure) {
-    DTA_ASSERT(NULL != ppEvt);
-    std::uint32_t length = 0;
-    const std::uint32_t n = fetchLength(pBuff, inSize, 1, length, outFailure);
-    if (n == CMidiTrack::kReadFailure) {
-        return n;
-    }
-    // An event of the 0xF0 form holds the message as it is sent, 0xF0 first.
-    *ppEvt = newEvent(CMidiEvent::kEventTypeSysEx, inTick, 0, pBuff + 1 + n, length,
-                      inKeepHeader ? pBuff : nullptr);
-    return 1 + n + length;
-}
-
 } // namespace
 
 bool CMidiTrack::readChunkBody(const std::uint8_t* inBuff, std::uint32_t inSize) {
@@ -91,13 +73,11 @@ bool CMidiTrack::readChunkBody(const std::uint8_t* inBuff, std::uint32_t inSize)
         if (count == kReadFailure) {
             return refuse(failure.reason, position + failure.offset);
         }
-        std::unique_ptr<CMidiEvent> owned(event);
         if (isEndOfTrackEvent(event)) {
-            event->resetEvent();
+            deleteEvent(event);
             return true;
         }
-        AddEvent(event);
-        owned.release();
+        mEvents.push_back(event);
         if (event->mEventType == CMidiEvent::kEventTypeShort) {
             runningStatus = event->payload().getLeadByte();
         }
@@ -172,7 +152,8 @@ std::uint32_t CMidiTrack::NewShortEventData(CMidiEvent** ppEvt, std::uint32_t in
     if (dataBytes > inSize - statusBytes) {
         return fail(outFailure, ESMFReadFailure::kShortDataCut, inSize);
     }
-    *ppEvt = newEvent(CMidiEvent::kEventTypeShort, inTick, status, pBuff + statusBytes, dataBytes);
+    *ppEvt = fillEvent(newEvent(), CMidiEvent::kEventTypeShort, inTick, status, pBuff + statusBytes,
+                       dataBytes);
     return statusBytes + dataBytes;
 }
 
@@ -188,7 +169,8 @@ std::uint32_t CMidiTrack::NewMetaEventData(CMidiEvent** ppEvt, std::uint32_t inT
     if (n == kReadFailure) {
         return n;
     }
-    *ppEvt = newEvent(CMidiEvent::kEventTypeMeta, inTick, pBuff[1], pBuff + 2 + n, length);
+    *ppEvt =
+        fillEvent(newEvent(), CMidiEvent::kEventTypeMeta, inTick, pBuff[1], pBuff + 2 + n, length);
     return 2 + n + length;
 }
 
@@ -202,4 +184,19 @@ std::uint32_t CMidiTrack::NewSysEx2Data(CMidiEvent** ppEvt, std::uint32_t inTick
                                         const std::uint8_t* pBuff, std::uint32_t inSize,
                                         SSMFReadFailure* outFailure) {
     return newSysExData(ppEvt, inTick, pBuff, inSize, false, outFailure);
+}
+
+std::uint32_t CMidiTrack::newSysExData(CMidiEvent** ppEvt, std::uint32_t inTick,
+                                       const std::uint8_t* pBuff, std::uint32_t inSize,
+                                       bool inKeepHeader, SSMFReadFailure* outFailure) {
+    DTA_ASSERT(NULL != ppEvt);
+    std::uint32_t length = 0;
+    const std::uint32_t n = fetchLength(pBuff, inSize, 1, length, outFailure);
+    if (n == kReadFailure) {
+        return n;
+    }
+    // An event of the 0xF0 form holds the message as it is sent, 0xF0 first.
+    *ppEvt = fillEvent(newEvent(), CMidiEvent::kEventTypeSysEx, inTick, 0, pBuff + 1 + n, length,
+                       inKeepHeader ? pBuff : nullptr);
+    return 1 + n + length;
 }
