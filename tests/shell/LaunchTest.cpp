@@ -36,7 +36,7 @@ SParse parse(std::vector<std::string> inArguments) {
     argv.push_back(nullptr);
     SParse result;
     unsigned long count = 0;
-    const std::vector<SFrontEndOption> own = {
+    const std::vector<SOption> own = {
         {"flag", 'f', nullptr, "a flag",
          [&](const char*) {
              result.flag = true;

@@ -5,7 +5,6 @@
 
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitRefused = 1; // a file refused, unreadable or unwritable
-inline constexpr int kExitUsage = 2;
 
 int runInfo(const std::string& inPath);
 int runDump(const std::string& inPath);

@@ -2,6 +2,7 @@
 // real kernel drivers: on the device side of a USB-MIDI gadget (rawmidi), or as a
 // sequencer client named as the model. SIGUSR1 switches it to update mode; SIGTERM or
 // SIGINT ends it, printing what it received compared with the firmware image.
+#include "Common/CommandLine.h"
 #include "EmulatedDevice.h"
 #include "Platform/Clock.h"
 #include "Platform/FileRead.h"
@@ -14,38 +15,23 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <getopt.h>
 #include <memory>
 #include <optional>
 #include <string>
 
 namespace {
 
-constexpr const char* kUsage =
-    "usage: vyr-sim-device (--rawmidi DEVICE [--udc FILE] | --seq MODEL) [OPTIONS]\n"
-    "\n"
-    "Plays a VYR device: heartbeats in normal mode, silent in update mode, recording\n"
-    "every message. SIGUSR1 switches it to update mode; SIGTERM or SIGINT ends it and\n"
-    "prints what it received (compared with --firmware FILE).\n"
-    "\n"
-    "  --rawmidi DEVICE     the device side of a USB-MIDI gadget, e.g. hw:VYRDEV,0,0\n"
-    "  --udc FILE           the gadget's UDC file, for --sim-vanish-at\n"
-    "  --seq MODEL          a sequencer client named MODEL, with the port\n"
-    "                       \"MODEL MIDI 1\"\n"
-    "  --firmware FILE      the image the transfer should deliver\n"
-    "  --heartbeat-ms N     heartbeat period (default 200)\n"
-    "  --sim-normal-mode    stays in normal mode when told to switch\n"
-    "  --sim-restart-on-switch\n"
-    "                       switches by leaving the bus for --replug-ms and coming\n"
-    "                       back in update mode, as a device that restarts to update\n"
-    "  --sim-vanish-at K    unplugged after the K-th message, back in update mode\n"
-    "                       after --replug-ms; the next transfer is recorded anew\n"
-    "  --replug-ms N        how long the device is off the bus (default 1000)\n"
-    "  -h, --help           show this help\n"
-    "  --version            show the version\n"
-    "\n"
-    "exit status: 0 done (the transfer identical to --firmware, if given), 1 not\n"
-    "identical or the report lost, 2 usage error or the line cannot be opened.\n";
+constexpr SProgram kProgram = {
+    "vyr-sim-device",
+    VYR_VERSION,
+    "Plays a VYR device: heartbeats in normal mode, silent in update mode, recording every "
+    "message. SIGUSR1 switches it to update mode; SIGTERM or SIGINT ends it and prints what it "
+    "received (compared with --firmware FILE).",
+    "exit status: 0 done (the transfer identical to --firmware, if given), 1 not identical or "
+    "the report lost, 2 usage error or the line cannot be opened.",
+    "(--rawmidi DEVICE [--udc FILE] | --seq MODEL) [OPTIONS]",
+    2,
+};
 
 std::atomic<bool> sUpdateModeAsked{false};
 std::atomic<bool> sStopAsked{false};
@@ -68,82 +54,45 @@ struct SOptions {
     SEmulatedDeviceOptions device;
 };
 
-bool number(const char* inValue, unsigned long inMax, unsigned long& outValue) {
-    char* end = nullptr;
-    outValue = std::strtoul(inValue, &end, 10);
-    return inValue[0] >= '0' && inValue[0] <= '9' && *end == '\0' && outValue >= 1 &&
-           outValue <= inMax;
-}
-
-// Returns false after printing what is wrong.
-bool parse(int argc, char** argv, SOptions& outOptions) {
-    const option table[] = {
-        {"rawmidi", required_argument, nullptr, 'r'},
-        {"udc", required_argument, nullptr, 'u'},
-        {"seq", required_argument, nullptr, 's'},
-        {"firmware", required_argument, nullptr, 'f'},
-        {"heartbeat-ms", required_argument, nullptr, 'b'},
-        {"sim-normal-mode", no_argument, nullptr, 'n'},
-        {"sim-restart-on-switch", no_argument, nullptr, 'R'},
-        {"sim-vanish-at", required_argument, nullptr, 'v'},
-        {"replug-ms", required_argument, nullptr, 'p'},
-        {"help", no_argument, nullptr, 'h'},
-        {"version", no_argument, nullptr, 'V'},
-        {nullptr, 0, nullptr, 0},
+// Returns the exit status when the program is to end at once.
+std::optional<int> parse(int argc, char** argv, SOptions& outOptions) {
+    constexpr unsigned long kMaxMs = 1'000'000;
+    const std::vector<SOption> options = {
+        {"rawmidi", 0, "DEVICE", "the device side of a USB-MIDI gadget, e.g. hw:VYRDEV,0,0",
+         setsText("--rawmidi", outOptions.rawmidi)},
+        {"udc", 0, "FILE", "the gadget's UDC file, for --sim-vanish-at",
+         setsText("--udc", outOptions.udc)},
+        {"seq", 0, "MODEL", "a sequencer client named MODEL, with the port \"MODEL MIDI 1\"",
+         setsText("--seq", outOptions.sequencerModel)},
+        {"firmware", 0, "FILE", "the image the transfer should deliver",
+         setsText("--firmware", outOptions.firmware)},
+        {"heartbeat-ms", 0, "N", "heartbeat period, 1 to 1000000 (default 200)",
+         setsNumber("--heartbeat-ms", 1, kMaxMs, outOptions.device.heartbeatPeriod)},
+        {"sim-normal-mode", 0, nullptr, "stays in normal mode when told to switch",
+         setsFlag(outOptions.device.staysInNormalMode)},
+        {"sim-restart-on-switch", 0, nullptr,
+         "switches by leaving the bus for --replug-ms and coming back in update mode, as a "
+         "device that restarts to update",
+         setsFlag(outOptions.restartOnSwitch)},
+        {"sim-vanish-at", 0, "K",
+         "unplugged after the K-th message (1 to 1000000), back in update mode after "
+         "--replug-ms; the next transfer is recorded anew",
+         setsNumber("--sim-vanish-at", 1, kMaxMs, outOptions.device.vanishAfterMessage)},
+        {"replug-ms", 0, "N", "how long the device is off the bus, 1 to 1000000 (default 1000)",
+         setsNumber("--replug-ms", 1, kMaxMs, outOptions.replugDelay)},
     };
-    for (int c; (c = getopt_long(argc, argv, "h", table, nullptr)) != -1;) {
-        unsigned long value = 0;
-        switch (c) {
-        case 'r':
-            outOptions.rawmidi = optarg;
-            break;
-        case 'u':
-            outOptions.udc = optarg;
-            break;
-        case 's':
-            outOptions.sequencerModel = optarg;
-            break;
-        case 'f':
-            outOptions.firmware = optarg;
-            break;
-        case 'b':
-        case 'p':
-        case 'v':
-            if (!number(optarg, 1'000'000, value)) {
-                std::fprintf(stderr, "vyr-sim-device: a whole number from 1 is needed, not %s\n",
-                             optarg);
-                return false;
-            }
-            if (c == 'b') {
-                outOptions.device.heartbeatPeriod = std::chrono::milliseconds(value);
-            } else if (c == 'p') {
-                outOptions.replugDelay = std::chrono::milliseconds(value);
-            } else {
-                outOptions.device.vanishAfterMessage = static_cast<std::uint32_t>(value);
-            }
-            break;
-        case 'n':
-            outOptions.device.staysInNormalMode = true;
-            break;
-        case 'R':
-            outOptions.restartOnSwitch = true;
-            break;
-        case 'h':
-            std::fputs(kUsage, stdout);
-            std::exit(0);
-        case 'V':
-            std::printf("vyr-sim-device %s\n", VYR_VERSION);
-            std::exit(0);
-        default:
-            std::fputs(kUsage, stderr);
-            return false;
-        }
+    std::vector<std::string> operands;
+    if (const std::optional<int> early =
+            parseCommandLine(argc, argv, kProgram, options, operands)) {
+        return early;
     }
-    if (optind < argc || outOptions.rawmidi.empty() == outOptions.sequencerModel.empty()) {
-        std::fputs(kUsage, stderr);
-        return false;
+    if (!operands.empty()) {
+        return usageError(kProgram, "unexpected argument " + operands[0]);
     }
-    return true;
+    if (outOptions.rawmidi.empty() == outOptions.sequencerModel.empty()) {
+        return usageError(kProgram, "one of --rawmidi and --seq is needed");
+    }
+    return std::nullopt;
 }
 
 std::unique_ptr<CDeviceLine> openLine(const SOptions& inOptions, std::string& outProblem) {
@@ -204,8 +153,8 @@ bool serve(CDeviceLine& ioLine, CEmulatedDevice& ioDevice, const SOptions& inOpt
 int main(int argc, char** argv) {
     EnsureStandardDescriptors();
     SOptions options;
-    if (!parse(argc, argv, options)) {
-        return 2;
+    if (const std::optional<int> early = parse(argc, argv, options)) {
+        return *early;
     }
     std::vector<std::uint8_t> image;
     std::optional<std::vector<SExpectedMessage>> expected;

@@ -47,7 +47,7 @@ struct SCommand {
     bool json = false; // --json
 };
 
-std::vector<SFrontEndOption> terminalOptions(STerminalOptions& ioOptions, SCommand& outCommand) {
+std::vector<SOption> terminalOptions(STerminalOptions& ioOptions, SCommand& outCommand) {
     return {
         {"json", 0, nullptr,
          N_("with --yes: the result as one JSON object on stdout (see\n"
@@ -62,21 +62,11 @@ std::vector<SFrontEndOption> terminalOptions(STerminalOptions& ioOptions, SComma
          setsFlag(ioOptions.unattended)},
         {"wait", 0, "SECONDS",
          N_("unattended: how long to wait for the device, 1 to 86400\n(default 60)"),
-         [&ioOptions](const char* inValue) {
-             unsigned long value = 0;
-             std::string error = parseNumber("--wait", inValue, 1, 86400, value);
-             ioOptions.deviceWaitSeconds = static_cast<double>(value);
-             return error;
-         }},
+         setsNumber("--wait", 1, 86400, ioOptions.deviceWaitSeconds)},
         {"tries", 0, "N",
          N_("unattended: how often to answer the update-mode prompt\nagain after the same error, "
             "1 to 100 (default 3)"),
-         [&ioOptions](const char* inValue) {
-             unsigned long value = 0;
-             std::string error = parseNumber("--tries", inValue, 1, 100, value);
-             ioOptions.promptRepeats = static_cast<int>(value);
-             return error;
-         }},
+         setsNumber("--tries", 1, 100, ioOptions.promptRepeats)},
     };
 }
 
