@@ -272,8 +272,8 @@ TEST_F(Controller, LifeCycle) {
 TEST_F(Controller, OpenForUpdateNeedsASilentDevice) {
     expectGenericException([&] { mController->openVYRForUpdate(); }, 1000, 0);
 
-    std::optional<CSimulatedVYRDevice> device(std::in_place, mService,
-                                              SSimulatedDeviceOptions{.heartbeatPeriod = {}});
+    std::optional<CSimulatedVYRDevice> device(
+        std::in_place, mService, SSimulatedDeviceOptions{.behaviour = {.heartbeatPeriod = {}}});
     mClock.onWait([&](Nanoseconds) {
         device->sendHeartbeat();
         mService->waitUntilDelivered();

@@ -11,7 +11,7 @@
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-const SSimulatedDeviceOptions kSilent{.heartbeatPeriod = {}};
+const SSimulatedDeviceOptions kSilent{.behaviour = {.heartbeatPeriod = {}}};
 
 class Playback : public DeviceFixture {
   protected:
@@ -110,7 +110,8 @@ TEST_F(Playback, SendFailureAtTheThirdMessageStopsThere) {
 TEST_F(Playback, DeviceThatVanishesEndsPlayback) {
     mDevice.reset();
     mDevice = std::make_unique<CSimulatedVYRDevice>(
-        mService, SSimulatedDeviceOptions{.heartbeatPeriod = {}, .vanishAfterMessage = 4});
+        mService,
+        SSimulatedDeviceOptions{.behaviour = {.heartbeatPeriod = {}, .vanishAfterMessage = 4}});
     mDevice->switchToUpdateMode();
     mService->waitUntilDelivered();
     mController->openVYRForUpdate();

@@ -65,10 +65,10 @@ TEST(LaunchOptions, SharedAndOwnOptionsInEveryForm) {
     EXPECT_TRUE(r.options.simulate);
     EXPECT_EQ(r.options.firmwarePath, "a.mid");
     EXPECT_EQ(r.options.prefsPath, "p.plist");
-    EXPECT_EQ(r.options.simulation.failAt, 3u);
-    EXPECT_EQ(r.options.simulation.vanishAt, 4u);
-    EXPECT_EQ(r.options.simulation.serviceFaultAt, 5u);
-    EXPECT_TRUE(r.options.simulation.staysInNormalMode);
+    EXPECT_EQ(r.options.simulation.device.refuseSendsFrom, 3u);
+    EXPECT_EQ(r.options.simulation.device.behaviour.vanishAfterMessage, 4u);
+    EXPECT_EQ(r.options.simulation.device.serviceFaultAt, 5u);
+    EXPECT_TRUE(r.options.simulation.device.behaviour.staysInNormalMode);
     EXPECT_FALSE(r.options.simulation.absent);
 
     for (const auto& [arguments, system] :

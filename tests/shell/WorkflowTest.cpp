@@ -129,7 +129,7 @@ class Workflow : public testing::Test {
 
     /// The device sends a heartbeat (when it is in normal mode) whenever the workflow waits.
     void plugIn(SSimulatedDeviceOptions inOptions = {}) {
-        inOptions.heartbeatPeriod = {};
+        inOptions.behaviour.heartbeatPeriod = {};
         mDevice = std::make_unique<CSimulatedVYRDevice>(mService, inOptions);
         mClock.onWait([this](Nanoseconds) {
             mDevice->sendHeartbeat();

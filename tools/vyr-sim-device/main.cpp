@@ -3,13 +3,13 @@
 // sequencer client named as the model. SIGUSR1 switches it to update mode; SIGTERM or
 // SIGINT ends it, printing what it received compared with the firmware image.
 #include "Common/CommandLine.h"
-#include "EmulatedDevice.h"
 #include "Platform/Clock.h"
 #include "Platform/FileRead.h"
 #include "Platform/StandardStreams.h"
 #include "RawMidiLine.h"
 #include "SequencerLine.h"
 #include "Simulator/ExpectedTransfer.h"
+#include "Simulator/VYRDeviceModel.h"
 
 #include <atomic>
 #include <csignal>
@@ -51,7 +51,7 @@ struct SOptions {
     std::string firmware;
     std::chrono::milliseconds replugDelay{1000};
     bool restartOnSwitch = false;
-    SEmulatedDeviceOptions device;
+    SVYRDeviceBehaviour device;
 };
 
 // Returns the exit status when the program is to end at once.
@@ -107,7 +107,7 @@ std::unique_ptr<CDeviceLine> openLine(const SOptions& inOptions, std::string& ou
 }
 
 // Until told to stop: heartbeats while in normal mode, every byte heard.
-bool serve(CDeviceLine& ioLine, CEmulatedDevice& ioDevice, const SOptions& inOptions) {
+bool serve(CDeviceLine& ioLine, CVYRDeviceModel& ioDevice, const SOptions& inOptions) {
     std::vector<std::uint8_t> bytes;
     while (!sStopAsked) {
         if (sUpdateModeAsked.exchange(false)) {
@@ -176,7 +176,7 @@ int main(int argc, char** argv) {
     std::signal(SIGUSR1, onSignal);
     std::signal(SIGTERM, onSignal);
     std::signal(SIGINT, onSignal);
-    CEmulatedDevice device(options.device);
+    CVYRDeviceModel device(options.device);
     say("VYR device on " + line->describe() + ", normal mode (heartbeat every " +
         std::to_string(options.device.heartbeatPeriod.count()) + " ms)");
     const bool served = serve(*line, device, options);

@@ -1,7 +1,5 @@
 #include "SimulatedVYRDevice.h"
 
-#include "Heartbeat.h"
-
 #include <stdexcept>
 
 CSimulatedVYRDevice::CSimulatedVYRDevice(std::shared_ptr<CVirtualMIDIService> inService,
@@ -11,7 +9,7 @@ CSimulatedVYRDevice::CSimulatedVYRDevice(std::shared_ptr<CVirtualMIDIService> in
       mDestination(mService->addDestination(
           mOptions.model, mOptions.name,
           [this](const MIDIPacketList& inList, MIDITimeStamp inTime) { receive(inList, inTime); })),
-      mHeartbeat([this] { sendHeartbeats(); }) {}
+      mModel(mOptions.behaviour), mHeartbeat([this] { sendHeartbeats(); }) {}
 
 CSimulatedVYRDevice::~CSimulatedVYRDevice() {
     {
@@ -24,11 +22,12 @@ CSimulatedVYRDevice::~CSimulatedVYRDevice() {
 }
 
 void CSimulatedVYRDevice::switchToUpdateMode() {
+    bool switched = false;
     {
         const std::lock_guard<std::mutex> lock(mMutex);
-        mUpdateMode = true;
+        switched = mModel.switchToUpdateMode();
     }
-    if (mOptions.refuseSendsFrom > 0) {
+    if (switched && mOptions.refuseSendsFrom > 0) {
         mService->failSendsFrom(mOptions.refuseSendsFrom, kMIDIMessageSendErr);
     }
     mChanged.notify_all();
@@ -41,27 +40,23 @@ bool CSimulatedVYRDevice::isPresent() const {
 
 std::vector<SReceivedMessage> CSimulatedVYRDevice::received() const {
     const std::lock_guard<std::mutex> lock(mMutex);
-    return mReceived;
+    return mModel.received();
 }
 
 void CSimulatedVYRDevice::receive(const MIDIPacketList& inList, MIDITimeStamp inHostTime) {
-    SReceivedMessage message{inHostTime, {}};
+    std::vector<std::uint8_t> bytes;
     const MIDIPacket* packet = inList.packet;
     for (std::uint32_t i = 0; i < inList.numPackets; ++i, packet = MIDIPacketNext(packet)) {
-        message.bytes.insert(message.bytes.end(), packet->data, packet->data + packet->length);
+        bytes.insert(bytes.end(), packet->data, packet->data + packet->length);
     }
     bool vanish = false;
     {
         const std::lock_guard<std::mutex> lock(mMutex);
-        if (!mUpdateMode || !mPresent) {
-            return;
-        }
-        if (mOptions.serviceFaultAt != 0 && mReceived.size() + 1 == mOptions.serviceFaultAt) {
+        if (mOptions.serviceFaultAt != 0 && mModel.inUpdateMode() && mModel.onTheBus() &&
+            mModel.received().size() + 1 == mOptions.serviceFaultAt) {
             throw std::runtime_error("simulated MIDI service failure");
         }
-        mReceived.push_back(std::move(message));
-        vanish =
-            mOptions.vanishAfterMessage != 0 && mReceived.size() == mOptions.vanishAfterMessage;
+        vanish = mModel.receive(bytes, inHostTime);
     }
     if (vanish) {
         unplug();
@@ -74,12 +69,13 @@ void CSimulatedVYRDevice::sendHeartbeat() {
 }
 
 void CSimulatedVYRDevice::sendHeartbeats() {
-    const bool periodic = mOptions.heartbeatPeriod.count() > 0;
+    const std::chrono::milliseconds period = mOptions.behaviour.heartbeatPeriod;
+    const bool periodic = period.count() > 0;
     std::unique_lock<std::mutex> lock(mMutex);
     while (!mStopping) {
         if (periodic) {
             injectHeartbeat();
-            mChanged.wait_for(lock, mOptions.heartbeatPeriod, [this] { return mStopping; });
+            mChanged.wait_for(lock, period, [this] { return mStopping; });
         } else {
             mChanged.wait(lock, [this] { return mStopping; });
         }
@@ -89,8 +85,9 @@ void CSimulatedVYRDevice::sendHeartbeats() {
 void CSimulatedVYRDevice::injectHeartbeat() {
     // Injected under the lock, so no heartbeat leaves after switchToUpdateMode returns.
     // The service never calls back into the device while it holds its own lock.
-    if (mPresent && !mUpdateMode) {
-        mService->inject(mSource, {VYRHeartbeat(kVYRNormalModeStatus)});
+    if (const std::vector<std::uint8_t> heartbeat = mModel.heartbeat();
+        mPresent && !heartbeat.empty()) {
+        mService->inject(mSource, {heartbeat});
     }
 }
 

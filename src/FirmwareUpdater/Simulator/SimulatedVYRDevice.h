@@ -1,12 +1,13 @@
 // A VYR device on the virtual MIDI service: a source and a destination with the family's
-// model. In normal mode it sends its heartbeat (F0 43 7D 60 44 54 41 <status> F7) every
-// period; in update mode it is silent and records every message it receives with the host
-// time of its arrival. It can be told to misbehave, so every failure path of the updater
-// can be seen without hardware. Any thread may call it.
+// model, behaving as CVYRDeviceModel says (heartbeats every period in normal mode, silent and
+// recording in update mode, its misbehaviours), and the faults only this medium can show:
+// refused sends, a service that throws. So every failure path of the updater can be seen
+// without hardware. Any thread may call it.
 #pragma once
 
 #include "Platform/Virtual/VirtualMIDIService.h"
 #include "TransferReport.h"
+#include "VYRDeviceModel.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -19,9 +20,8 @@
 struct SSimulatedDeviceOptions {
     std::string model = "VYR10";
     std::string name = "VYR10 Port 1";
-    std::chrono::milliseconds heartbeatPeriod{200}; // 0: only when sendHeartbeat() is called
-    std::uint32_t vanishAfterMessage = 0;           // k > 0: unplugged right after the k-th message
-    std::uint32_t refuseSendsFrom = 0; // k > 0: the k-th send in update mode and all later fail
+    SVYRDeviceBehaviour behaviour = {}; // a heartbeat period of 0: only on sendHeartbeat()
+    std::uint32_t refuseSendsFrom = 0;  // k > 0: the k-th send in update mode and all later fail
     std::uint32_t serviceFaultAt = 0; // k > 0: the k-th send throws, as a broken MIDI service might
 };
 
@@ -36,8 +36,8 @@ class CSimulatedVYRDevice {
     CSimulatedVYRDevice(const CSimulatedVYRDevice&) = delete;
     CSimulatedVYRDevice& operator=(const CSimulatedVYRDevice&) = delete;
 
-    /// As the user does on the device: from now on silent (unless told otherwise; no
-    /// heartbeat is queued after this returns) and recording what it receives.
+    /// As the user does on the device: from now on silent (unless it stays in normal mode;
+    /// no heartbeat is queued after this returns) and recording what it receives.
     void switchToUpdateMode();
     /// One heartbeat now, as the device would send it (none in update mode or once gone).
     void sendHeartbeat();
@@ -64,9 +64,8 @@ class CSimulatedVYRDevice {
 
     mutable std::mutex mMutex;
     std::condition_variable mChanged;
-    bool mUpdateMode = false;
-    bool mPresent = true;
+    CVYRDeviceModel mModel;
+    bool mPresent = true; // its endpoints exist
     bool mStopping = false;
-    std::vector<SReceivedMessage> mReceived;
     std::thread mHeartbeat; // last: started once everything above exists
 };

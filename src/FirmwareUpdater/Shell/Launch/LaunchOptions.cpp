@@ -60,22 +60,24 @@ std::vector<SOption> sharedOptions(SLaunchOptions& ioOptions) {
          path("--prefs", ioOptions.prefsPath)},
         {"sim-absent", 0, nullptr, N_("simulated device: not connected"), setsFlag(sim.absent)},
         {"sim-normal-mode", 0, nullptr, N_("simulated device: stays in normal mode"),
-         setsFlag(sim.staysInNormalMode)},
+         setsFlag(sim.device.behaviour.staysInNormalMode)},
         {"sim-fail-at", 0, "K", N_("simulated device: refuses the K-th firmware message and later"),
-         messageNumber("--sim-fail-at", sim.failAt)},
+         messageNumber("--sim-fail-at", sim.device.refuseSendsFrom)},
         {"sim-vanish-at", 0, "K", N_("simulated device: unplugged after the K-th firmware message"),
-         messageNumber("--sim-vanish-at", sim.vanishAt)},
+         messageNumber("--sim-vanish-at", sim.device.behaviour.vanishAfterMessage)},
         {"sim-service-fault-at", 0, "K",
          N_("the MIDI service fails unexpectedly at the K-th message"),
-         messageNumber("--sim-service-fault-at", sim.serviceFaultAt)},
+         messageNumber("--sim-service-fault-at", sim.device.serviceFaultAt)},
     };
 }
 
 // What the options say together that none says alone.
 std::string conflicts(const SLaunchOptions& inOptions) {
     const SSimulationOptions& sim = inOptions.simulation;
-    const bool anyMisbehaviour =
-        sim.staysInNormalMode || sim.failAt != 0 || sim.vanishAt != 0 || sim.serviceFaultAt != 0;
+    const SSimulatedDeviceOptions& device = sim.device;
+    const bool anyMisbehaviour = device.behaviour.staysInNormalMode ||
+                                 device.behaviour.vanishAfterMessage != 0 ||
+                                 device.refuseSendsFrom != 0 || device.serviceFaultAt != 0;
     if ((sim.absent || anyMisbehaviour) && !inOptions.simulate) {
         return _("the --sim-* options need --simulate");
     }

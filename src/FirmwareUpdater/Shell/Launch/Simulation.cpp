@@ -7,18 +7,14 @@
 CSimulation::CSimulation(const SSimulationOptions& inOptions)
     : mOptions(inOptions), mService(std::make_shared<CVirtualMIDIService>()) {
     if (!mOptions.absent) {
-        SSimulatedDeviceOptions device;
-        device.refuseSendsFrom = mOptions.failAt;
-        device.vanishAfterMessage = mOptions.vanishAt;
-        device.serviceFaultAt = mOptions.serviceFaultAt;
-        mDevice = std::make_unique<CSimulatedVYRDevice>(mService, device);
+        mDevice = std::make_unique<CSimulatedVYRDevice>(mService, mOptions.device);
     }
 }
 
 CSimulation::~CSimulation() = default;
 
 void CSimulation::userSwitchesToUpdateMode() {
-    if (mDevice != nullptr && !mOptions.staysInNormalMode) {
+    if (mDevice != nullptr) {
         mDevice->switchToUpdateMode();
     }
 }

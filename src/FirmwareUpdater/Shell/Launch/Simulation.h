@@ -8,11 +8,8 @@
 #include <memory>
 
 struct SSimulationOptions {
-    bool absent = false; // no device plugged in
-    bool staysInNormalMode = false;
-    std::uint32_t failAt = 0;         // sends fail from the k-th message on
-    std::uint32_t vanishAt = 0;       // unplugged after the k-th message
-    std::uint32_t serviceFaultAt = 0; // the MIDI service throws at the k-th message
+    bool absent = false;                 // no device plugged in
+    SSimulatedDeviceOptions device = {}; // how it misbehaves
 };
 
 class CSimulation {

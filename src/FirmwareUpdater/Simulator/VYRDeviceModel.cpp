@@ -1,22 +1,24 @@
-#include "EmulatedDevice.h"
+#include "VYRDeviceModel.h"
 
-#include "Simulator/Heartbeat.h"
-
-bool CEmulatedDevice::switchToUpdateMode() {
+bool CVYRDeviceModel::switchToUpdateMode() {
     mUpdateMode = !mOptions.staysInNormalMode;
     return mUpdateMode;
 }
 
-std::vector<std::uint8_t> CEmulatedDevice::heartbeatDue(std::uint64_t inNowNs) {
-    if (mUpdateMode || inNowNs < mNextHeartbeatNs) {
+std::vector<std::uint8_t> CVYRDeviceModel::heartbeat() const {
+    return mUpdateMode || mGone ? std::vector<std::uint8_t>() : VYRHeartbeat(mOptions.statusByte);
+}
+
+std::vector<std::uint8_t> CVYRDeviceModel::heartbeatDue(std::uint64_t inNowNs) {
+    if (inNowNs < mNextHeartbeatNs) {
         return {};
     }
     mNextHeartbeatNs = inNowNs + static_cast<std::uint64_t>(
                                      std::chrono::nanoseconds(mOptions.heartbeatPeriod).count());
-    return VYRHeartbeat(mOptions.statusByte);
+    return heartbeat();
 }
 
-bool CEmulatedDevice::receive(const std::vector<std::uint8_t>& inBytes, std::uint64_t inNowNs) {
+bool CVYRDeviceModel::receive(const std::vector<std::uint8_t>& inBytes, std::uint64_t inNow) {
     bool vanish = false;
     for (const std::uint8_t byte : inBytes) {
         if (byte >= 0xF8) {
@@ -25,7 +27,7 @@ bool CEmulatedDevice::receive(const std::vector<std::uint8_t>& inBytes, std::uin
         if (byte >= 0x80 && byte != 0xF7) {
             mBroken += mInSysEx ? 1 : 0;
             mInSysEx = byte == 0xF0;
-            mPartial = {inNowNs, {}};
+            mPartial = {inNow, {}};
         }
         if (!mInSysEx) {
             continue;
@@ -46,7 +48,7 @@ bool CEmulatedDevice::receive(const std::vector<std::uint8_t>& inBytes, std::uin
     return vanish;
 }
 
-void CEmulatedDevice::pluggedInAgain() {
+void CVYRDeviceModel::pluggedInAgain() {
     mReceived.clear();
     mInSysEx = false;
     mGone = false;

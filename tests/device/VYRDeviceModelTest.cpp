@@ -1,6 +1,6 @@
-// The device emulator's ears: SysEx messages out of a byte stream in any pieces, only in
-// update mode, and the one-time vanish with a fresh transfer after it comes back.
-#include "EmulatedDevice.h"
+// The device's ears on every medium: SysEx messages out of a byte stream in any pieces, only
+// in update mode, and the one-time vanish with a fresh transfer after it comes back.
+#include "Simulator/VYRDeviceModel.h"
 #include "Simulator/Heartbeat.h"
 
 #include <gtest/gtest.h>
@@ -9,7 +9,7 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-std::vector<Bytes> messagesOf(const CEmulatedDevice& inDevice) {
+std::vector<Bytes> messagesOf(const CVYRDeviceModel& inDevice) {
     std::vector<Bytes> messages;
     for (const SReceivedMessage& message : inDevice.received()) {
         messages.push_back(message.bytes);
@@ -17,8 +17,8 @@ std::vector<Bytes> messagesOf(const CEmulatedDevice& inDevice) {
     return messages;
 }
 
-TEST(EmulatedDevice, HearsWholeSysExMessagesOnlyInUpdateMode) {
-    CEmulatedDevice device({});
+TEST(VYRDeviceModel, HearsWholeSysExMessagesOnlyInUpdateMode) {
+    CVYRDeviceModel device({});
     EXPECT_EQ(device.heartbeatDue(0), VYRHeartbeat(0x30));
     EXPECT_EQ(device.heartbeatDue(1'000'000), Bytes{}) << "not yet due";
     device.receive({0xF0, 0x01, 0xF7}, 0);
@@ -36,10 +36,10 @@ TEST(EmulatedDevice, HearsWholeSysExMessagesOnlyInUpdateMode) {
     EXPECT_EQ(device.brokenMessages(), 1u);
 }
 
-TEST(EmulatedDevice, VanishesOnceAndRecordsTheNextTransferAnew) {
-    SEmulatedDeviceOptions options;
+TEST(VYRDeviceModel, VanishesOnceAndRecordsTheNextTransferAnew) {
+    SVYRDeviceBehaviour options;
     options.vanishAfterMessage = 2;
-    CEmulatedDevice device(options);
+    CVYRDeviceModel device(options);
     device.switchToUpdateMode();
     EXPECT_FALSE(device.receive({0xF0, 0x01, 0xF7}, 0));
     EXPECT_TRUE(device.receive({0xF0, 0x02, 0xF7, 0xF0, 0x03, 0xF7}, 0));
@@ -50,7 +50,7 @@ TEST(EmulatedDevice, VanishesOnceAndRecordsTheNextTransferAnew) {
 
     options.vanishAfterMessage = 0;
     options.staysInNormalMode = true;
-    CEmulatedDevice stubborn(options);
+    CVYRDeviceModel stubborn(options);
     EXPECT_FALSE(stubborn.switchToUpdateMode());
     EXPECT_EQ(stubborn.heartbeatDue(0), VYRHeartbeat(0x30));
 }
