@@ -16,17 +16,7 @@ function(vyr_layer target)
     endforeach()
 
     # What the target may include: its own headers and those of every layer below it.
-    set(below)
-    foreach(link IN LISTS ARG_LINK)
-        string(REPLACE "vyr::" "vyr_" link ${link})
-        get_property(declared GLOBAL PROPERTY VYR_LAYER_${link}_BELOW SET)
-        if(declared)
-            get_property(links GLOBAL PROPERTY VYR_LAYER_${link}_BELOW)
-            list(APPEND below ${link} ${links})
-        endif()
-    endforeach()
-    list(REMOVE_DUPLICATES below)
-    set_property(GLOBAL PROPERTY VYR_LAYER_${target}_BELOW "${below}")
+    vyr_layers_below(${target} "${ARG_LINK}" below)
     set_property(GLOBAL PROPERTY VYR_LAYER_${target}_HEADERS "${ARG_HEADERS}")
     set_property(GLOBAL APPEND PROPERTY VYR_LAYERS ${target})
 
@@ -51,23 +41,29 @@ function(vyr_layer target)
     endif()
 endfunction()
 
-# vyr_layer_user(<target>): the same check for a target that is no layer (a front-end, a
-# program, a tool), called once its links are set: it may include the headers of the layers
-# it links and its own, those beside the including file.
-function(vyr_layer_user target)
-    get_target_property(links ${target} LINK_LIBRARIES)
+# The layers under a target that links links (directly or through them), into outVar; kept
+# for the targets that link this one.
+function(vyr_layers_below target links outVar)
     set(below)
     foreach(link IN LISTS links)
         string(REPLACE "vyr::" "vyr_" link "${link}")
         get_property(declared GLOBAL PROPERTY VYR_LAYER_${link}_BELOW SET)
         if(declared)
-            get_property(layers GLOBAL PROPERTY VYR_LAYER_${link}_BELOW)
-            list(APPEND below ${link} ${layers})
+            get_property(under GLOBAL PROPERTY VYR_LAYER_${link}_BELOW)
+            list(APPEND below ${link} ${under})
         endif()
     endforeach()
     list(REMOVE_DUPLICATES below)
-    # A target that links this one may include what this one may.
     set_property(GLOBAL PROPERTY VYR_LAYER_${target}_BELOW "${below}")
+    set(${outVar} "${below}" PARENT_SCOPE)
+endfunction()
+
+# vyr_layer_user(<target>): the same check for a target that is no layer (a front-end, a
+# program, a tool), called once its links are set: it may include the headers of the layers
+# it links and its own, those beside the including file.
+function(vyr_layer_user target)
+    get_target_property(links ${target} LINK_LIBRARIES)
+    vyr_layers_below(${target} "${links}" below)
     get_target_property(sources ${target} SOURCES)
     get_target_property(folder ${target} SOURCE_DIR)
     list(FILTER sources INCLUDE REGEX "\\.(cpp|h)$")
