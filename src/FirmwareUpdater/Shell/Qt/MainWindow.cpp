@@ -173,7 +173,7 @@ void CMainWindow::setMessage(const std::string& inText) {
 void CMainWindow::setProgress(int inCurrent, int inMaximum) {
     mLatestProgress = {inCurrent, inMaximum};
     if (!mProgressPending.exchange(true)) {
-        QMetaObject::invokeMethod(this, &CMainWindow::showLatestProgress, Qt::QueuedConnection);
+        mShowProgress.post();
     }
 }
 

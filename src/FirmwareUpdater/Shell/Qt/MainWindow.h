@@ -4,6 +4,7 @@
 // result. The workflow's prompts open over it.
 #pragma once
 
+#include "MainThreadCall.h"
 #include "Shell/UserInterface.h"
 
 #include <QElapsedTimer>
@@ -75,6 +76,7 @@ class CMainWindow final : public QWidget, public CProgressDisplay {
     QElapsedTimer mProgressShown;
     std::atomic<SProgress> mLatestProgress;
     std::atomic<bool> mProgressPending{false};
+    CMainThreadCall mShowProgress{[this] { showLatestProgress(); }};
     double mImageSeconds = 0;
     int mStep = -1;
     std::function<bool()> mOnClose;

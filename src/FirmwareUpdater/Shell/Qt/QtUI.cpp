@@ -135,18 +135,16 @@ int CQtUI::ask(const SAlert& inAlert, QMessageBox::Icon inIcon, const QString& i
 }
 
 void CQtUI::abortModal() {
-    // Queued to this object, which lives as long as the workflow; the box may not exist yet
-    // or any more, and only the main thread may touch it.
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            if (mBox != nullptr) {
-                mBox->done(kModalResponseAbort);
-            } else {
-                mAbortPending = true;
-            }
-        },
-        Qt::QueuedConnection);
+    mAbort.post();
+}
+
+// The box may not exist yet or any more, and only the main thread may touch it.
+void CQtUI::abortOnMainThread() {
+    if (mBox != nullptr) {
+        mBox->done(kModalResponseAbort);
+    } else {
+        mAbortPending = true;
+    }
 }
 
 int CQtUI::showError(const std::string& inMessage, int inCode) {
@@ -169,6 +167,7 @@ bool CQtUI::runLongStep(ELongStep inStep, const std::function<bool()>& inRun) {
     std::exception_ptr failure;
     std::atomic<bool> done{false};
     QEventLoop loop;
+    CMainThreadCall stepEnded([&loop] { loop.quit(); });
     std::thread transfer([&] {
         try {
             completed = inRun();
@@ -176,16 +175,7 @@ bool CQtUI::runLongStep(ELongStep inStep, const std::function<bool()>& inRun) {
             failure = std::current_exception();
         }
         done = true;
-        QMetaObject::invokeMethod(
-            this,
-            [this, &loop] {
-                // A question about stopping has no subject any more.
-                if (mStopQuestion != nullptr) {
-                    mStopQuestion->done(QMessageBox::Rejected);
-                }
-                loop.quit();
-            },
-            Qt::QueuedConnection);
+        stepEnded.post();
     });
     static const bool sFinishedAtExit = std::atexit(finishLongStepAtExit) == 0;
     SLongStepUnderWay underWay{&transfer, inStep, &completed, &mEndNow};
@@ -194,6 +184,10 @@ bool CQtUI::runLongStep(ELongStep inStep, const std::function<bool()>& inRun) {
     }
     while (!done) {
         loop.exec();
+    }
+    // A question about stopping has no subject any more.
+    if (mStopQuestion != nullptr) {
+        mStopQuestion->done(QMessageBox::Rejected);
     }
     if (sFinishedAtExit && sUnderWay.exchange(nullptr) != &underWay) {
         // The process is ending (on another thread), and that ends the step first.

@@ -2,8 +2,8 @@
 //
 // Every prompt is a message box over the main window whose buttons give 1000 and 1001. It
 // is not modal, so the window's close button still reaches the window while it is open.
-// abortModal may come from the poll thread: it is queued to this long-lived object on the
-// main thread, which ends the open box with -1001, or the next one if none is open yet.
+// abortModal may come from the poll thread: it becomes a call on the main thread (see
+// MainThreadCall.h), which ends the open box with -1001, or the next one if none is open yet.
 //
 // A stop request (the window's close button, SIGINT, SIGTERM, SIGHUP) backs out of every
 // prompt from then on, so the workflow ends and saves its status on the way. The long
@@ -15,6 +15,7 @@
 #pragma once
 
 #include "MainLoopTimers.h"
+#include "MainThreadCall.h"
 #include "MainWindow.h"
 #include "Shell/UserInterface.h"
 #include "StopSignals.h"
@@ -51,12 +52,14 @@ class CQtUI final : public QObject, public CFrontEnd {
     bool closeRequested();
     void signalled();
     void backOut();
+    void abortOnMainThread();
 
     CMainWindow& mWindow;
     CMainLoopTimers mTimers;
     CStopSignals mSignals;
     QPointer<QMessageBox> mBox;
     QPointer<QMessageBox> mStopQuestion;
+    CMainThreadCall mAbort{[this] { abortOnMainThread(); }};
     std::function<void(int)> mEndNow;
     bool mAbortPending = false;
     bool mClosed = false;
