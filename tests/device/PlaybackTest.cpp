@@ -55,14 +55,6 @@ class Playback : public DeviceFixture {
     std::vector<int> mProgress;
 };
 
-TEST_F(Playback, EightMessagesReportProgressAfterEachSendButTheFirst) {
-    const Bytes firmware = image(8, 0);
-    ASSERT_TRUE(play(firmware));
-    EXPECT_EQ(mProgress, (std::vector<int>{13, 25, 38, 50, 63, 75, 88}));
-    const STransferReport report = mDevice->report(expectedOf(firmware));
-    EXPECT_TRUE(report.identical) << report.firstDifference;
-}
-
 TEST_F(Playback, EveryMessageArrivesWholeInOrderAndNoneEarly) {
     const Bytes firmware = image(40, 10, 600); // 5 ms apart, 600 bytes: three packets each
     const MIDITimeStamp before = AudioGetCurrentHostTime();

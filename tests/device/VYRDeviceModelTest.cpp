@@ -1,5 +1,5 @@
 // The device's ears on every medium: SysEx messages out of a byte stream in any pieces, only
-// in update mode, and the one-time vanish with a fresh transfer after it comes back.
+// in update mode.
 #include "Simulator/VYRDeviceModel.h"
 #include "Simulator/Heartbeat.h"
 
@@ -34,25 +34,6 @@ TEST(VYRDeviceModel, HearsWholeSysExMessagesOnlyInUpdateMode) {
               (std::vector<Bytes>{{0xF0, 0x01, 0x02, 0xF7}, {0xF0, 0x04, 0xF7}}));
     EXPECT_EQ(device.received().front().hostTimeNs, 10u) << "stamped with its first byte";
     EXPECT_EQ(device.brokenMessages(), 1u);
-}
-
-TEST(VYRDeviceModel, VanishesOnceAndRecordsTheNextTransferAnew) {
-    SVYRDeviceBehaviour options;
-    options.vanishAfterMessage = 2;
-    CVYRDeviceModel device(options);
-    device.switchToUpdateMode();
-    EXPECT_FALSE(device.receive({0xF0, 0x01, 0xF7}, 0));
-    EXPECT_TRUE(device.receive({0xF0, 0x02, 0xF7, 0xF0, 0x03, 0xF7}, 0));
-    EXPECT_EQ(device.received().size(), 2u) << "gone: the third is not heard";
-    device.pluggedInAgain();
-    EXPECT_FALSE(device.receive({0xF0, 0x01, 0xF7, 0xF0, 0x02, 0xF7, 0xF0, 0x03, 0xF7}, 0));
-    EXPECT_EQ(device.received().size(), 3u);
-
-    options.vanishAfterMessage = 0;
-    options.staysInNormalMode = true;
-    CVYRDeviceModel stubborn(options);
-    EXPECT_FALSE(stubborn.switchToUpdateMode());
-    EXPECT_EQ(stubborn.heartbeatDue(0), VYRHeartbeat(0x30));
 }
 
 } // namespace

@@ -1,5 +1,4 @@
-// The critical region: the holder may enter again, every other thread waits, and what it
-// cannot do is refused.
+// The critical region: every other thread waits, and what it cannot do is refused.
 #include "Common/CriticalRegionGuard.h"
 #include "Platform/Multiprocessing.h"
 
@@ -17,25 +16,6 @@ class CriticalRegion : public testing::Test {
     void TearDown() override { EXPECT_EQ(MPDeleteCriticalRegion(mRegion), noErr); }
     MPCriticalRegionID mRegion = nullptr;
 };
-
-TEST_F(CriticalRegion, HolderMayEnterAgainAndLeavesAsOften) {
-    ASSERT_EQ(MPEnterCriticalRegion(mRegion, kDurationForever), noErr);
-    ASSERT_EQ(MPEnterCriticalRegion(mRegion, kDurationForever), noErr);
-    EXPECT_EQ(MPExitCriticalRegion(mRegion), noErr);
-
-    // Still held once: another thread must wait until the second exit.
-    std::atomic<bool> entered{false};
-    std::thread other([&] {
-        MPEnterCriticalRegion(mRegion, kDurationForever);
-        entered = true;
-        MPExitCriticalRegion(mRegion);
-    });
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    EXPECT_FALSE(entered);
-    MPExitCriticalRegion(mRegion);
-    other.join();
-    EXPECT_TRUE(entered);
-}
 
 TEST_F(CriticalRegion, OneThreadAtATime) {
     constexpr int kThreads = 4;

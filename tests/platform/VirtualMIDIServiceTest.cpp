@@ -1,6 +1,5 @@
 // The service core on the virtual driver: endpoints and their references, delivery,
-// connections, disposal while a read procedure runs, removal notices, the endpoint filter,
-// no driver.
+// connections, disposal while a read procedure runs, the endpoint filter, no driver.
 #include "Platform/Virtual/VirtualMIDIService.h"
 #include "MIDIProperty.h"
 #include "Packets.h"
@@ -95,36 +94,6 @@ TEST_F(VirtualService, DisposeWaitsForARunningReadProcedure) {
     reader.entered.get_future().wait();
     ASSERT_EQ(MIDIPortDispose(port), noErr);
     EXPECT_TRUE(reader.returned) << "dispose returned while the read procedure still ran";
-}
-
-TEST_F(VirtualService, RemovalNotifiesEveryClientOnTheServiceThread) {
-    struct SNotices {
-        std::atomic<int> removed{0};
-        std::thread::id thread;
-        static void notify(const MIDINotification* inMessage, void* inRefCon) {
-            auto* self = static_cast<SNotices*>(inRefCon);
-            self->thread = std::this_thread::get_id();
-            if (inMessage->messageID == kMIDIMsgObjectRemoved) {
-                ++self->removed;
-            }
-        }
-    } first, second;
-    MIDIClientRef a = 0;
-    MIDIClientRef b = 0;
-    ASSERT_EQ(MIDIClientCreate(CFSTR("a"), SNotices::notify, &first, &a), noErr);
-    ASSERT_EQ(MIDIClientCreate(CFSTR("b"), SNotices::notify, &second, &b), noErr);
-    const auto source = mService->addSource("VYR10", "in");
-    SReception reception;
-    const MIDIPortRef port = inputPort(reception);
-    ASSERT_EQ(MIDIPortConnectSource(port, MIDIGetSource(0), nullptr), noErr);
-    ASSERT_TRUE(mService->removeEndpoint(source));
-    EXPECT_EQ(mService->connectionCount(), 0u);
-    mService->waitUntilDelivered();
-    EXPECT_EQ(first.removed, 1);
-    EXPECT_EQ(second.removed, 1);
-    EXPECT_NE(first.thread, std::this_thread::get_id());
-    MIDIClientDispose(a);
-    MIDIClientDispose(b);
 }
 
 } // namespace

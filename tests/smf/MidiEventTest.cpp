@@ -7,25 +7,6 @@ namespace {
 
 using smftest::Bytes;
 
-TEST(MetaEvent, ChordAndRehearsalMarkLookAtTheFirstThreeBytes) {
-    struct Case {
-        Bytes data;
-        bool chord;
-        bool rehearsal;
-    };
-    const Case cases[] = {{{0x43, 0x7B, 0x01, 0x05, 0x00}, true, false},
-                          {{0x43, 0x7B, 0x02}, false, true},
-                          {{0x43, 0x7B}, false, false},
-                          {{}, false, false}};
-    for (const Case& c : cases) {
-        std::unique_ptr<CMidiEvent> e(
-            smftest::makeEvent(CMidiEvent::kEventTypeMeta, 0, 0x7F, c.data));
-        EXPECT_EQ(e->getMetaData()->isChordEventData(), c.chord) << smftest::describe(*e);
-        EXPECT_EQ(e->getMetaData()->isRehearsalMarkEventData(), c.rehearsal)
-            << smftest::describe(*e);
-    }
-}
-
 TEST(Payload, DataIsACopyThatCanBeCopiedOut) {
     Bytes source = {1, 2, 3};
     CMidiEvent e;

@@ -20,20 +20,6 @@ Bytes minimalFile(std::uint16_t inTracks = 1) {
     return header(0, inTracks, 96) + chunk("MTrk", kEndOnly);
 }
 
-TEST(SMFRead, MinimalFile) {
-    const Bytes file = minimalFile();
-    ASSERT_EQ(file.size(), 26u);
-    CSMF smf;
-    std::uint32_t count = 0;
-    ASSERT_TRUE(smf.setData(file.data(), 26, count));
-    EXPECT_EQ(count, 26u);
-    EXPECT_EQ(smf.mHeader.mFormat, 0);
-    EXPECT_EQ(smf.mHeader.mNumTracks, 1);
-    EXPECT_EQ(smf.mHeader.mDivision, 96);
-    ASSERT_EQ(smf.mTracks.size(), 1u);
-    EXPECT_EQ(smf.mTracks[0]->GetEventCount(), 0u);
-}
-
 struct RefusedCase {
     const char* name;
     Bytes file;
@@ -94,13 +80,6 @@ TEST(SMFRefused, LeavesTheContainerEmpty) {
         EXPECT_EQ(smf.getReadFailure().reason, c.reason);
         EXPECT_EQ(smf.getReadFailure().offset, c.offset);
     }
-}
-
-TEST(SMFRead, NullBufferIsRefused) {
-    CSMF smf;
-    std::uint32_t count = 0;
-    EXPECT_FALSE(smf.setData(nullptr, 100, count));
-    EXPECT_EQ(smf.getReadFailure().reason, Reason::kNullBuffer);
 }
 
 Bytes nameEvent(const Bytes& name) {

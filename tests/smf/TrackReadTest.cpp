@@ -1,4 +1,4 @@
-// Reading a track: its events from the body, the refusals, and the chunk id it takes on.
+// Reading a track: its events from the body, the refusals, and pulled events.
 #include "Common/SMF/MidiTrack.h"
 #include "SmfTestUtil.h"
 
@@ -121,15 +121,6 @@ TEST(TrackReadTick, TicksBeyond32BitsAreRefused) {
     }
 }
 
-TEST(TrackAccess, GetEventBeyondTheListIsNull) {
-    const Bytes body = {0x00, 0xC0, 0x01, 0x00, 0xC0, 0x02};
-    CMidiTrack track;
-    ASSERT_TRUE(track.readChunkBody(body.data(), 6));
-    EXPECT_NE(track.GetEvent(1), nullptr);
-    EXPECT_EQ(track.GetEvent(2), nullptr);
-    EXPECT_EQ(std::as_const(track).GetEvent(0xFFFFFFFF), nullptr);
-}
-
 TEST(TrackAccess, APulledEventOutlivesItsTrack) {
     // The data of read events live in the track's arena: AddressSanitizer sees any use of it
     // after the track is gone.
@@ -142,20 +133,6 @@ TEST(TrackAccess, APulledEventOutlivesItsTrack) {
         track.GetEvent(0)->setDataParam(body.data(), 4); // data replaced inside the arena
     }
     EXPECT_EQ(smftest::describe(*pulled), "0 sysex F0 01 02 F7");
-}
-
-TEST(ChunkFraming, OpenIdTakesOnWhateverItReads) {
-    const Bytes bytes = smftest::chunk("XYZW", {});
-    CMidiTrack track(0);
-    std::uint32_t consumed = 0;
-    EXPECT_TRUE(track.setData(bytes.data(), 8, consumed));
-    EXPECT_EQ(track.getChunkId(), 0x58595A57u);
-
-    // The id is taken on before the length is checked.
-    const Bytes cut = smftest::chunk("ABCD", {1, 2, 3});
-    CMidiTrack open(0);
-    EXPECT_FALSE(open.setData(cut.data(), 10, consumed));
-    EXPECT_EQ(open.getChunkId(), 0x41424344u);
 }
 
 } // namespace

@@ -53,10 +53,4 @@ TEST(TrackTagScan, FindsWhatAByteByByteSearchFinds) {
     }
 }
 
-TEST(TrackTagScan, EmptyRangeFindsNothing) {
-    const std::uint8_t bytes[] = {'M', 'T', 'r', 'k'};
-    EXPECT_EQ(findTrackTag(bytes, 1, 0), 1u);
-    EXPECT_EQ(findTrackTag(bytes, 0, 0), 0u);
-}
-
 } // namespace

@@ -100,14 +100,6 @@ TEST(TrackWriteRefused, UnencodableListsWriteNothing) {
     }
 }
 
-TEST(TrackWriteRefused, SortingMakesABackwardListWritable) {
-    CMidiTrack track;
-    track.AddEvent(makeEvent(kShort, 10, 0xC0, {1}));
-    track.AddEvent(makeEvent(kShort, 5, 0xC0, {2}));
-    track.sortEvents();
-    EXPECT_EQ(writtenBody(track), (Bytes{0x05, 0xC0, 0x02, 0x05, 0xC0, 0x01} + kEnd));
-}
-
 TEST(Sort, RehearsalMarksLeadTheirTickAndChordsDoNot) {
     CMidiTrack track;
     track.AddEvent(makeEvent(kShort, 5, 0xC0, {1}));

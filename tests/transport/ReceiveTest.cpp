@@ -6,7 +6,6 @@
 #include <atomic>
 #include <chrono>
 #include <future>
-#include <stdexcept>
 #include <thread>
 
 namespace {
@@ -61,27 +60,6 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<ReceiveCase>& param) { return std::string(param.param.name); });
 
 using ReceiveInput = TransportFixture;
-
-struct SThrowingReceiver {
-    std::vector<Bytes> messages;
-    static void callback(void* inContext, const std::uint8_t* inData, std::uint32_t inLength) {
-        auto* self = static_cast<SThrowingReceiver*>(inContext);
-        self->messages.emplace_back(inData, inData + inLength);
-        if (self->messages.size() == 1) {
-            throw std::runtime_error("first");
-        }
-    }
-};
-
-TEST_F(ReceiveInput, ExceptionFromTheCallbackDropsTheRestOfTheListOnly) {
-    const auto source = mService->addSource("VYR10", "in");
-    SThrowingReceiver receiver;
-    ASSERT_EQ(mManager->openMidiIn(0, SThrowingReceiver::callback, &receiver, 512), noErr);
-    mService->inject(source, {{0xF0, 0x01, 0xF7, 0xF0, 0x02, 0xF7}});
-    mService->inject(source, {{0xF0, 0x03, 0xF7}});
-    mService->waitUntilDelivered();
-    EXPECT_EQ(receiver.messages, (std::vector<Bytes>{{0xF0, 0x01, 0xF7}, {0xF0, 0x03, 0xF7}}));
-}
 
 struct SSlowReceiver {
     std::promise<void> entered;
