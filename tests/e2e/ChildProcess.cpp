@@ -4,13 +4,12 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
-#include <pty.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
 CChildProcess::CChildProcess(const std::vector<std::string>& inArguments,
-                             const std::vector<std::string>& inEnv, ETerminal inTerminal) {
+                             const std::vector<std::string>& inEnv) {
     std::vector<char*> argv;
     for (const std::string& argument : inArguments) {
         argv.push_back(const_cast<char*>(argument.c_str()));
@@ -18,37 +17,27 @@ CChildProcess::CChildProcess(const std::vector<std::string>& inArguments,
     argv.push_back(nullptr);
     int input[2] = {-1, -1};
     int output[2] = {-1, -1};
-    if (inTerminal == ETerminal::kPseudoTerminal) {
-        int master = -1;
-        mPid = forkpty(&master, nullptr, nullptr, nullptr);
-        mOutputFd = master;
-        mInputFd = master;
-    } else {
-        if (pipe(input) != 0 || pipe(output) != 0) {
-            return;
-        }
-        mPid = fork();
-        if (mPid == 0) {
-            dup2(input[0], STDIN_FILENO);
-            dup2(output[1], STDOUT_FILENO);
-            dup2(output[1], STDERR_FILENO);
-            for (int fd : {input[0], input[1], output[0], output[1]}) {
-                close(fd);
-            }
-        } else {
-            close(input[0]);
-            close(output[1]);
-            mInputFd = input[1];
-            mOutputFd = output[0];
-        }
+    if (pipe(input) != 0 || pipe(output) != 0) {
+        return;
     }
+    mPid = fork();
     if (mPid == 0) {
+        dup2(input[0], STDIN_FILENO);
+        dup2(output[1], STDOUT_FILENO);
+        dup2(output[1], STDERR_FILENO);
+        for (int fd : {input[0], input[1], output[0], output[1]}) {
+            close(fd);
+        }
         for (const std::string& variable : inEnv) {
             putenv(const_cast<char*>(variable.c_str()));
         }
         execv(argv[0], argv.data());
         _exit(127);
     }
+    close(input[0]);
+    close(output[1]);
+    mInputFd = input[1];
+    mOutputFd = output[0];
 }
 
 CChildProcess::~CChildProcess() {
@@ -59,7 +48,7 @@ CChildProcess::~CChildProcess() {
     if (mOutputFd >= 0) {
         close(mOutputFd);
     }
-    if (mInputFd >= 0 && mInputFd != mOutputFd) {
+    if (mInputFd >= 0) {
         close(mInputFd);
     }
 }
@@ -92,18 +81,6 @@ bool CChildProcess::expect(const std::string& inText, std::chrono::seconds inTim
             (!readSome(static_cast<int>(std::min<long>(left.count(), 200))) && mStatus >= 0)) {
             return mOutput.find(inText, mMatched) != std::string::npos;
         }
-    }
-}
-
-void CChildProcess::send(const std::string& inText) {
-    const ssize_t ignored = write(mInputFd, inText.data(), inText.size());
-    (void)ignored;
-}
-
-void CChildProcess::closeInput() {
-    if (mInputFd >= 0 && mInputFd != mOutputFd) {
-        close(mInputFd);
-        mInputFd = -1;
     }
 }
 

@@ -1,5 +1,5 @@
-// A program run by a test as a user runs it: on a pseudo-terminal or with pipes, with its
-// output read as it comes, answers typed in, and signals sent.
+// A program run by a test as a script runs it: with pipes, its output (both streams) read as
+// it comes, and signals sent.
 #pragma once
 
 #include <chrono>
@@ -9,11 +9,9 @@
 
 class CChildProcess {
   public:
-    enum class ETerminal { kPseudoTerminal, kPipes };
-
     /// Starts inArguments[0] with the environment variable inEnv added ("NAME=value").
     CChildProcess(const std::vector<std::string>& inArguments,
-                  const std::vector<std::string>& inEnv, ETerminal inTerminal);
+                  const std::vector<std::string>& inEnv);
     ~CChildProcess();
 
     CChildProcess(const CChildProcess&) = delete;
@@ -22,10 +20,6 @@ class CChildProcess {
     /// Reads output until it contains inText after the last match (true) or the time is up.
     bool expect(const std::string& inText,
                 std::chrono::seconds inTimeout = std::chrono::seconds(30));
-    /// Types inText (add "\n" to end the answer).
-    void send(const std::string& inText);
-    /// Closes the program's input (pipes only).
-    void closeInput();
     void kill(int inSignal);
     /// Waits for the end; returns the exit status, or 128 + the signal that ended it.
     int wait(std::chrono::seconds inTimeout = std::chrono::seconds(60));

@@ -1,5 +1,5 @@
-// The real vyr-update --simulate, driven as a user drives it: on a pseudo-terminal for the
-// interactive paths, with pipes and --yes for unattended ones.
+// The real vyr-update --simulate as a whole process: its exit statuses, signals, lost output,
+// locale, --json, and a resume after it was killed.
 #include "ChildProcess.h"
 #include "Scenarios.h"
 #include "Shell/Launch/PreferenceFile.h"
@@ -18,16 +18,13 @@
 
 namespace {
 
-using ETerminal = CChildProcess::ETerminal;
 using json = nlohmann::json;
 
 class Update : public testing::Test {
   protected:
-    std::unique_ptr<CChildProcess> start(std::vector<std::string> inArguments,
-                                         ETerminal inTerminal) {
+    std::unique_ptr<CChildProcess> start(std::vector<std::string> inArguments) {
         inArguments.insert(inArguments.begin(), {VYR_UPDATE, "--simulate", "--prefs", prefs()});
-        return std::make_unique<CChildProcess>(inArguments, std::vector<std::string>{"LC_ALL=C"},
-                                               inTerminal);
+        return std::make_unique<CChildProcess>(inArguments, std::vector<std::string>{"LC_ALL=C"});
     }
     // vyr-update --yes --json: output() is stdout alone, the lines for people are errors().
     std::unique_ptr<CChildProcess> startJson(std::vector<std::string> inArguments) {
@@ -35,8 +32,7 @@ class Update : public testing::Test {
                            {"/bin/sh", "-c", "exec \"$0\" \"$@\" 2>\"$ERR\"", VYR_UPDATE,
                             "--simulate", "--yes", "--json", "--prefs", prefs()});
         return std::make_unique<CChildProcess>(
-            inArguments, std::vector<std::string>{"LC_ALL=C", "ERR=" + mDirectory.file("err")},
-            ETerminal::kPipes);
+            inArguments, std::vector<std::string>{"LC_ALL=C", "ERR=" + mDirectory.file("err")});
     }
     std::string errors() const { return CTestDirectory::read(mDirectory.file("err")); }
     std::string prefs() const { return mDirectory.file("status.plist"); }
@@ -48,57 +44,6 @@ class Update : public testing::Test {
 
     CTestDirectory mDirectory;
 };
-
-TEST_F(Update, InteractiveRunOnATerminal) {
-    auto run = start({}, ETerminal::kPseudoTerminal);
-    ASSERT_TRUE(run->expect("Waiting...")) << run->output();
-    ASSERT_TRUE(run->expect("Ready")) << run->output();
-    run->send("\n");
-    ASSERT_TRUE(run->expect("Please change VYR to update mode.")) << run->output();
-    run->send("maybe\n");
-    ASSERT_TRUE(run->expect("Please answer: [Enter] OK   [2] Cancel")) << run->output();
-    run->send("ok\n");
-    ASSERT_TRUE(run->expect("Now updating...")) << run->output();
-    run->send("x\n"); // typed during the transfer: must not answer the notice that follows
-    ASSERT_TRUE(run->expect("Complete")) << run->output();
-    run->send("\n");
-    EXPECT_EQ(run->wait(), 0) << run->output();
-    EXPECT_NE(run->output().find("100%"), std::string::npos);
-    EXPECT_EQ(run->output().find("Please answer", run->output().find("Complete")),
-              std::string::npos)
-        << run->output();
-    EXPECT_EQ(status(), 2);
-}
-
-// A notice from another thread ends the progress line instead of cutting into it.
-TEST_F(Update, DiagnosticsNeverCutIntoTheProgressLine) {
-    auto run = start({"--sim-vanish-at", "100"}, ETerminal::kPseudoTerminal);
-    ASSERT_TRUE(run->expect("Ready")) << run->output();
-    run->send("\n");
-    ASSERT_TRUE(run->expect("Please change VYR to update mode.")) << run->output();
-    run->send("\n");
-    ASSERT_TRUE(run->expect("Communication error.")) << run->output();
-    run->send("\n");
-    EXPECT_EQ(run->wait(), 1) << run->output();
-    EXPECT_NE(run->output().find("\nA MIDI Device removed!"), std::string::npos) << run->output();
-    EXPECT_NE(run->output().find("Run the updater again to resume"), std::string::npos);
-}
-
-// The end of input (Ctrl-D) or a stop request (Ctrl-C) backs out, even of a wait.
-TEST_F(Update, CancelWhileWaitingWritesNothing) {
-    for (const bool interrupt : {false, true}) {
-        auto run = start({"--sim-absent"}, ETerminal::kPseudoTerminal);
-        ASSERT_TRUE(run->expect("(or wait)")) << run->output();
-        if (interrupt) {
-            run->kill(SIGINT);
-        } else {
-            run->send("\x04");
-        }
-        EXPECT_EQ(run->wait(), 2) << run->output();
-        EXPECT_EQ(run->output().find("Ready"), std::string::npos);
-        EXPECT_EQ(status(), std::nullopt);
-    }
-}
 
 std::string shortImage(const CTestDirectory& inDirectory) {
     return inDirectory.write("short.bin", shortFirmwareImage());
@@ -203,7 +148,7 @@ TEST_F(Update, UnattendedRunsEndWithTheirStatusMessageAndResult) {
 // and says it resumed.
 TEST_F(Update, KilledTransferIsResumedByTheNextRun) {
     const std::string image = shortImage(mDirectory);
-    auto killed = start({"--yes", "--firmware", image}, ETerminal::kPipes);
+    auto killed = start({"--yes", "--firmware", image});
     ASSERT_TRUE(killed->expect("Now updating...")) << killed->output();
     killed->kill(SIGKILL);
     EXPECT_EQ(killed->wait(), 128 + SIGKILL);
@@ -232,7 +177,7 @@ TEST_F(Update, SignalsDuringTheTransfer) {
     };
     for (const auto& c : cases) {
         std::filesystem::remove(prefs());
-        auto run = start({"--yes", "--firmware", image}, ETerminal::kPipes);
+        auto run = start({"--yes", "--firmware", image});
         ASSERT_TRUE(run->expect("Now updating...")) << run->output();
         run->kill(c.signals.front());
         if (c.signals.front() != SIGHUP) {
@@ -299,8 +244,7 @@ TEST_F(Update, SpeaksTheUsersLanguageOrEnglishWhole) {
         CChildProcess run(
             {VYR_UPDATE, "--simulate", "--yes", "--prefs", prefs(), "--firmware", image},
             {"LANGUAGE=de", "LC_ALL=de_DE.UTF-8",
-             "LOCPATH=" + (localeExists ? locales : mDirectory.file("none"))},
-            ETerminal::kPipes);
+             "LOCPATH=" + (localeExists ? locales : mDirectory.file("none"))});
         EXPECT_EQ(run.wait(), 0) << run.output();
         for (std::size_t i = 0; i < german.size(); ++i) {
             const std::string& expected = localeExists ? german[i] : english[i];
@@ -315,11 +259,11 @@ TEST_F(Update, SpeaksTheUsersLanguageOrEnglishWhole) {
 // usage error too, and the port listing as JSON; people get the lines of both streams in
 // the order they were written when one pipe takes both.
 TEST_F(Update, RefusalsListingsAndLinesForProgramsAndPeople) {
-    auto run = start({}, ETerminal::kPipes);
+    auto run = start({});
     EXPECT_EQ(run->wait(), 64);
     EXPECT_NE(run->output().find("run with --yes"), std::string::npos) << run->output();
 
-    auto shared = start({"--yes", "--sim-absent", "--wait=1"}, ETerminal::kPipes);
+    auto shared = start({"--yes", "--sim-absent", "--wait=1"});
     EXPECT_EQ(shared->wait(), 4);
     const std::string lines = shared->output();
     EXPECT_LT(lines.find("(no answer in time)"), lines.find("vyr-update: gave up")) << lines;
@@ -331,7 +275,7 @@ TEST_F(Update, RefusalsListingsAndLinesForProgramsAndPeople) {
     EXPECT_EQ(result["outcome"], "usage error");
     EXPECT_EQ(result["message"], "unknown option --bogus");
 
-    auto list = start({"--list", "--json"}, ETerminal::kPipes);
+    auto list = start({"--list", "--json"});
     EXPECT_EQ(list->wait(), 0);
     ASSERT_NO_THROW(result = json::parse(list->output())) << list->output();
     EXPECT_EQ(result["destinations"][0]["model"], "VYR10");
