@@ -69,6 +69,7 @@ TEST_F(VirtualService, ReferencesOfTheWrongKindAreRefused) {
     const MIDIPacketList none{};
     EXPECT_EQ(MIDIPortConnectSource(output, MIDIGetSource(0), nullptr), kMIDIInvalidPort);
     EXPECT_EQ(MIDIPortConnectSource(input, MIDIGetDestination(0), nullptr), kMIDIUnknownEndpoint);
+    EXPECT_EQ(MIDIPortDisconnectSource(input, MIDIGetSource(0)), kMIDINoConnection);
     EXPECT_EQ(MIDISend(input, MIDIGetDestination(0), &none), kMIDIInvalidPort);
     EXPECT_EQ(MIDISend(output, MIDIGetSource(0), &none), kMIDIUnknownEndpoint);
     EXPECT_EQ(MIDIFlushOutput(MIDIGetSource(0)), kMIDIUnknownEndpoint);
