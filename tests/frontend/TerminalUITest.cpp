@@ -1,5 +1,5 @@
-// What only the terminal does: answers typed as words, keys typed too early, and notices from
-// other threads beside the progress line.
+// What only the terminal does: answers typed as words, keys typed too early, the progress line
+// and notices from other threads beside it, and the unattended answers of --yes.
 #include "Common/DebugUtil.h"
 #include "TerminalDriver.h"
 
@@ -12,8 +12,8 @@ const SAlert kQuestion{"Please change VYR to update mode.",
                        {"OK", "Cancel"},
                        false};
 
-// "2" typed before the prompt would cancel: it answers nothing. An answer that is no button
-// is asked again; a number picks the button it stands beside.
+// "2" typed before the prompt would cancel: it answers nothing. A number picks the button it
+// stands beside, and an answer that is no button is asked again.
 TEST(Terminal, KeysTypedBeforeThePromptAndUnknownAnswersAnswerNothing) {
     CTerminalDriver driver;
     driver.type("2\n");
@@ -21,28 +21,72 @@ TEST(Terminal, KeysTypedBeforeThePromptAndUnknownAnswersAnswerNothing) {
         int waiting = 0;
         return ioctl(driver.terminal(), FIONREAD, &waiting) == 0 && waiting > 0;
     }));
+    driver.whenShown(kQuestion.message, [&](const std::string&) { driver.type("1\n"); });
+    ASSERT_EQ(driver.ui().runModal(kQuestion), kAlertFirstButtonReturn);
+
     driver.whenShown(kQuestion.message, [&](const std::string&) { driver.type("maybe\n"); });
     std::thread again([&] {
         EXPECT_TRUE(eventually([&] {
             return driver.screen().find("Please answer: [Enter] OK   [2] Cancel\r\n") !=
                    std::string::npos;
         })) << driver.screen();
-        driver.type("1\n");
+        driver.type("2\n");
     });
-    EXPECT_EQ(driver.ui().runModal(kQuestion), kAlertFirstButtonReturn);
+    EXPECT_EQ(driver.ui().runModal(kQuestion), kAlertSecondButtonReturn);
     again.join();
 }
 
-TEST(Terminal, ANoticeFromAnotherThreadEndsTheProgressLine) {
+// 29 columns leave room for a bar of 5, the least worth drawing.
+TEST(Terminal, TheProgressLineFitsTheTerminalAndANoticeEndsIt) {
     CTerminalDriver driver;
+    const winsize size{.ws_row = 24, .ws_col = 29, .ws_xpixel = 0, .ws_ypixel = 0};
+    ASSERT_EQ(ioctl(driver.terminal(), TIOCSWINSZ, &size), 0);
     CProgressDisplay& display = driver.ui().showProgressView();
     display.setMessage("Now updating...");
     display.setProgress(40, 100);
     std::thread([] { mstd::plainDiagnostic("A MIDI Device removed!"); }).join();
     display.setProgress(50, 100);
     EXPECT_TRUE(eventually([&] { return driver.screen().find(" 50%") != std::string::npos; }));
-    EXPECT_NE(driver.screen().find(" 40%\r\nA MIDI Device removed!\r\n"), std::string::npos)
-        << driver.screen();
+    EXPECT_EQ(driver.screen(), "\rNow updating... [##   ]  40%\r\nA MIDI Device removed!\r\n"
+                               "\rNow updating... [##   ]  50%");
+}
+
+// Unattended (--yes): after an error that found no device, the device is waited for before
+// the prompt is answered again; a prompt that keeps failing is given up.
+TEST(Terminal, UnattendedWaitsForADeviceThatWentAwayAndGivesUpARepeatedFailure) {
+    const struct {
+        int listedFrom; // the poll from which the device is listed again; -1: never
+        std::vector<int> errors;
+        int result;
+        const char* says;
+    } cases[] = {
+        {1, {1000}, kAlertFirstButtonReturn, "(waiting up to 1 s for the device)\n-> OK (--yes)"},
+        {-1, {1000}, kAlertSecondButtonReturn, "-> Cancel (no device in time)"},
+        {0, {1002, 1002}, kAlertSecondButtonReturn, "-> Cancel (--yes: given up after 2 tries)"},
+    };
+    for (const auto& c : cases) {
+        std::FILE* output = std::tmpfile();
+        int polls = 0;
+        CTerminalUI ui(
+            {.unattended = true,
+             .deviceWaitSeconds = 1,
+             .promptRepeats = 2,
+             .deviceListed = [&] { return c.listedFrom >= 0 && polls++ >= c.listedFrom; },
+             .output = output,
+             .errors = output});
+        int result = ui.runModal(kQuestion);
+        for (int code : c.errors) {
+            ui.showError("failed", code);
+            result = ui.runModal(kQuestion);
+        }
+        std::rewind(output);
+        std::string text(4096, '\0');
+        text.resize(std::fread(text.data(), 1, text.size(), output));
+        std::fclose(output);
+        EXPECT_EQ(result, c.result) << text;
+        EXPECT_NE(text.find(c.says), std::string::npos) << text;
+        EXPECT_EQ(ui.gaveUp(), c.result == kAlertSecondButtonReturn) << text;
+    }
 }
 
 } // namespace
