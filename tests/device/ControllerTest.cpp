@@ -196,7 +196,7 @@ TEST_F(Controller, RemovalNoticeIsReportedAndChecksTheConnection) {
     CVYRController::MIDINotifyProc(&other, mController);
     CVYRController::MIDINotifyProc(nullptr, mController);
     CVYRController::MIDINotifyProc(&removed, nullptr);
-    mService->removeEndpoint(out);
+    ASSERT_TRUE(mService->removeEndpoint(out));
     CVYRController::MIDINotifyProc(&removed, mController);
     mService->waitUntilDelivered(); // the service's own notice to the controller's client
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
