@@ -15,17 +15,18 @@ CChildProcess::CChildProcess(const std::vector<std::string>& inArguments,
         argv.push_back(const_cast<char*>(argument.c_str()));
     }
     argv.push_back(nullptr);
-    int input[2] = {-1, -1};
     int output[2] = {-1, -1};
-    if (pipe(input) != 0 || pipe(output) != 0) {
+    if (pipe(output) != 0) {
         return;
     }
     mPid = fork();
     if (mPid == 0) {
-        dup2(input[0], STDIN_FILENO);
+        // No terminal and nothing to read, as under a script.
+        const int nothing = open("/dev/null", O_RDONLY);
+        dup2(nothing, STDIN_FILENO);
         dup2(output[1], STDOUT_FILENO);
         dup2(output[1], STDERR_FILENO);
-        for (int fd : {input[0], input[1], output[0], output[1]}) {
+        for (int fd : {nothing, output[0], output[1]}) {
             close(fd);
         }
         for (const std::string& variable : inEnv) {
@@ -34,9 +35,7 @@ CChildProcess::CChildProcess(const std::vector<std::string>& inArguments,
         execv(argv[0], argv.data());
         _exit(127);
     }
-    close(input[0]);
     close(output[1]);
-    mInputFd = input[1];
     mOutputFd = output[0];
 }
 
@@ -47,9 +46,6 @@ CChildProcess::~CChildProcess() {
     }
     if (mOutputFd >= 0) {
         close(mOutputFd);
-    }
-    if (mInputFd >= 0) {
-        close(mInputFd);
     }
 }
 

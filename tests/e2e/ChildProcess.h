@@ -1,5 +1,5 @@
-// A program run by a test as a script runs it: with pipes, its output (both streams) read as
-// it comes, and signals sent.
+// A program run by a test as a script runs it: nothing to read, its output (both streams) in
+// a pipe read as it comes, and signals sent.
 #pragma once
 
 #include <chrono>
@@ -31,7 +31,6 @@ class CChildProcess {
 
     pid_t mPid = -1;
     int mOutputFd = -1;
-    int mInputFd = -1;
     std::string mOutput;
     std::size_t mMatched = 0;
     int mStatus = -1;
