@@ -25,10 +25,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-const SAlert kQuestion{"Please change VYR to update mode.",
-                       "Please change VYR to update mode.",
-                       {"OK", "Cancel"},
-                       false};
 const SAlert kWaiting{"Waiting...", "Waiting...", {"Cancel"}, true};
 
 #ifdef VYR_WITH_QT

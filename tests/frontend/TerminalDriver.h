@@ -16,6 +16,12 @@
 #include <thread>
 #include <unistd.h>
 
+/// The prompt every front-end test asks.
+inline const SAlert kQuestion{"Please change VYR to update mode.",
+                              "Please change VYR to update mode.",
+                              {"OK", "Cancel"},
+                              false};
+
 /// What the user does once a prompt is shown; inShown is what the screen shows.
 using Action = std::function<void(const std::string& inShown)>;
 

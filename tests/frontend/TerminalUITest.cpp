@@ -7,11 +7,6 @@
 
 namespace {
 
-const SAlert kQuestion{"Please change VYR to update mode.",
-                       "Please change VYR to update mode.",
-                       {"OK", "Cancel"},
-                       false};
-
 // "2" typed before the prompt would cancel: it answers nothing. A number picks the button it
 // stands beside, and an answer that is no button is asked again.
 TEST(Terminal, KeysTypedBeforeThePromptAndUnknownAnswersAnswerNothing) {
@@ -24,8 +19,8 @@ TEST(Terminal, KeysTypedBeforeThePromptAndUnknownAnswersAnswerNothing) {
     driver.whenShown(kQuestion.message, [&](const std::string&) { driver.type("1\n"); });
     ASSERT_EQ(driver.ui().runModal(kQuestion), kAlertFirstButtonReturn);
 
-    driver.whenShown(kQuestion.message, [&](const std::string&) { driver.type("maybe\n"); });
-    std::thread again([&] {
+    driver.whenShown(kQuestion.message, [&](const std::string&) {
+        driver.type("maybe\n");
         EXPECT_TRUE(eventually([&] {
             return driver.screen().find("Please answer: [Enter] OK   [2] Cancel\r\n") !=
                    std::string::npos;
@@ -33,7 +28,6 @@ TEST(Terminal, KeysTypedBeforeThePromptAndUnknownAnswersAnswerNothing) {
         driver.type("2\n");
     });
     EXPECT_EQ(driver.ui().runModal(kQuestion), kAlertSecondButtonReturn);
-    again.join();
 }
 
 // 29 columns leave room for a bar of 5, the least worth drawing.
