@@ -92,14 +92,4 @@ TEST_F(ReceiveInput, CloseWaitsForARunningCallbackAndNoneFollows) {
     EXPECT_EQ(receiver.callsAfterClose, 0);
 }
 
-struct SSelfClosingReceiver {
-    CDTAMIDIManager* manager = nullptr;
-    int calls = 0;
-    static void callback(void* inContext, const std::uint8_t*, std::uint32_t) {
-        auto* self = static_cast<SSelfClosingReceiver*>(inContext);
-        ++self->calls;
-        self->manager->closeMidiIn();
-    }
-};
-
 } // namespace
