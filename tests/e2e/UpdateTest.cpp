@@ -22,19 +22,17 @@ using json = nlohmann::json;
 
 class Update : public testing::Test {
   protected:
-    std::unique_ptr<CChildProcess> start(std::vector<std::string> inArguments) {
+    std::unique_ptr<CChildProcess> start(std::vector<std::string> inArguments,
+                                         bool inJson = false) {
         inArguments.insert(inArguments.begin(), {VYR_UPDATE, "--simulate", "--prefs", prefs()});
-        return std::make_unique<CChildProcess>(inArguments, std::vector<std::string>{"LC_ALL=C"});
+        return std::make_unique<CChildProcess>(inArguments, std::vector<std::string>{"LC_ALL=C"},
+                                               inJson);
     }
-    // vyr-update --yes --json: output() is stdout alone, the lines for people are errors().
+    // vyr-update --yes --json: output() is the JSON alone, the lines for people are errors().
     std::unique_ptr<CChildProcess> startJson(std::vector<std::string> inArguments) {
-        inArguments.insert(inArguments.begin(),
-                           {"/bin/sh", "-c", "exec \"$0\" \"$@\" 2>\"$ERR\"", VYR_UPDATE,
-                            "--simulate", "--yes", "--json", "--prefs", prefs()});
-        return std::make_unique<CChildProcess>(
-            inArguments, std::vector<std::string>{"LC_ALL=C", "ERR=" + mDirectory.file("err")});
+        inArguments.insert(inArguments.begin(), {"--yes", "--json"});
+        return start(inArguments, true);
     }
-    std::string errors() const { return CTestDirectory::read(mDirectory.file("err")); }
     std::string prefs() const { return mDirectory.file("status.plist"); }
     std::optional<std::int32_t> status() const {
         std::int32_t value = 0;
@@ -100,13 +98,13 @@ TEST_F(Update, UnattendedRunsEndWithTheirStatusMessageAndResult) {
         }
         auto run = startJson(arguments);
         if (!c.stopAt.empty()) {
-            while (errors().find(c.stopAt) == std::string::npos) {
+            while (run->errors().find(c.stopAt) == std::string::npos) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(5));
             }
             run->kill(SIGTERM);
         }
-        EXPECT_EQ(run->wait(), c.exit) << errors();
-        EXPECT_NE(errors().find(c.message), std::string::npos) << errors();
+        EXPECT_EQ(run->wait(), c.exit) << run->errors();
+        EXPECT_NE(run->errors().find(c.message), std::string::npos) << run->errors();
         EXPECT_EQ(status(), c.status);
         json result;
         ASSERT_NO_THROW(result = json::parse(run->output())) << run->output();
@@ -120,7 +118,7 @@ TEST_F(Update, UnattendedRunsEndWithTheirStatusMessageAndResult) {
         // Why it ended, as people were told it; nothing to say when complete.
         const std::string why = result["message"];
         EXPECT_EQ(why.empty(), c.exit == 0) << why;
-        EXPECT_NE(errors().find(why), std::string::npos) << why << "\n" << errors();
+        EXPECT_NE(run->errors().find(why), std::string::npos) << why << "\n" << run->errors();
         if (!c.transfer) {
             EXPECT_TRUE(result["device"].is_null() && result["simulation"].is_null());
             EXPECT_EQ(result["messages_sent"], 0);
@@ -155,11 +153,12 @@ TEST_F(Update, KilledTransferIsResumedByTheNextRun) {
     EXPECT_EQ(status(), 1);
 
     auto resumed = startJson({"--firmware", image});
-    EXPECT_EQ(resumed->wait(), 0) << errors();
+    EXPECT_EQ(resumed->wait(), 0) << resumed->errors();
     const json result = json::parse(resumed->output());
     EXPECT_EQ(result["outcome"], "complete");
     EXPECT_EQ(result["resumed"], true);
-    EXPECT_EQ(errors().find("Waiting..."), std::string::npos) << "a stored status skips the wait";
+    EXPECT_EQ(resumed->errors().find("Waiting..."), std::string::npos)
+        << "a stored status skips the wait";
     EXPECT_EQ(status(), 2);
 }
 
@@ -218,8 +217,9 @@ TEST_F(Update, LostOutputIsToldAndFailsWhereItIsTheResult) {
         std::filesystem::remove(prefs());
         ASSERT_EQ(std::system(("sh -c '" + c.command + "'").c_str()), 0) << c.command;
         EXPECT_EQ(CTestDirectory::read(mDirectory.file("rc")), c.exit) << c.command;
-        EXPECT_NE(errors().find("vyr-update: some output was lost: "), std::string::npos)
-            << c.command << ": " << errors();
+        const std::string errors = CTestDirectory::read(mDirectory.file("err"));
+        EXPECT_NE(errors.find("vyr-update: some output was lost: "), std::string::npos)
+            << c.command << ": " << errors;
         EXPECT_EQ(status(), c.status) << c.command;
     }
 }
