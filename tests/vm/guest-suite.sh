@@ -88,10 +88,25 @@ emulator() {
     while ! has "$log" "normal mode" && [ $i -lt 100 ]; do sleep 0.05; i=$((i + 1)); done
 }
 
-# end_emulator LOG: ends it (its report goes to LOG); its exit status.
+# end_emulator: ends it (its report goes to its log); its exit status.
 end_emulator() {
     kill -TERM "$emulator"
     wait "$emulator"
+}
+
+# completes WHAT LOG PLIST ARGS...: the next update through the running emulator, which it
+# then ends, completes: exit status 0, Status 2, and the device got the image byte-identical.
+completes() {
+    what=$1 uplog=$2 plist=$3
+    shift 3
+    update "$uplog" "$emulator" --prefs "$plist" "$@"
+    code=$?
+    end_emulator
+    if [ $code = 0 ]; then tail -n 3 "$uplog"; else show "$uplog"; fi
+    show "$emulator_log"
+    check "$what: exit status 0" [ $code = 0 ]
+    check "$what: Status 2" status_is "$plist" 2
+    check "$what: the image arrived byte-identical" has "$emulator_log" "identical to the image: yes"
 }
 
 echo "=== the ALSA driver's own tests"
@@ -106,15 +121,8 @@ check "--list shows the USB device and picks it" has_line /tmp/list "VYR10 MIDI 
 
 echo "=== a whole update over USB"
 emulator /tmp/emu1 --rawmidi "$GADGET"
-update /tmp/up1 $emulator --prefs /tmp/one.plist
-code=$?
-end_emulator
-show /tmp/up1
-show /tmp/emu1
-check "update over USB ends with exit status 0" [ $code = 0 ]
+completes "update over USB" /tmp/up1 /tmp/one.plist
 check "update over USB says Complete" has /tmp/up1 "Complete"
-check "update over USB leaves Status 2" status_is /tmp/one.plist 2
-check "the device got the image byte-identical" has /tmp/emu1 "identical to the image: yes"
 
 echo "=== the device unplugged during the transfer, then the next run resumes"
 emulator /tmp/emu2 --rawmidi "$GADGET" --udc "$UDC" --sim-vanish-at 20 --replug-ms 1500
@@ -125,50 +133,25 @@ check "unplugged: exit status 1" [ $code = 1 ]
 check "unplugged: Communication error." has /tmp/up2 "Communication error."
 check "unplugged: Status 1 kept" status_is /tmp/two.plist 1
 check "the device came back" cards_up VYR10 VYRDEV
-update /tmp/up3 $emulator --prefs /tmp/two.plist
-code=$?
-end_emulator
-show /tmp/up3
-show /tmp/emu2
-check "next run resumes" has /tmp/up3 "Resuming the update that was begun before."
-check "resumed run completes" [ $code = 0 ]
-check "resumed run leaves Status 2" status_is /tmp/two.plist 2
-check "the resumed transfer arrived byte-identical" has /tmp/emu2 "identical to the image: yes"
+completes "the next run after the unplug" /tmp/up3 /tmp/two.plist
+check "the next run resumes" has /tmp/up3 "Resuming the update that was begun before."
 
 echo "=== a software device: a sequencer client named VYR5, chosen with --device"
 emulator /tmp/emu3 --seq VYR5
 vyr-update --list --device VYR5 >/tmp/list5 2>&1
 show /tmp/list5
 check "--list --device VYR5 picks the sequencer client" has_line /tmp/list5 "VYR5 MIDI 1 +VYR device, the updater would use it"
-update /tmp/up4 $emulator --prefs /tmp/three.plist --device VYR5
-code=$?
-end_emulator
-show /tmp/up4
-show /tmp/emu3
-check "update through the sequencer ends with exit status 0" [ $code = 0 ]
-check "update through the sequencer leaves Status 2" status_is /tmp/three.plist 2
-check "the sequencer client got the image byte-identical" has /tmp/emu3 "identical to the image: yes"
+completes "update through the sequencer" /tmp/up4 /tmp/three.plist --device VYR5
 
 echo "=== a device that restarts to switch to update mode is waited for, not given up on"
 emulator /tmp/emu10 --rawmidi "$GADGET" --udc "$UDC" --sim-restart-on-switch --replug-ms 1500
-update /tmp/up10 $emulator --prefs /tmp/ten.plist --tries 6 --wait 30
-code=$?
-end_emulator
-show /tmp/up10
+completes "restart on switch" /tmp/up10 /tmp/ten.plist --tries 6 --wait 30
 check "restart on switch: the device is waited for" has /tmp/up10 "for the device)"
-check "restart on switch: exit status 0" [ $code = 0 ]
-check "restart on switch: the image arrived byte-identical" has /tmp/emu10 "identical to the image: yes"
 
 image=$BURST
 echo "=== 128 x 64 KiB back to back over USB, Ctrl-Z hitting vyr-update all along"
 emulator /tmp/emu6 --rawmidi "$GADGET"
-storm=1 update /tmp/up6 $emulator --prefs /tmp/six.plist
-code=$?
-end_emulator
-tail -n 3 /tmp/up6
-show /tmp/emu6
-check "long SysEx over USB, under signals: exit status 0" [ $code = 0 ]
-check "long SysEx over USB, under signals: every message byte-identical" has /tmp/emu6 "identical to the image: yes"
+storm=1 completes "long SysEx over USB, under signals" /tmp/up6 /tmp/six.plist
 check "long SysEx over USB, under signals: Ctrl-Z was answered" has /tmp/up6 "Interrupting now leaves VYR in update mode"
 
 echo "=== pulled during a 64 KiB message: the result at once, nothing stale, then resumed"
@@ -181,21 +164,11 @@ check "pulled mid-message: exit status 1" [ $code = 1 ]
 check "pulled mid-message: the result within a second ($pulled_ms ms)" [ "$pulled_ms" -ge 0 -a "$pulled_ms" -le 1000 ]
 check "pulled mid-message: no internal diagnostic" lacks_line /tmp/up7 "\([A-Za-z_]+:[0-9]+\)"
 check "pulled mid-message: the device came back" cards_up VYR10 VYRDEV
-update /tmp/up8 $emulator --prefs /tmp/seven.plist
-code=$?
-end_emulator
-show /tmp/emu7
-check "pulled mid-message: the resumed run completes" [ $code = 0 ]
-check "pulled mid-message: the resumed transfer arrived byte-identical" has /tmp/emu7 "identical to the image: yes"
+completes "pulled mid-message, the next run" /tmp/up8 /tmp/seven.plist
 
 echo "=== 128 x 64 KiB back to back to a sequencer client"
 emulator /tmp/emu9 --seq VYR5
-update /tmp/up9 $emulator --prefs /tmp/nine.plist --device VYR5
-code=$?
-end_emulator
-show /tmp/emu9
-check "long SysEx through the sequencer: exit status 0" [ $code = 0 ]
-check "long SysEx through the sequencer: every message byte-identical" has /tmp/emu9 "identical to the image: yes"
+completes "long SysEx through the sequencer" /tmp/up9 /tmp/nine.plist --device VYR5
 
 echo "VMCHECK failures: $failures"
 exit $failures
