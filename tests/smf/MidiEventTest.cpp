@@ -1,4 +1,4 @@
-#include "Common/SMF/MidiEvent.h"
+#include "Common/SMF/MidiTrack.h"
 #include "SmfTestUtil.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +12,7 @@ TEST(EventDeathTest, CallerErrorsAreFatal) {
     EXPECT_DEATH(e->getShortData()->setChannel(16), "inChannel < 0x10");
     EXPECT_DEATH(e->setDataParam(nullptr, 1), "0 != inParam");
     EXPECT_DEATH(e->getDataParam(nullptr), "0 != outParam");
+    EXPECT_DEATH(CMidiTrack().pullEvent(0), "NULL != e");
 }
 
 } // namespace

@@ -116,9 +116,4 @@ TEST(Sort, RehearsalMarksLeadTheirTickAndChordsDoNot) {
                                         "5 meta 7F 43 7B 01", "5 meta 01 43 7B 02"}));
 }
 
-TEST(PullDeathTest, IndexBeyondTheListIsFatal) {
-    CMidiTrack track;
-    EXPECT_DEATH(track.pullEvent(0), "NULL != e");
-}
-
 } // namespace

@@ -56,7 +56,7 @@ TEST_F(Manager, FailedDisconnectionIsReportedAndClosingGoesOn) {
 TEST_F(Manager, HealthCheckClosesOnlyASideWhoseNameIsGone) {
     mService->addSource("Other", "Other");
     mService->addDestination("Other", "Other");
-    mService->addSource("VYR10", "VYR10 Port 1");
+    const auto source = mService->addSource("VYR10", "VYR10 Port 1");
     const auto destination = mService->addDestination("VYR10", "VYR10 Port 1");
     ASSERT_EQ(openInput(1), noErr);
     ASSERT_EQ(mManager->openMidiOut(1), noErr);
@@ -64,11 +64,17 @@ TEST_F(Manager, HealthCheckClosesOnlyASideWhoseNameIsGone) {
     EXPECT_TRUE(mManager->isOpenedMidiIn());
     EXPECT_TRUE(mManager->isOpenedMidiOut());
 
-    mService->addSource("VYR10", "VYR10 Port 1"); // a namesake changes nothing
+    const auto namesake = mService->addSource("VYR10", "VYR10 Port 1"); // changes nothing
     mService->removeEndpoint(destination);
     mManager->healthCheck();
     EXPECT_TRUE(mManager->isOpenedMidiIn());
     EXPECT_FALSE(mManager->isOpenedMidiOut());
+
+    for (const auto gone : {source, namesake}) {
+        mService->removeEndpoint(gone);
+    }
+    mManager->healthCheck();
+    EXPECT_FALSE(mManager->isOpenedMidiIn());
 }
 
 } // namespace
