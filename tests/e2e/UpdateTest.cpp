@@ -257,7 +257,7 @@ TEST_F(Update, SpeaksTheUsersLanguageOrEnglishWhole) {
 
 // Without a terminal it needs --yes; a program that asked for JSON gets an object for a
 // usage error too, and the port listing as JSON; people get the lines of both streams in
-// the order they were written when one pipe takes both.
+// the order they were written when one file takes both.
 TEST_F(Update, RefusalsListingsAndLinesForProgramsAndPeople) {
     auto run = start({});
     EXPECT_EQ(run->wait(), 64);
