@@ -3,6 +3,7 @@
 #pragma once
 
 #include "Eventually.h"
+#include "Question.h"
 #include "TerminalUI.h"
 
 #include <gtest/gtest.h>
@@ -15,12 +16,6 @@
 #include <string>
 #include <thread>
 #include <unistd.h>
-
-/// The prompt every front-end test asks.
-inline const SAlert kQuestion{"Please change VYR to update mode.",
-                              "Please change VYR to update mode.",
-                              {"OK", "Cancel"},
-                              false};
 
 /// What the user does once a prompt is shown; inShown is what the screen shows.
 using Action = std::function<void(const std::string& inShown)>;

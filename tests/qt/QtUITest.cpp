@@ -4,6 +4,7 @@
 #include "QtUI.h"
 #include "Eventually.h"
 #include "ManualClock.h"
+#include "Question.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -20,11 +21,6 @@
 namespace {
 
 using namespace std::chrono_literals;
-
-const SAlert kQuestion{"Please change VYR to update mode.",
-                       "Please change VYR to update mode.",
-                       {"OK", "Cancel"},
-                       false};
 
 void count(EventLoopTimerRef, void* inCount) {
     ++*static_cast<int*>(inCount);
