@@ -190,6 +190,13 @@ TEST_F(Launch, BadImagesAreRefusedBeforeAnythingHappens) {
     silent.messages.clear();
     const std::string fifo = mDirectory.file("fifo");
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    // SysEx events of one track, then its end.
+    const auto sysEx = [](Bytes inEvents) {
+        for (const std::uint8_t byte : {0x00, 0xFF, 0x2F, 0x00}) {
+            inEvents.push_back(byte);
+        }
+        return smftest::smfFile(0, 96, {inEvents});
+    };
     const std::string huge = mDirectory.file("huge");
     std::ofstream{huge}.put('M');
     std::filesystem::resize_file(huge, CLaunch::kMaxImageBytes + 1); // sparse: no 64 MiB written
@@ -218,6 +225,23 @@ TEST_F(Launch, BadImagesAreRefusedBeforeAnythingHappens) {
                             0x2F, 0x00}}),
          "", "has fewer than 3 data bytes"},
         {"no SysEx", buildFirmwareImage(silent), "", "holds no SysEx message"},
+        // Sent unchanged, these would reach the device as merged or broken messages.
+        {"no closing F7", sysEx({0x00, 0xF0, 0x02, 0x01, 0x02}), "",
+         "SysEx message 0 (track 0, tick 0): the message it begins is never closed with F7"},
+        {"empty F0 event", sysEx({0x00, 0xF0, 0x00, 0x60, 0xF0, 0x02, 0x01, 0xF7}), "",
+         "message 1 (track 0, tick 96), its byte 0 (0xF0): a message begins before"},
+        {"empty F7 event", sysEx({0x00, 0xF0, 0x02, 0x01, 0xF7, 0x00, 0xF7, 0x00}), "",
+         "message 1 (track 0, tick 0): an empty SysEx event"},
+        {"channel status inside", sysEx({0x00, 0xF0, 0x03, 0x01, 0x90, 0xF7}), "",
+         "its byte 2 (0x90): a status byte inside a message"},
+        {"meta status inside", sysEx({0x00, 0xF0, 0x03, 0x01, 0xFF, 0xF7}), "",
+         "its byte 2 (0xFF): a status byte inside"},
+        {"F0 inside", sysEx({0x00, 0xF0, 0x03, 0x01, 0xF0, 0xF7}), "",
+         "its byte 2 (0xF0): a message begins before"},
+        {"bytes after F7", sysEx({0x00, 0xF0, 0x03, 0x01, 0xF7, 0x02}), "",
+         "its byte 3 (0x02): bytes after the F7"},
+        {"F7 form outside a message", sysEx({0x00, 0xF7, 0x02, 0x01, 0xF7}), "",
+         "its byte 0 (0x01): a byte outside any message"},
     };
     for (const auto& c : cases) {
         std::string path = c.path;
@@ -232,11 +256,15 @@ TEST_F(Launch, BadImagesAreRefusedBeforeAnythingHappens) {
         EXPECT_FALSE(std::filesystem::exists(mDirectory.file("status.plist"))) << c.name;
     }
 
-    const std::string path = mDirectory.write("good.bin", image);
-    CLaunch launch("t", with(true, mDirectory.file("status.plist"), path));
-    std::string message;
-    EXPECT_EQ(launch.prepare(message), ELaunchRefusal::kNone) << message;
-    EXPECT_EQ(launch.firmwareImage(), image);
+    // A message split over events, its rest in the F7 form, is whole.
+    const Bytes split = sysEx({0x00, 0xF0, 0x02, 0x01, 0x02, 0x10, 0xF7, 0x02, 0x03, 0xF7});
+    for (const Bytes& playable : {image, split}) {
+        const std::string path = mDirectory.write("good.bin", playable);
+        CLaunch launch("t", with(true, mDirectory.file("status.plist"), path));
+        std::string message;
+        EXPECT_EQ(launch.prepare(message), ELaunchRefusal::kNone) << message;
+        EXPECT_EQ(launch.firmwareImage(), playable);
+    }
 }
 
 TEST_F(Launch, SecondUpdaterOnTheSameStatusFileIsRefused) {

@@ -55,8 +55,9 @@ class FwTool : public testing::Test {
 };
 
 const Bytes kTrack0 = {0x00, 0xFF, 0x03, 0x02, 'F', 'W', 0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20};
-const Bytes kTrack1 = {0x00, 0xF0, 0x03, 0x43, 0x10, 0xF7, 0x60, 0x90, 0x3C, 0x64, 0x00, 0x3C,
-                       0x00, 0x81, 0x00, 0xF7, 0x02, 0x01, 0x02, 0x00, 0xFF, 0x2F, 0x00};
+// A SysEx message split over two events, a note between its parts.
+const Bytes kTrack1 = {0x00, 0xF0, 0x02, 0x43, 0x10, 0x60, 0x90, 0x3C, 0x64, 0x00, 0x3C,
+                       0x00, 0x81, 0x00, 0xF7, 0x02, 0x01, 0xF7, 0x00, 0xFF, 0x2F, 0x00};
 
 TEST_F(FwTool, DumpPrintsEveryEventInTheStableFormat) {
     const std::string path = file("a.mid", smftest::smfFile(1, 480, {kTrack0, kTrack1}));
@@ -66,10 +67,10 @@ TEST_F(FwTool, DumpPrintsEveryEventInTheStableFormat) {
     EXPECT_EQ(r.out, "header format=1 tracks=2 division=480\n"
                      "0 0 meta 03 46 57\n"
                      "0 0 meta 51 07 A1 20\n"
-                     "1 0 sysex F0 43 10 F7\n"
+                     "1 0 sysex F0 43 10\n"
                      "1 96 short 90 3C 64\n"
                      "1 96 short 90 3C 00\n"
-                     "1 224 sysex 01 02\n");
+                     "1 224 sysex 01 F7\n");
 }
 
 // Whatever a command cannot use is refused with one line on stderr, nothing on stdout, exit
@@ -143,8 +144,9 @@ TEST_F(FwTool, RewriteReplacesOnlyRegularFiles) {
 // terminal as control bytes.
 TEST_F(FwTool, ReadsPipesAndShowsTextsSafely) {
     // ESC, then a C1 CSI as one byte and as UTF-8, a right-to-left override, UTF-8 text kept.
-    const Bytes track0 = {0x00, 0xFF, 0x03, 0x0E, 'F',  0x1B, '[',  '2',  'J',  0x9B, 0xC2,
-                          0x9B, 0xE2, 0x80, 0xAE, 0xC3, 0xA9, '\\', 0x00, 0xFF, 0x2F, 0x00};
+    const Bytes track0 = {0x00, 0xFF, 0x03, 0x0E, 'F',  0x1B, '[',  '2',  'J',
+                          0x9B, 0xC2, 0x9B, 0xE2, 0x80, 0xAE, 0xC3, 0xA9, '\\',
+                          0x00, 0xF0, 0x01, 0xF7, 0x00, 0xFF, 0x2F, 0x00};
     const std::string path = file("a.mid", smftest::smfFile(0, 480, {track0}));
     for (const auto& [source, pipe] : {std::pair<std::string, std::string>{"- <" + path, ""},
                                        {"/dev/stdin", "cat " + path},
@@ -181,8 +183,18 @@ TEST_F(FwTool, InfoCountsEventsPerTrack) {
                          "division    480 ticks per quarter note\nname        FW\n\n"
                          "track    events   channel      meta     sysex  sysex bytes\n"
                          "    0         2         0         2         0            0\n"
-                         "    1         4         2         0         2            6\n"
-                         "  all         6         2         2         2            6\n");
+                         "    1         4         2         0         2            5\n"
+                         "  all         6         2         2         2            5\n\n"
+                         "firmware    playable: 2 messages, 5 bytes, 233 ms\n");
+    // What the updater refuses, info refuses too, after showing what it read.
+    const std::string unclosed =
+        file("u.mid", smftest::smfFile(0, 96, {{0x00, 0xF0, 0x01, 0x43, 0x00, 0xFF, 0x2F, 0x00}}));
+    const SRun refused = run("info " + unclosed);
+    EXPECT_EQ(refused.status, 1);
+    const std::string why = "refused: SysEx message 0 (track 0, tick 0): the message it begins is "
+                            "never closed with F7\n";
+    EXPECT_TRUE(refused.out.ends_with("firmware    " + why)) << refused.out;
+    EXPECT_EQ(refused.err, "vyr-fwtool: " + unclosed + ": " + why);
 }
 
 TEST_F(FwTool, SchedulePrintsWhenEachMessageIsSent) {
@@ -195,7 +207,7 @@ TEST_F(FwTool, SchedulePrintsWhenEachMessageIsSent) {
                          Bytes{0x00, 0xFF, 0x51, 0x03, 0x0A, 0xAE, 0x60} + at({0x83, 0x60}) +
                          at({0x83, 0x60});
     const std::string path =
-        file("s.mid", smftest::smfFile(1, 480, {track0, Bytes{0x00, 0xF7, 0x02, 0x01, 0x02}}));
+        file("s.mid", smftest::smfFile(1, 480, {track0, Bytes{0x00, 0xF0, 0x01, 0xF7}}));
     const SRun r = run("schedule " + path);
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "# messages 7\n# bytes 20\n# duration_ms 3412\n"

@@ -1,7 +1,9 @@
 #include "Commands.h"
+#include "Common/FirmwareSchedule.h"
 #include "ImageFile.h"
 #include "Platform/Utf8.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <string_view>
@@ -116,5 +118,17 @@ int runInfo(const std::string& inPath) {
                 total.shortEvents + total.metaEvents + total.sysExEvents, total.shortEvents,
                 total.metaEvents, total.sysExEvents,
                 static_cast<unsigned long long>(total.sysExBytes));
+    // The updater's verdict, from the same check.
+    CFirmwareSchedule schedule;
+    if (!schedule.build(smf)) {
+        std::printf("\nfirmware    refused: %s\n", schedule.failure().c_str());
+        return reportFailure(inPath, "refused: " + schedule.failure());
+    }
+    std::uint32_t duration = 0;
+    for (std::size_t i = 0; i < schedule.size(); ++i) {
+        duration = std::max(duration, schedule.timeOf(i));
+    }
+    std::printf("\nfirmware    playable: %zu messages, %llu bytes, %u ms\n", schedule.size(),
+                static_cast<unsigned long long>(schedule.totalBytes()), duration);
     return kExitOk;
 }

@@ -1,10 +1,57 @@
 #include "Common/FirmwareSchedule.h"
 
+#include <cstdio>
 #include <limits>
+
+namespace {
+
+// Follows the bytes as the playback sends them, event after event: F0 opens a message, only
+// data bytes continue it, F7 closes it and ends the event; a message split over events goes
+// on in the next (F7-form) event.
+class CMessageFraming {
+  public:
+    /// Null when inBytes can follow what came before; else why not, with outAt the index of
+    /// the offending byte.
+    const char* follow(const std::uint8_t* inBytes, std::uint32_t inLength, std::uint32_t& outAt) {
+        for (outAt = 0; outAt < inLength; ++outAt) {
+            const std::uint8_t byte = inBytes[outAt];
+            if (outAt > 0 && inBytes[outAt - 1] == 0xF7) {
+                return "bytes after the F7 that closes the message";
+            }
+            if (byte == 0xF0 && mOpen) {
+                return "a message begins before the one before it is closed with F7";
+            }
+            if (byte == 0xF0) {
+                mOpen = true;
+            } else if (!mOpen) {
+                return "a byte outside any message: it neither begins one with F0 nor continues "
+                       "an open one";
+            } else if (byte == 0xF7) {
+                mOpen = false;
+            } else if (byte >= 0x80) {
+                return "a status byte inside a message (only bytes below 0x80 go between F0 and "
+                       "F7)";
+            }
+        }
+        return nullptr;
+    }
+    bool open() const { return mOpen; }
+
+  private:
+    bool mOpen = false;
+};
+
+std::string describeMessage(std::size_t inIndex, std::size_t inTrack, std::uint32_t inTick) {
+    return "SysEx message " + std::to_string(inIndex) + " (track " + std::to_string(inTrack) +
+           ", tick " + std::to_string(inTick) + ")";
+}
+
+} // namespace
 
 bool CFirmwareSchedule::build(const CSMF& inSmf) {
     clear();
-    if (inSmf.mTracks.empty() || !buildTempoMap(*inSmf.mTracks.front())) {
+    if (inSmf.mTracks.empty() || !buildTempoMap(*inSmf.mTracks.front()) ||
+        !checkMessageFraming(inSmf)) {
         return false;
     }
     // Ticks per quarter note, all 16 bits: an SMPTE division is not interpreted.
@@ -17,9 +64,7 @@ bool CFirmwareSchedule::build(const CSMF& inSmf) {
                 continue;
             }
             if (mBytes.size() + sysEx->getDataSize() > std::numeric_limits<std::uint32_t>::max()) {
-                clear();
-                mFailure = "the SysEx messages add up to 4 GiB or more";
-                return false;
+                return refuse("the SysEx messages add up to 4 GiB or more");
             }
             const auto offset = static_cast<std::uint32_t>(mBytes.size());
             mBytes.insert(mBytes.end(), sysEx->getParam(),
@@ -27,7 +72,53 @@ bool CFirmwareSchedule::build(const CSMF& inSmf) {
             mMessages.push_back({timeOfTick(event->mTick), offset, sysEx->getDataSize()});
         }
     }
+    if (mMessages.empty()) {
+        return refuse("holds no SysEx message: there is no firmware in it");
+    }
     return true;
+}
+
+// Sent unchanged, a message without its F7, or with a status byte inside, merges with the
+// next or breaks: the device would write what the image never meant.
+bool CFirmwareSchedule::checkMessageFraming(const CSMF& inSmf) {
+    CMessageFraming framing;
+    std::string unclosed; // the message that began the open one
+    std::size_t index = 0;
+    for (std::size_t t = 0; t < inSmf.mTracks.size(); ++t) {
+        const CMidiTrack& track = *inSmf.mTracks[t];
+        for (std::uint32_t i = 0; i < track.GetEventCount(); ++i) {
+            const CMidiEvent* event = track.GetEvent(i);
+            const CMidiSysExEvent* sysEx = event->getSysExData();
+            if (sysEx == nullptr) {
+                continue;
+            }
+            const std::string where = describeMessage(index++, t, event->mTick);
+            if (sysEx->getDataSize() == 0) {
+                return refuse(where + ": an empty SysEx event");
+            }
+            const bool wasOpen = framing.open();
+            std::uint32_t at = 0;
+            if (const char* problem = framing.follow(sysEx->getParam(), sysEx->getDataSize(), at)) {
+                char byte[48];
+                std::snprintf(byte, sizeof byte, ", its byte %u (0x%02X): ", at,
+                              static_cast<unsigned>(sysEx->getParam()[at]));
+                return refuse(where + byte + problem);
+            }
+            if (!wasOpen && framing.open()) {
+                unclosed = where;
+            }
+        }
+    }
+    if (framing.open()) {
+        return refuse(unclosed + ": the message it begins is never closed with F7");
+    }
+    return true;
+}
+
+bool CFirmwareSchedule::refuse(std::string inFailure) {
+    clear();
+    mFailure = std::move(inFailure);
+    return false;
 }
 
 bool CFirmwareSchedule::buildTempoMap(const CMidiTrack& inTrack) {
@@ -40,11 +131,9 @@ bool CFirmwareSchedule::buildTempoMap(const CMidiTrack& inTrack) {
         const std::uint8_t* d = meta->getParam();
         const std::uint32_t value = meta->getDataSize() < 3 ? 0 : (d[0] << 16) | (d[1] << 8) | d[2];
         if (value == 0) {
-            clear();
-            mFailure = "Set Tempo event at tick " + std::to_string(event->mTick) +
-                       " of track 0 has " +
-                       (meta->getDataSize() < 3 ? "fewer than 3 data bytes" : "the value 0");
-            return false;
+            return refuse("Set Tempo event at tick " + std::to_string(event->mTick) +
+                          " of track 0 has " +
+                          (meta->getDataSize() < 3 ? "fewer than 3 data bytes" : "the value 0"));
         }
         mTempoMap.push_back({event->mTick, 60000000u / value});
     }
@@ -89,11 +178,5 @@ std::string CFirmwareSchedule::buildFromImage(const std::uint8_t* inData, std::u
         clear();
         return formatSMFReadFailure(image.getReadFailure());
     }
-    if (!build(image)) {
-        return mFailure;
-    }
-    if (mMessages.empty()) {
-        return "holds no SysEx message: there is no firmware in it";
-    }
-    return {};
+    return build(image) ? std::string() : mFailure;
 }

@@ -18,13 +18,15 @@ struct STempoEntry {
 class CFirmwareSchedule {
   public:
     /// Reads and schedules a firmware image in one go. Returns "" when it can be played, or
-    /// what is wrong: the codec's reason with its byte offset, a bad Set Tempo, or no SysEx
-    /// message at all (playing it would report success having sent nothing).
+    /// what is wrong: the codec's reason with its byte offset, or build()'s.
     std::string buildFromImage(const std::uint8_t* inData, std::uint32_t inSize);
 
     /// Builds the schedule of a parsed image. Returns false, leaving the schedule empty and
-    /// failure() saying why, when a Set Tempo event of track 0 has fewer than 3 data bytes
-    /// or the value 0: no sound time can be given to any message then.
+    /// failure() saying why, when it must not be played: a Set Tempo event of track 0 with
+    /// fewer than 3 data bytes or the value 0 (no sound time can be given to any message);
+    /// SysEx events that, in the order they are sent, do not make whole messages F0, data
+    /// bytes, F7 (a device would take merged or broken messages); or no SysEx event at all
+    /// (playing it would report success having sent nothing).
     bool build(const CSMF& inSmf);
 
     /// The time in milliseconds of an event at inTick: each tempo governs from its tick to
@@ -54,6 +56,10 @@ class CFirmwareSchedule {
     };
 
     bool buildTempoMap(const CMidiTrack& inTrack);
+    /// False, with failure() saying where, when the messages do not make whole SysEx messages.
+    bool checkMessageFraming(const CSMF& inSmf);
+    /// Empties the schedule, with inFailure as the reason; false.
+    bool refuse(std::string inFailure);
     void clear();
 
     double mDivision = 1;
