@@ -32,6 +32,10 @@ class CScriptedUI : public CUserInterface, public CProgressDisplay {
     std::vector<std::int32_t> saves;    // every save asked for, in order
     std::string loadProblem;            // what the next load says it did with a bad store
     std::string saveFailure;            // when set, every save fails with this reason
+    std::deque<std::string> lowPower;   // what each power check says; "" when the queue is empty
+    bool receivedTheImage = true;       // what the device says it received
+    bool awake = false;
+    std::vector<bool> awakeAtSaves;
 
     int runModal(const SAlert& inAlert) override {
         shown.push_back(inAlert.key);
@@ -76,6 +80,7 @@ class CScriptedUI : public CUserInterface, public CProgressDisplay {
     }
     bool saveStatus(std::int32_t inStatus, std::string& outProblem) override {
         saves.push_back(inStatus);
+        awakeAtSaves.push_back(awake);
         outProblem = saveFailure;
         if (saveFailure.empty()) {
             stored = inStatus;
@@ -83,6 +88,20 @@ class CScriptedUI : public CUserInterface, public CProgressDisplay {
         return saveFailure.empty();
     }
     void log(const std::string& inLine) override { logged.push_back(inLine); }
+    std::string powerProblem() override {
+        if (lowPower.empty()) {
+            return {};
+        }
+        std::string low = lowPower.front();
+        lowPower.pop_front();
+        return low;
+    }
+    void keepAwake(bool inAwake) override {
+        EXPECT_NE(awake, inAwake) << "kept awake twice, or released twice";
+        awake = inAwake;
+        shown.push_back(inAwake ? "awake" : "asleep");
+    }
+    bool deviceReceivedTheImage() override { return receivedTheImage; }
     void setMessage(const std::string&) override {}
     void setProgress(int inCurrent, int) override {
         progress.push_back(inCurrent);
@@ -174,12 +193,15 @@ TEST_F(Workflow, FirstRunUpdatesTheDeviceAndRemembersIt) {
     };
     mUI.script = {kWait, kOK, switchAndOK(), completeIsStored};
     EXPECT_EQ(launch(), ELaunchOutcome::kCompleted);
-    EXPECT_EQ(mUI.shown, (std::vector<std::string>{kWaiting, kReady, kPrompt, "hide", kComplete}));
+    EXPECT_EQ(mUI.shown, (std::vector<std::string>{kWaiting, kReady, kPrompt, "awake", "asleep",
+                                                   "hide", kComplete}));
     EXPECT_EQ(mUI.progress.front(), 0);
     EXPECT_EQ(mUI.progress.back(), 95);
     ASSERT_FALSE(seen.empty());
     EXPECT_EQ(seen.front(), 1);
     EXPECT_EQ(mUI.saves, (std::vector<std::int32_t>{1, 2, 2})) << "begun, done, at the end";
+    EXPECT_EQ(mUI.awakeAtSaves, (std::vector<bool>{true, true, false}))
+        << "awake from before \"transfer begun\" to the transfer's end";
     EXPECT_EQ(mDevice->received().size(), 20u);
 }
 
@@ -213,14 +235,15 @@ TEST_F(Workflow, DeviceInNormalModeShows1002AndAsksAgain) {
     mUI.script = {kWait, kOK, kOK, switchAndOK(), kOK};
     EXPECT_EQ(launch(), ELaunchOutcome::kCompleted);
     EXPECT_EQ(mUI.shown, (std::vector<std::string>{kWaiting, kReady, kPrompt, "error 1002", kPrompt,
-                                                   "hide", kComplete}));
+                                                   "awake", "asleep", "hide", kComplete}));
 }
 
 TEST_F(Workflow, FailedTransferShows1001AndTheNextRunResumes) {
     plugIn({.refuseSendsFrom = 5});
     mUI.script = {kWait, kOK, switchAndOK()};
     EXPECT_EQ(launch(), ELaunchOutcome::kTransferFailed);
-    EXPECT_EQ(mUI.shown, (std::vector<std::string>{kWaiting, kReady, kPrompt, "error 1001"}));
+    EXPECT_EQ(mUI.shown, (std::vector<std::string>{kWaiting, kReady, kPrompt, "awake", "asleep",
+                                                   "error 1001"}));
     EXPECT_EQ(mUI.saves, (std::vector<std::int32_t>{1, 1}));
 
     // The device stays in update mode, silent: the next launch goes straight to the prompt.
@@ -228,7 +251,7 @@ TEST_F(Workflow, FailedTransferShows1001AndTheNextRunResumes) {
     mUI.shown.clear();
     mUI.script = {kOK, kOK};
     EXPECT_EQ(launch(), ELaunchOutcome::kCompleted);
-    EXPECT_EQ(mUI.shown, (std::vector<std::string>{kPrompt, "hide", kComplete}));
+    EXPECT_EQ(mUI.shown, (std::vector<std::string>{kPrompt, "awake", "asleep", "hide", kComplete}));
     EXPECT_EQ(mUI.stored, 2);
 }
 
@@ -239,7 +262,8 @@ TEST_F(Workflow, UnwritableStatusIsToldBeforeTheTransfer) {
     mUI.saveFailure = "x.plist: cannot write: No such file or directory";
     mUI.script = {kWait, kOK, switchAndOK(), kCancel};
     EXPECT_EQ(launch(), ELaunchOutcome::kCancelled);
-    EXPECT_EQ(mUI.shown.back(), kStatusNotSaved);
+    EXPECT_EQ(mUI.shown, (std::vector<std::string>{kWaiting, kReady, kPrompt, "awake",
+                                                   kStatusNotSaved, "asleep"}));
     EXPECT_TRUE(mDevice->received().empty());
     EXPECT_EQ(mUI.logged,
               (std::vector<std::string>{"Failed to save the preference data.", mUI.saveFailure}));
@@ -249,8 +273,37 @@ TEST_F(Workflow, UnwritableStatusIsToldBeforeTheTransfer) {
     mUI.shown.clear();
     mUI.script = {kWait, kOK, switchAndOK(), kOK, kOK};
     EXPECT_EQ(launch(), ELaunchOutcome::kCompleted);
-    EXPECT_EQ(mUI.shown, (std::vector<std::string>{kWaiting, kReady, kPrompt, kStatusNotSaved,
-                                                   "hide", kComplete}));
+    EXPECT_EQ(mUI.shown, (std::vector<std::string>{kWaiting, kReady, kPrompt, "awake",
+                                                   kStatusNotSaved, "asleep", "hide", kComplete}));
+}
+
+// A flat battery cuts a transfer short: on a low one the user is asked to connect power
+// before the update-mode prompt, and only a check that finds enough power goes on.
+TEST_F(Workflow, LowBatteryIsToldBeforeTheUpdateModePrompt) {
+    const std::string low = "The computer runs on battery, at 10 %.";
+    plugIn();
+    mUI.lowPower = {low, low};
+    mUI.script = {kWait, kOK, kCancel};
+    EXPECT_EQ(launch(), ELaunchOutcome::kCancelled);
+    EXPECT_EQ(mUI.shown, (std::vector<std::string>{kWaiting, kReady, kLowBattery}));
+
+    mUI.shown.clear();
+    // Connected to power before the second check.
+    mUI.script = {kWait, kOK, kOK, switchAndOK(), kOK};
+    EXPECT_EQ(launch(), ELaunchOutcome::kCompleted);
+    EXPECT_EQ(mUI.shown, (std::vector<std::string>{kWaiting, kReady, kLowBattery, kPrompt, "awake",
+                                                   "asleep", "hide", kComplete}));
+}
+
+// A device that got something other than the image has no new firmware, whatever was sent.
+TEST_F(Workflow, DeviceThatReceivedSomethingElseIsACommunicationError) {
+    plugIn();
+    mUI.receivedTheImage = false;
+    mUI.script = {kWait, kOK, switchAndOK()};
+    EXPECT_EQ(launch(), ELaunchOutcome::kTransferFailed);
+    EXPECT_EQ(mUI.shown, (std::vector<std::string>{kWaiting, kReady, kPrompt, "awake", "asleep",
+                                                   "error 1001"}));
+    EXPECT_EQ(mUI.stored, 1);
 }
 
 TEST(ToolError, MessagesByCode) {

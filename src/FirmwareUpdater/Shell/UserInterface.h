@@ -24,6 +24,7 @@ struct SAlert {
     std::string message;              // the message as shown
     std::vector<std::string> buttons; // one or two titles, first button first
     bool endsByItself = false;        // a wait that another thread ends with abortModal
+    bool onlyAPersonAnswers = false;  // unattended, the run gives up here, the message saying why
 };
 
 /// The workflow's steps that take long without a prompt open.
@@ -84,4 +85,13 @@ class CUserInterface : public CFrontEnd {
     virtual bool saveStatus(std::int32_t inStatus, std::string& outProblem) = 0;
     /// One line for the system log.
     virtual void log(const std::string& inLine) = 0;
+    /// "" when the computer's power allows a transfer; else why not (a low battery), as a
+    /// sentence for the user.
+    virtual std::string powerProblem() = 0;
+    /// inAwake: from now on the computer neither sleeps nor shuts down, until keepAwake(false)
+    /// (or the process ends); a notice says so when it cannot be kept awake. Main thread.
+    virtual void keepAwake(bool inAwake) = 0;
+    /// After a transfer that sent every message: false when the device is known to have
+    /// received something else (a simulated device can tell; the error then says what).
+    virtual bool deviceReceivedTheImage() = 0;
 };

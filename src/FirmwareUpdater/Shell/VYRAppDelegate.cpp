@@ -47,11 +47,14 @@ void VYRAppDelegate::applicationDidFinishLaunching() {
         }
         // The last moment to stop with nothing sent: a stop asked for during the silence
         // check is honoured here.
-        if (!waitForUpdateMode() || mUI.stopRequested()) {
+        if (!powerAllowsUpdate() || !waitForUpdateMode() || mUI.stopRequested()) {
             return;
         }
+        // From here until the transfer ends, the computer must not sleep or shut down.
+        mUI.keepAwake(true);
         const std::int32_t before = mStatusValue;
         if (!setStatus(kStatusTransferBegun) && !goOnWithoutStatus()) {
+            mUI.keepAwake(false);
             mStatusValue = before;
             return;
         }
@@ -188,21 +191,43 @@ bool VYRAppDelegate::runUpdate() {
     mProgress = std::make_unique<ProgressViewController>(mUI, mUI.showProgressView());
     mProgress->awakeFromNib();
     static const std::uint8_t kNoImage = 0;
-    const bool completed = mUI.runLongStep(ELongStep::kTransfer, [&] {
+    const auto transfer = [&] {
         if (!CVYRController::instance()->updateFirmware(image.empty() ? &kNoImage : image.data(),
                                                         static_cast<std::uint32_t>(image.size()),
-                                                        updateProgress, mProgress.get())) {
+                                                        updateProgress, mProgress.get()) ||
+            !mUI.deviceReceivedTheImage()) {
             return false;
         }
         // On disk before the notice, and with the transfer: it is done whatever happens to
         // the window or the notice.
         setStatus(kStatusTransferCompleted);
         return true;
-    });
+    };
+    bool completed = false;
+    try {
+        completed = mUI.runLongStep(ELongStep::kTransfer, transfer);
+    } catch (...) {
+        mUI.keepAwake(false);
+        throw;
+    }
+    // The computer may sleep again while "Complete" or the error waits for the user.
+    mUI.keepAwake(false);
     if (completed) {
         mProgress->showCompleteAlert();
     }
     return completed;
+}
+
+bool VYRAppDelegate::powerAllowsUpdate() {
+    for (std::string low = mUI.powerProblem(); !low.empty(); low = mUI.powerProblem()) {
+        SAlert alert = createAlertWithMessage(kLowBattery, _("Check again"), "Cancel");
+        alert.message = low + "\n" + alert.message;
+        alert.onlyAPersonAnswers = true;
+        if (mUI.runModal(alert) != kAlertFirstButtonReturn) {
+            return false;
+        }
+    }
+    return true;
 }
 
 bool VYRAppDelegate::pollSleep(double inSeconds) {

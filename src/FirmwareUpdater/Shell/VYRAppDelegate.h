@@ -28,6 +28,12 @@ enum class ELaunchOutcome {
 /// The prompt's key that asks the user to switch the device to update mode.
 inline constexpr const char* kUpdateModePrompt = N_("Please change VYR to update mode.");
 
+/// The question asked when the computer runs on a low battery.
+inline constexpr const char* kLowBattery =
+    N_("Connect the computer to power before the update: if the battery runs out during the "
+       "transfer, VYR is left in update mode. (To update on battery anyway, start the updater "
+       "with --ignore-power.)");
+
 /// The question asked when the status cannot be written before the transfer.
 inline constexpr const char* kStatusNotSaved = N_("The update status cannot be saved.");
 
@@ -66,6 +72,10 @@ class VYRAppDelegate {
     bool waitForUpdateMode();
     /// Plays the firmware image with the progress view; true after "Complete".
     bool runUpdate();
+    /// A transfer cut short by a flat battery leaves the device in update mode: on a low
+    /// battery, asks the user to connect power until the power allows it (true) or they
+    /// cancel (false).
+    bool powerAllowsUpdate();
 
     /// An alert with a localised message (inKey is its English text) and one or two buttons.
     static SAlert createAlertWithMessage(const char* inKey, const char* inButton1,

@@ -52,9 +52,15 @@ void CSimulatedVYRDevice::receive(const MIDIPacketList& inList, MIDITimeStamp in
     bool vanish = false;
     {
         const std::lock_guard<std::mutex> lock(mMutex);
-        if (mOptions.serviceFaultAt != 0 && mModel.inUpdateMode() && mModel.onTheBus() &&
-            mModel.received().size() + 1 == mOptions.serviceFaultAt) {
+        const std::uint32_t number = mModel.inUpdateMode() && mModel.onTheBus()
+                                         ? static_cast<std::uint32_t>(mModel.received().size() + 1)
+                                         : 0;
+        if (number != 0 && number == mOptions.serviceFaultAt) {
             throw std::runtime_error("simulated MIDI service failure");
+        }
+        // A data byte that stays one: the message still frames, only its content is wrong.
+        if (number != 0 && number == mOptions.garbleAt && bytes.size() > 2) {
+            bytes[1] ^= 0x01;
         }
         vanish = mModel.receive(bytes, inHostTime);
     }

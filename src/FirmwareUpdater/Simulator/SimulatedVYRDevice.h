@@ -1,8 +1,8 @@
 // A VYR device on the virtual MIDI service: a source and a destination with the family's
 // model, behaving as CVYRDeviceModel says (heartbeats every period in normal mode, silent and
 // recording in update mode, its misbehaviours), and the faults only this medium can show:
-// refused sends, a service that throws. So every failure path of the updater can be seen
-// without hardware. Any thread may call it.
+// refused sends, a service that throws, a line that changes a byte. So every failure path of the
+// updater can be seen without hardware. Any thread may call it.
 #pragma once
 
 #include "Platform/Virtual/VirtualMIDIService.h"
@@ -23,6 +23,7 @@ struct SSimulatedDeviceOptions {
     SVYRDeviceBehaviour behaviour = {}; // a heartbeat period of 0: only on sendHeartbeat()
     std::uint32_t refuseSendsFrom = 0;  // k > 0: the k-th send in update mode and all later fail
     std::uint32_t serviceFaultAt = 0; // k > 0: the k-th send throws, as a broken MIDI service might
+    std::uint32_t garbleAt = 0;       // k > 0: the k-th message arrives with a data byte changed
 };
 
 class CSimulatedVYRDevice {

@@ -5,12 +5,14 @@
 #include "Common/FirmwareSchedule.h"
 #include "Platform/Alsa/AlsaMIDIDriver.h"
 #include "Platform/FileRead.h"
+#include "Shell/Launch/ComputerPower.h"
 #include "Shell/Launch/PreferenceFile.h"
 #include "Shell/Launch/Resources.h"
 #include "Shell/Localization.h"
 
 #include <sys/stat.h>
 #include <syslog.h>
+#include <utility>
 
 namespace {
 
@@ -37,9 +39,11 @@ class CLaunch::CLaunchedUI final : public CUserInterface {
     void abortModal() override { mFrontEnd.abortModal(); }
     // The MIDI system's own words on what failed (a device in use, unplugged) come along.
     int showError(const std::string& inMessage, int inCode) override {
-        const std::string problem = MIDIServiceTakeProblem();
-        return mFrontEnd.showError(problem.empty() ? inMessage : inMessage + "\n" + problem,
-                                   inCode);
+        std::string message = inMessage;
+        for (const std::string& why : {MIDIServiceTakeProblem(), std::exchange(mDifference, {})}) {
+            message += why.empty() ? "" : "\n" + why;
+        }
+        return mFrontEnd.showError(message, inCode);
     }
     CProgressDisplay& showProgressView() override {
         mLaunch.mTransferBegan = true;
@@ -79,14 +83,56 @@ class CLaunch::CLaunchedUI final : public CUserInterface {
         syslog(LOG_ERR, "%s", inLine.c_str());
         mstd::plainDiagnostic(inLine.c_str());
     }
+    // No UPower (a desktop without a battery, a container): nothing speaks against it.
+    std::string powerProblem() override {
+        std::string unknown;
+        const std::optional<SPowerSupply> supply =
+            mLaunch.mOptions.ignorePower ? std::nullopt : readPowerSupply(unknown);
+        return supply ? lowBatteryWarning(*supply) : std::string();
+    }
+    void keepAwake(bool inAwake) override {
+        if (!inAwake) {
+            mInhibitor.release();
+            return;
+        }
+        std::string why = _("Updating the firmware of a VYR device");
+        if (const CDTAMIDIManager* manager = CDTAMIDIManager::instance();
+            manager != nullptr && manager->openedDestination() != 0) {
+            const SEndpointText device = describeEndpoint(manager->openedDestination());
+            why += ": " + device.name + " (" + device.address + ")";
+        }
+        std::string problem;
+        mLaunch.mKeptAwake = mInhibitor.take(mLaunch.mProgram, why, problem);
+        if (!*mLaunch.mKeptAwake) {
+            showNotice(std::string(_("The computer cannot be kept awake during the transfer")) +
+                       " (" + problem + "): " +
+                       _("keep it from sleeping or shutting down until the update is complete."));
+        }
+    }
+    // Only the simulated device can tell what arrived.
+    bool deviceReceivedTheImage() override {
+        if (mLaunch.mSimulation == nullptr) {
+            return true;
+        }
+        const STransferReport report = mLaunch.mSimulation->transferReport(mLaunch.mImage);
+        if (!report.identical) {
+            mDifference =
+                std::string(_("the simulated device received something other than the image:")) +
+                " " + report.firstDifference;
+        }
+        return report.identical;
+    }
 
   private:
     CLaunch& mLaunch;
     CFrontEnd& mFrontEnd;
     CPreferenceFile& mPreferences;
+    CSleepInhibitor mInhibitor;
+    std::string mDifference; // what the device received otherwise, for the error that follows
 };
 
-CLaunch::CLaunch(const char* inProgram, SLaunchOptions inOptions) : mOptions(std::move(inOptions)) {
+CLaunch::CLaunch(const char* inProgram, SLaunchOptions inOptions)
+    : mProgram(inProgram), mOptions(std::move(inOptions)) {
     openlog(inProgram, LOG_PID, LOG_USER);
     mstd::setLogSink([](const char* inLine) { syslog(LOG_NOTICE, "%s", inLine); });
     if (mOptions.simulate) {
@@ -211,6 +257,7 @@ SLaunchFacts CLaunch::facts() const {
         }
     }
     facts.resumed = mResumed;
+    facts.keptAwake = mKeptAwake;
     return facts;
 }
 

@@ -46,7 +46,8 @@ const char* outcomeName(ELaunchRefusal inRefusal);
 struct SLaunchFacts {
     std::optional<SEndpointText> device; // the destination the transfer went to
     CVYRController::STransferTally transfer;
-    bool resumed = false;                      // went on with a transfer an earlier run had begun
+    bool resumed = false;          // went on with a transfer an earlier run had begun
+    std::optional<bool> keptAwake; // whether the computer was kept awake; once a transfer began
     std::optional<STransferReport> simulation; // with --simulate, once a transfer began
 };
 
@@ -98,11 +99,13 @@ class CLaunch {
   private:
     class CLaunchedUI;
 
+    std::string mProgram;
     SLaunchOptions mOptions;
     std::unique_ptr<CSimulation> mSimulation;
     std::vector<std::uint8_t> mImage;
     CStatusLock mLock;
     bool mTransferBegan = false;
     bool mResumed = false;
+    std::optional<bool> mKeptAwake;
     std::optional<SEndpointText> mDevice;
 };

@@ -109,6 +109,7 @@ std::string launchResultJson(const SLaunchResult& inResult) {
                .field("messages_in_image", std::to_string(transfer.scheduled))
                .field("bytes_sent", std::to_string(transfer.bytes))
                .field("resumed", jsonBool(facts.resumed))
+               .field("kept_awake", facts.keptAwake ? jsonBool(*facts.keptAwake) : "null")
                .field("seconds", jsonNumber(inResult.seconds))
                .field("transfer_seconds", jsonNumber(transferSeconds))
                .field("simulation", simulation(facts.simulation))

@@ -58,6 +58,10 @@ std::vector<SOption> sharedOptions(SLaunchOptions& ioOptions) {
          path("--firmware", ioOptions.firmwarePath)},
         {"prefs", 0, "FILE", N_("keep the update status in FILE"),
          path("--prefs", ioOptions.prefsPath)},
+        {"ignore-power", 0, nullptr,
+         N_("update even on a battery below 25 % (a transfer the battery\n"
+            "cuts short leaves VYR in update mode)"),
+         setsFlag(ioOptions.ignorePower)},
         {"sim-absent", 0, nullptr, N_("simulated device: not connected"), setsFlag(sim.absent)},
         {"sim-normal-mode", 0, nullptr, N_("simulated device: stays in normal mode"),
          setsFlag(sim.device.behaviour.staysInNormalMode)},
@@ -68,6 +72,9 @@ std::vector<SOption> sharedOptions(SLaunchOptions& ioOptions) {
         {"sim-service-fault-at", 0, "K",
          N_("the MIDI service fails unexpectedly at the K-th message"),
          messageNumber("--sim-service-fault-at", sim.device.serviceFaultAt)},
+        {"sim-garble-at", 0, "K",
+         N_("simulated device: the K-th firmware message arrives with a byte\nchanged"),
+         messageNumber("--sim-garble-at", sim.device.garbleAt)},
     };
 }
 
@@ -75,9 +82,9 @@ std::vector<SOption> sharedOptions(SLaunchOptions& ioOptions) {
 std::string conflicts(const SLaunchOptions& inOptions) {
     const SSimulationOptions& sim = inOptions.simulation;
     const SSimulatedDeviceOptions& device = sim.device;
-    const bool anyMisbehaviour = device.behaviour.staysInNormalMode ||
-                                 device.behaviour.vanishAfterMessage != 0 ||
-                                 device.refuseSendsFrom != 0 || device.serviceFaultAt != 0;
+    const bool anyMisbehaviour =
+        device.behaviour.staysInNormalMode || device.behaviour.vanishAfterMessage != 0 ||
+        device.refuseSendsFrom != 0 || device.serviceFaultAt != 0 || device.garbleAt != 0;
     if ((sim.absent || anyMisbehaviour) && !inOptions.simulate) {
         return _("the --sim-* options need --simulate");
     }

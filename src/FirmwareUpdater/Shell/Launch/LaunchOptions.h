@@ -22,6 +22,7 @@ struct SLaunchOptions {
     std::string device;       // "": every endpoint; else only those whose name or address has it
     std::string firmwarePath; // "": the bundled image
     std::string prefsPath;    // "": the default place
+    bool ignorePower = false; // update on a low battery too
     SSimulationOptions simulation;
 
     EMIDISystem midiSystem() const { return simulate ? EMIDISystem::kVirtual : EMIDISystem::kAlsa; }

@@ -165,6 +165,13 @@ bool CTerminalUI::stopRequested() const {
 }
 
 int CTerminalUI::answerUnattended(const SAlert& inAlert, std::FILE* inStream) {
+    if (inAlert.onlyAPersonAnswers) {
+        mGaveUpBecause = inAlert.message;
+        std::replace(mGaveUpBecause.begin(), mGaveUpBecause.end(), '\n', ' ');
+        std::fprintf(inStream, _("-> %s (--yes: only a person may answer this)\n"),
+                     inAlert.buttons.back().c_str());
+        return resultOfButton(inAlert.buttons.size() - 1);
+    }
     if (inAlert.endsByItself) {
         std::fprintf(inStream, _("(waiting up to %g s)\n"), mOptions.deviceWaitSeconds);
         std::fflush(inStream);

@@ -37,10 +37,10 @@ constexpr SProgram kProgram = {
        "is sent: a refused image ends the run before the first prompt.\n"
        "\n"
        "exit status: 0 complete, 1 communication error during the transfer, 2 cancelled,\n"
-       "3 unexpected error, 4 unattended run gave up (no device in time, or the same error\n"
-       "again and again), 5 firmware image refused, 6 another update is running,\n"
-       "7 MIDI devices cannot be reached (no sound devices, no permission), 64 usage error,\n"
-       "130 stopped by a second Ctrl-C or SIGTERM during the transfer.\n")};
+       "3 unexpected error, 4 unattended run gave up (no device in time, the same error\n"
+       "again and again, or a low battery), 5 firmware image refused, 6 another update is\n"
+       "running, 7 MIDI devices cannot be reached (no sound devices, no permission),\n"
+       "64 usage error, 130 stopped by a second Ctrl-C or SIGTERM during the transfer.\n")};
 
 struct SCommand {
     bool list = false; // --list
