@@ -1,6 +1,7 @@
 // Arbitrary bytes as the preference file: never a crash, and always a defined result. A file
-// that reads as a dictionary gives a status and no problem; anything else is set aside whole
-// as <name>.bad with a problem told, and the file itself is gone.
+// that reads as a dictionary gives a status and no problem, and what is saved over it reads
+// back; anything else is set aside whole as <name>.bad with a problem told, and the file
+// itself is gone.
 #include "Shell/Launch/PreferenceFile.h"
 
 #include <cstdio>
@@ -50,6 +51,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* inData, std::size_t in
     struct stat info {};
     if (file.problem().empty()) {
         check(stat(path.c_str(), &info) == 0 && stat(aside.c_str(), &info) != 0);
+        check(file.save(7));
+        std::int32_t saved = 0;
+        CPreferenceFile again(path);
+        check(again.load(saved) && again.problem().empty() && saved == 7);
     } else {
         check(status == 0);
         check(stat(path.c_str(), &info) != 0);

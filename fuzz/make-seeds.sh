@@ -15,4 +15,13 @@ seed sysex_assembly_fuzz split     '\x04\xf0\x43\x7d\x60\x05\x44\x54\x41\x30\xf7
 seed sysex_assembly_fuzz junk      '\x06\x90\x3c\x40\xf8\xf0\x43\x04\x10\xfe\x3c\x00\x02\xf7\xf7'
 seed preference_file_fuzz xml '<?xml version="1.0" encoding="UTF-8"?>\n<plist version="1.0">\n<dict>\n\t<key>Status</key>\n\t<integer>1</integer>\n</dict>\n</plist>\n'
 seed preference_file_fuzz binary 'bplist00\xd1\x01\x02VStatus\x10\x01\x08\x0b\x12\x00\x00\x00\x00\x00\x00\x01\x01\x00\x00\x00\x00\x00\x00\x00\x03\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x14'
+# Nested to the limit and one past it: the library follows nesting by recursion.
+nested() {
+    local arrays=$1 i text='<?xml version="1.0"?><plist version="1.0"><dict><key>x</key>'
+    for ((i = 0; i < arrays; i++)); do text+='<array>'; done
+    for ((i = 0; i < arrays; i++)); do text+='</array>'; done
+    printf '%s</dict></plist>' "$text"
+}
+nested 63 >"$dir/preference_file_fuzz/deepest"
+nested 64 >"$dir/preference_file_fuzz/too-deep"
 seed preference_file_fuzz array '<?xml version="1.0"?><plist version="1.0"><array><integer>2</integer></array></plist>'

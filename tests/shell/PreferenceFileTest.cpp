@@ -23,8 +23,52 @@ class PreferenceFile : public testing::Test {
     const fs::path& mDir = mDirectory.path();
 };
 
+// {Status: 1, x: [[[...]]]} with inArrays arrays nested, XML.
+std::string nestedXml(unsigned inArrays, const std::string& inInside = "") {
+    std::string text = "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>Status</key>"
+                       "<integer>1</integer><key>x</key>";
+    for (unsigned i = 0; i < inArrays; ++i) {
+        text += "<array>";
+    }
+    text += inInside;
+    for (unsigned i = 0; i < inArrays; ++i) {
+        text += "</array>";
+    }
+    return text + "</dict></plist>";
+}
+
+// The same in binary form, each array holding inFanOut references to the next one: the
+// library makes a copy for each, so the list expands to inFanOut^inArrays objects.
+std::string nestedBinary(unsigned inArrays, unsigned inFanOut = 1) {
+    const auto be32 = [](std::uint64_t inValue) {
+        return std::string{static_cast<char>(inValue >> 24), static_cast<char>(inValue >> 16),
+                           static_cast<char>(inValue >> 8), static_cast<char>(inValue)};
+    };
+    std::vector<std::string> objects = {"\xD2" + be32(1) + be32(3) + be32(2) + be32(4), "VStatus",
+                                        std::string("\x10\x01", 2), "Qx"};
+    for (unsigned i = 1; i < inArrays; ++i) {
+        std::string array(1, static_cast<char>(0xA0 | inFanOut));
+        for (unsigned n = 0; n < inFanOut; ++n) {
+            array += be32(4 + i);
+        }
+        objects.push_back(array);
+    }
+    objects.emplace_back("\xA0"); // the innermost
+    std::string file = "bplist00";
+    std::string table;
+    for (const std::string& object : objects) {
+        table += be32(file.size());
+        file += object;
+    }
+    const std::size_t tableOffset = file.size();
+    return file + table + std::string(6, '\0') + "\x04\x04" + std::string(4, '\0') +
+           be32(objects.size()) + std::string(8, '\0') + std::string(4, '\0') + be32(tableOffset);
+}
+
 // What another writer wrote is read, XML or binary; a dictionary without an integer
 // "Status" reads as 0; anything else is no status file and is set aside, never overwritten.
+// So is a list the property-list library could not take safely: nested too deep (which it
+// would follow by recursion) or expanding to too many objects.
 TEST_F(PreferenceFile, ContentsAndTheStatusTheyHold) {
     const std::string plist = "<?xml version=\"1.0\"?><plist version=\"1.0\">";
     // {Status: 1, Other: "kept"}, as another program writes it in binary form.
@@ -48,6 +92,12 @@ TEST_F(PreferenceFile, ContentsAndTheStatusTheyHold) {
         {plist + "<array><integer>2</integer></array></plist>", 0, true},
         {plist + "<dict><key>Status</key><integer>2", 0, true},
         {std::string(CPreferenceFile::kMaxBytes + 1, ' '), 0, true},
+        {nestedXml(63), 1, false}, // with the dictionary, 64 levels
+        {nestedXml(64), 0, true},
+        {nestedXml(30, "<!-- </array></array></array> -->" + nestedXml(40)), 0, true},
+        {nestedBinary(63), 1, false},
+        {nestedBinary(64), 0, true},
+        {nestedBinary(20, 2), 0, true}, // a million objects from 20 arrays
     };
     std::size_t kept = 0; // files set aside so far: each under a name of its own
     for (const auto& c : cases) {
@@ -99,6 +149,28 @@ TEST_F(PreferenceFile, SavingKeepsOtherKeysAndWritesThroughALinkButNotALoop) {
     EXPECT_FALSE(loop.save(2));
     EXPECT_EQ(loop.problem(), loop.path() + ": cannot reach it: Too many levels of symbolic links");
     EXPECT_TRUE(fs::is_symlink(mDir / "loop-a"));
+}
+
+// What the updater writes it reads back: other keys are kept as long as the indented XML
+// stays within the size it reads, and left out when it would not.
+TEST_F(PreferenceFile, WhatIsWrittenIsReadBack) {
+    std::string many;
+    for (int i = 0; i < 20'000; ++i) {
+        many += "<true/>";
+    }
+    for (const std::string& text : {nestedXml(63), nestedXml(60, many)}) {
+        write(text);
+        std::int32_t status = 0;
+        ASSERT_TRUE(CPreferenceFile(path()).load(status));
+        CPreferenceFile file(path());
+        ASSERT_TRUE(file.load(status));
+        ASSERT_TRUE(file.save(2)) << file.problem();
+        EXPECT_LE(fs::file_size(path()), CPreferenceFile::kMaxBytes);
+        CPreferenceFile again(path());
+        EXPECT_TRUE(again.load(status));
+        EXPECT_EQ(again.problem(), "");
+        EXPECT_EQ(status, 2);
+    }
 }
 
 // A status that cannot be written whole (a full disk; here a file size limit, which binds

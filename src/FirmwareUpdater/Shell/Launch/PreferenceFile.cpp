@@ -2,6 +2,7 @@
 
 #include "Platform/AtomicFile.h"
 #include "Platform/FileRead.h"
+#include "Shell/Launch/PlistBounds.h"
 #include "Shell/Localization.h"
 
 #include <plist/plist.h>
@@ -13,7 +14,9 @@
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
+#include <tuple>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -25,8 +28,16 @@ struct SPlistFree {
 };
 using PlistPtr = std::unique_ptr<std::remove_pointer_t<plist_t>, SPlistFree>;
 
-// The root dictionary of XML or binary property-list bytes, or null.
-PlistPtr parseDictionary(const std::vector<std::uint8_t>& inBytes) {
+// The root dictionary of XML or binary property-list bytes; null, with why in outProblem,
+// when they hold none or one the library cannot safely take.
+PlistPtr parseDictionary(const std::vector<std::uint8_t>& inBytes, std::string& outProblem) {
+    if (inBytes.empty()) {
+        outProblem = _("is empty");
+        return nullptr;
+    }
+    if (outProblem = plistBoundsProblem(inBytes); !outProblem.empty()) {
+        return nullptr;
+    }
     plist_t root = nullptr;
     const auto* data = reinterpret_cast<const char*>(inBytes.data());
     const auto size = static_cast<std::uint32_t>(inBytes.size());
@@ -37,6 +48,7 @@ PlistPtr parseDictionary(const std::vector<std::uint8_t>& inBytes) {
     }
     PlistPtr owned(root);
     if (root == nullptr || plist_get_node_type(root) != PLIST_DICT) {
+        outProblem = _("is no property-list dictionary");
         return nullptr;
     }
     return owned;
@@ -100,9 +112,9 @@ std::string CPreferenceFile::refusalOf(const std::string& inPath) {
         !problem.empty()) {
         return problem;
     }
-    return parseDictionary(bytes) != nullptr
-               ? std::string()
-               : (bytes.empty() ? _("is empty") : _("is no property-list dictionary"));
+    std::string problem;
+    parseDictionary(bytes, problem);
+    return problem;
 }
 
 bool CPreferenceFile::load(std::int32_t& outStatus) {
@@ -118,10 +130,7 @@ bool CPreferenceFile::load(std::int32_t& outStatus) {
     std::string problem = ReadWholeFile(mPath, EFileKind::kRegularOnly, kMaxBytes, bytes);
     PlistPtr dictionary;
     if (problem.empty()) {
-        dictionary = parseDictionary(bytes);
-        if (dictionary == nullptr) {
-            problem = bytes.empty() ? _("is empty") : _("is no property-list dictionary");
-        }
+        dictionary = parseDictionary(bytes, problem);
     }
     if (dictionary == nullptr) {
         std::string aside;
@@ -153,21 +162,28 @@ bool CPreferenceFile::save(std::int32_t inStatus) {
         mProblem = mPath + ": " + _("it could not be read or set aside and is not replaced");
         return false;
     }
-    const PlistPtr root(mLoaded != nullptr ? plist_copy(mLoaded->dictionary.get())
-                                           : plist_new_dict());
-    plist_dict_set_item(
-        root.get(), kStatusKey,
-        plist_new_uint(static_cast<std::uint64_t>(static_cast<std::int64_t>(inStatus))));
-    char* xml = nullptr;
-    std::uint32_t length = 0;
-    plist_to_xml(root.get(), &xml, &length);
+    const auto encode = [inStatus](plist_t inKept) {
+        const PlistPtr root(inKept != nullptr ? plist_copy(inKept) : plist_new_dict());
+        plist_dict_set_item(
+            root.get(), kStatusKey,
+            plist_new_uint(static_cast<std::uint64_t>(static_cast<std::int64_t>(inStatus))));
+        char* xml = nullptr;
+        std::uint32_t length = 0;
+        plist_to_xml(root.get(), &xml, &length);
+        return std::pair(std::unique_ptr<char, void (*)(char*)>(xml, plist_to_xml_free), length);
+    };
+    auto [xml, length] = encode(mLoaded != nullptr ? mLoaded->dictionary.get() : nullptr);
+    // Written as indented XML, the other keys may outgrow what is read back: the status alone
+    // then, so that the next run reads what this one wrote.
+    if (xml != nullptr && length > kMaxBytes) {
+        std::tie(xml, length) = encode(nullptr);
+    }
     if (xml == nullptr) {
         mProblem = _("cannot encode the property list");
         return false;
     }
-    const std::unique_ptr<char, void (*)(char*)> ownedXml(xml, plist_to_xml_free);
     std::string error;
-    if (!WriteFileAtomically(mPath, xml, length, &error)) {
+    if (!WriteFileAtomically(mPath, xml.get(), length, &error)) {
         mProblem = mPath + ": " + error;
         return false;
     }
