@@ -7,6 +7,7 @@
 #include "Question.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -106,6 +107,65 @@ TEST_F(QtUI, StopRequestsDuringTheTransferAskOrWarnFirst) {
     whenOpen([](QMessageBox&) { kill(getpid(), SIGTERM); });
     EXPECT_EQ(mUI.runModal(kQuestion), kAlertSecondButtonReturn);
     EXPECT_TRUE(mUI.stopRequested());
+}
+
+// The question belongs to the transfer: when the transfer ends it goes unanswered, and
+// nothing is stopped.
+TEST_F(QtUI, TheStopQuestionEndsWithTheTransfer) {
+    mWindow.show();
+    mUI.showProgressView();
+    bool stopped = false;
+    mUI.onEndNow([&stopped](int) { stopped = true; });
+    std::atomic<bool> asked{false};
+    std::atomic<bool> stepDone{false};
+    int lingering = 0; // ticks the question stayed after the step's end
+    meanwhile([&] {
+        auto* question = qobject_cast<QMessageBox*>(QApplication::activeWindow());
+        if (question == nullptr || question->text() != "Stop the update?") {
+            return;
+        }
+        asked = true;
+        // Left open, it must not hold the workflow: after a second, answer it "Stop".
+        if (stepDone && ++lingering == 200) {
+            question->buttons().at(1)->click();
+        }
+    });
+    QTimer::singleShot(0, [this] { mWindow.close(); });
+    EXPECT_TRUE(mUI.runLongStep(ELongStep::kTransfer, [&] {
+        stepDone = eventually([&] { return asked.load(); });
+        return stepDone.load();
+    }));
+    EXPECT_LT(lingering, 200);
+    EXPECT_FALSE(stopped);
+    EXPECT_TRUE(mWindow.isVisible());
+}
+
+// Names and reasons from outside (a file named "<h1>...") are shown as the text they are,
+// in the window and in every box.
+TEST_F(QtUI, EveryTextIsShownAsItIs) {
+    mWindow.show();
+    const QString name = "<h1><font color=red>Update verified";
+    mWindow.showImage(name, 1);
+    mWindow.showDevice(name);
+    const auto allPlain = [](const QWidget& inWidget) {
+        for (const QLabel* label : inWidget.findChildren<QLabel*>()) {
+            if (!label->text().isEmpty() && label->textFormat() != Qt::PlainText) {
+                ADD_FAILURE() << label->text().toStdString();
+            }
+        }
+    };
+    allPlain(mWindow);
+    int boxes = 0;
+    meanwhile([&] {
+        if (QMessageBox* box = mUI.openBox()) {
+            allPlain(*box);
+            ++boxes;
+            box->buttons().at(0)->click();
+        }
+    });
+    mUI.runModal({"x", name.toStdString(), {"OK"}, false});
+    mUI.showError(name.toStdString(), 1001);
+    EXPECT_EQ(boxes, 2);
 }
 
 // Qt is woken when the next timer is due, never before: an early wake finds nothing due and

@@ -37,8 +37,16 @@ const SStep kSteps[5] = {
     {N_("Complete"), "Complete", N_("The new firmware is on VYR.")},
 };
 
+// Every text of the window is shown as it is: a file or device name such as "<h1>x" is a
+// name, never markup.
+QLabel* plain(QWidget* inParent, const QString& inText = {}) {
+    auto* label = new QLabel(inText, inParent);
+    label->setTextFormat(Qt::PlainText);
+    return label;
+}
+
 QLabel* wrapping(QWidget* inParent) {
-    auto* label = new QLabel(inParent);
+    QLabel* label = plain(inParent);
     label->setWordWrap(true);
     label->setTextInteractionFlags(Qt::TextSelectableByMouse);
     return label;
@@ -54,21 +62,21 @@ QString timeLeft(double inSeconds) {
 
 CMainWindow::CMainWindow()
     : mDevice(wrapping(this)), mImage(wrapping(this)), mGuidance(wrapping(this)),
-      mNotice(wrapping(this)), mWarning(wrapping(this)), mMessage(new QLabel(this)),
-      mBar(new QProgressBar(this)), mTimeLeft(new QLabel(this)), mResult(wrapping(this)),
+      mNotice(wrapping(this)), mWarning(wrapping(this)), mMessage(plain(this)),
+      mBar(new QProgressBar(this)), mTimeLeft(plain(this)), mResult(wrapping(this)),
       mClose(new QPushButton(QString::fromUtf8(_("Close")), this)) {
     setWindowTitle(QString::fromUtf8(_("VYR Firmware Updater")));
     auto* layout = new QVBoxLayout(this);
 
     auto* facts = new QFormLayout;
-    facts->addRow(QString::fromUtf8(_("Device:")), mDevice);
-    facts->addRow(QString::fromUtf8(_("Firmware:")), mImage);
+    facts->addRow(plain(this, QString::fromUtf8(_("Device:"))), mDevice);
+    facts->addRow(plain(this, QString::fromUtf8(_("Firmware:"))), mImage);
     layout->addLayout(facts);
     mDevice->setText(QString::fromUtf8(_("not found yet")));
 
     auto* steps = new QHBoxLayout;
     for (std::size_t i = 0; i < mSteps.size(); ++i) {
-        mSteps[i] = new QLabel(this);
+        mSteps[i] = plain(this);
         steps->addWidget(mSteps[i]);
     }
     steps->addStretch();

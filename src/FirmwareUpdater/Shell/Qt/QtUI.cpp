@@ -90,6 +90,16 @@ void finishLongStepAtExit() {
 
 } // namespace
 
+void setPlainTexts(QMessageBox& ioBox, const QString& inText, const QString& inDetail) {
+    ioBox.setTextFormat(Qt::PlainText);
+    ioBox.setText(inText);
+    ioBox.setInformativeText(inDetail);
+    // The detail's label guesses its format, and takes a name such as "<b>x" for markup.
+    if (auto* detail = ioBox.findChild<QLabel*>("qt_msgbox_informativelabel")) {
+        detail->setTextFormat(Qt::PlainText);
+    }
+}
+
 CQtUI::CQtUI(CMainWindow& inWindow)
     : mWindow(inWindow), mSignals([this] { signalled(); }),
       mEndNow([](int inExitStatus) { std::_Exit(inExitStatus); }) {
@@ -111,9 +121,9 @@ int CQtUI::ask(const SAlert& inAlert, QMessageBox::Icon inIcon, const QString& i
         mAbortPending = false;
         return kModalResponseAbort;
     }
-    QMessageBox box(inIcon, mWindow.windowTitle(), QString::fromStdString(inAlert.message),
-                    QMessageBox::NoButton, mWindow.isVisible() ? &mWindow : nullptr);
-    box.setInformativeText(inDetail);
+    QMessageBox box(inIcon, mWindow.windowTitle(), {}, QMessageBox::NoButton,
+                    mWindow.isVisible() ? &mWindow : nullptr);
+    setPlainTexts(box, QString::fromStdString(inAlert.message), inDetail);
     widen(box);
     std::vector<QPushButton*> buttons;
     for (std::size_t i = 0; i < inAlert.buttons.size(); ++i) {
@@ -167,7 +177,15 @@ bool CQtUI::runLongStep(ELongStep inStep, const std::function<bool()>& inRun) {
     std::exception_ptr failure;
     std::atomic<bool> done{false};
     QEventLoop loop;
-    CMainThreadCall stepEnded([&loop] { loop.quit(); });
+    CMainThreadCall stepEnded([this, &loop] {
+        mTransferring = false;
+        // A question about stopping has no subject any more: it goes, unanswered (its own
+        // loop would otherwise hold this one until somebody answers it).
+        if (mStopQuestion != nullptr) {
+            mStopQuestion->done(QMessageBox::Rejected);
+        }
+        loop.quit();
+    });
     std::thread transfer([&] {
         try {
             completed = inRun();
@@ -185,10 +203,6 @@ bool CQtUI::runLongStep(ELongStep inStep, const std::function<bool()>& inRun) {
     while (!done) {
         loop.exec();
     }
-    // A question about stopping has no subject any more.
-    if (mStopQuestion != nullptr) {
-        mStopQuestion->done(QMessageBox::Rejected);
-    }
     if (sFinishedAtExit && sUnderWay.exchange(nullptr) != &underWay) {
         // The process is ending (on another thread), and that ends the step first.
         for (;;) {
@@ -196,7 +210,6 @@ bool CQtUI::runLongStep(ELongStep inStep, const std::function<bool()>& inRun) {
         }
     }
     transfer.join();
-    mTransferring = false;
     mTimers.resume();
     if (failure) {
         std::rethrow_exception(failure);
@@ -217,10 +230,11 @@ bool CQtUI::closeRequested() {
         mStopQuestion->raise();
         return false;
     }
-    QMessageBox question(QMessageBox::Warning, mWindow.windowTitle(),
-                         QString::fromUtf8(_("Stop the update?")), QMessageBox::NoButton, &mWindow);
-    question.setInformativeText(QString::fromUtf8(
-        _("Stopping now leaves VYR in update mode; run the updater again to resume.")));
+    QMessageBox question(QMessageBox::Warning, mWindow.windowTitle(), {}, QMessageBox::NoButton,
+                         &mWindow);
+    setPlainTexts(question, QString::fromUtf8(_("Stop the update?")),
+                  QString::fromUtf8(_("Stopping now leaves VYR in update mode; run the updater "
+                                      "again to resume.")));
     widen(question);
     QPushButton* goOn = question.addButton(QString::fromUtf8(_("Go on")), QMessageBox::RejectRole);
     QPushButton* stop =
@@ -230,7 +244,8 @@ bool CQtUI::closeRequested() {
     mStopQuestion = &question;
     runBox(question);
     mStopQuestion = nullptr;
-    if (question.clickedButton() == stop) {
+    // After the transfer's end there is nothing left to stop.
+    if (question.clickedButton() == stop && mTransferring) {
         mEndNow(kExitInterrupted);
     }
     return false;

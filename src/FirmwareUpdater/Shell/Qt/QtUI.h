@@ -26,6 +26,10 @@
 
 #include <functional>
 
+/// Sets a box's message and detail as they are: names and reasons from outside are never
+/// read as markup.
+void setPlainTexts(QMessageBox& ioBox, const QString& inText, const QString& inDetail);
+
 class CQtUI final : public QObject, public CFrontEnd {
   public:
     explicit CQtUI(CMainWindow& inWindow);

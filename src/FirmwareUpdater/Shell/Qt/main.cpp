@@ -75,9 +75,8 @@ void tellWhyNot(const CMainWindow& inWindow, const std::string& inProblem) {
     if (!detail.isEmpty()) {
         detail[0] = detail[0].toUpper();
     }
-    QMessageBox box(QMessageBox::Critical, inWindow.windowTitle(),
-                    QString::fromUtf8(_("The update cannot begin.")), QMessageBox::Ok);
-    box.setInformativeText(detail + ".");
+    QMessageBox box(QMessageBox::Critical, inWindow.windowTitle(), {}, QMessageBox::Ok);
+    setPlainTexts(box, QString::fromUtf8(_("The update cannot begin.")), detail + ".");
     box.exec();
 }
 
