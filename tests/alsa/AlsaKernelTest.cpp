@@ -2,6 +2,7 @@
 // (its rawmidi side is read and written here), the host side is a real snd-usb-audio card.
 // Runs inside the VM (tests/vm/alsa-vm.sh); VYR_GADGET names the gadget's rawmidi device
 // and VYR_UDC its UDC file.
+#include "Eventually.h"
 #include "MIDIProperty.h"
 #include "Platform/Alsa/AlsaMIDIDriver.h"
 #include "RawMidiLine.h"
@@ -311,8 +312,11 @@ TEST_F(AlsaKernel, UnplugDuringATransferFailsTheSendAndReplugIsANewEndpoint) {
         }
     });
     // The device has taken three whole messages, and the fourth is on its way.
-    while (sent < 3 || mDevice.size() < 3 * kLength) {
-        std::this_thread::sleep_for(1ms);
+    if (!eventually([&] { return sent >= 3 && mDevice.size() >= 3 * kLength; }, 60s)) {
+        failure = kMIDIMessageSendErr; // the sender stops
+        transfer.join();
+        FAIL() << "three messages never arrived: " << sent << " sent, " << mDevice.size()
+               << " bytes received";
     }
     const std::string controller = mDevice.line().boundController();
     ASSERT_EQ(mDevice.line().writeUdc(""), "");

@@ -50,13 +50,15 @@ class CChildProcess {
     CChildProcess(const CChildProcess&) = delete;
     CChildProcess& operator=(const CChildProcess&) = delete;
 
-    /// Waits until the output holds inText after the last match (true), it ended or time is up.
+    /// Waits until the output (inErrors: the separate errors) holds inText after the last
+    /// match (true), it ended or time is up.
     bool expect(const std::string& inText,
-                std::chrono::seconds inTimeout = std::chrono::seconds(30)) {
+                std::chrono::seconds inTimeout = std::chrono::seconds(30), bool inErrors = false) {
         const auto deadline = std::chrono::steady_clock::now() + inTimeout;
         for (;;) {
             const bool over = ended() || std::chrono::steady_clock::now() > deadline;
-            const std::size_t found = output().find(inText, mMatched); // read after the check
+            // Read after the check: what came before the end is seen.
+            const std::size_t found = (inErrors ? errors() : output()).find(inText, mMatched);
             if (found != std::string::npos) {
                 mMatched = found + inText.size();
                 return true;

@@ -14,7 +14,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
-#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -99,9 +98,8 @@ TEST_F(Update, UnattendedRunsEndWithTheirStatusMessageAndResult) {
         }
         auto run = startJson(arguments);
         if (!c.stopAt.empty()) {
-            while (run->errors().find(c.stopAt) == std::string::npos) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(5));
-            }
+            ASSERT_TRUE(run->expect(c.stopAt, std::chrono::seconds(30), true))
+                << "never said \"" << c.stopAt << "\": " << run->errors();
             run->kill(SIGTERM);
         }
         EXPECT_EQ(run->wait(), c.exit) << run->errors();

@@ -113,9 +113,7 @@ TYPED_TEST(FrontEnd, AnAbortFromAnotherThreadEndsOnePrompt) {
     std::atomic<bool> shown{false};
     driver.whenShown(kWaiting.message, [&shown](const std::string&) { shown = true; });
     std::thread poll([&] {
-        while (!shown) {
-            std::this_thread::sleep_for(1ms);
-        }
+        EXPECT_TRUE(eventually([&] { return shown.load(); })) << "\"Waiting...\" never shown";
         driver.ui().abortModal();
     });
     EXPECT_EQ(driver.ui().runModal(kWaiting), kModalResponseAbort);

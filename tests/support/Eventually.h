@@ -5,9 +5,10 @@
 #include <functional>
 #include <thread>
 
-/// True once inCondition holds, checked every 5 ms for up to 5 s.
-inline bool eventually(const std::function<bool()>& inCondition) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+/// True once inCondition holds, checked every 5 ms for up to inTimeout.
+inline bool eventually(const std::function<bool()>& inCondition,
+                       std::chrono::seconds inTimeout = std::chrono::seconds(5)) {
+    const auto deadline = std::chrono::steady_clock::now() + inTimeout;
     while (!inCondition()) {
         if (std::chrono::steady_clock::now() > deadline) {
             return false;
