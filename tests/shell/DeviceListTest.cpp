@@ -27,7 +27,15 @@ TEST(DeviceList, MarksTheVYRDevicesAndThePairTheUpdaterWouldUse) {
           "  virtual:3     VYR10                   VYR10 A                     VYR device, the "
           "updater would use it\n",
           "  virtual:4     VYR5                    VYR5 B                      VYR device\n",
-          "  virtual:6     VYR10                   VYR10 A                     VYR device, the "
+          "  virtual:3     VYR10                   VYR10 A                     VYR device, the "
+          "updater would use it\n"}},
+        // A port's address alone: it names the source and the destination.
+        {"virtual:3",
+         {"listens to one):\n  ADDRESS       MODEL                   NAME\n"
+          "  virtual:3     VYR10                   VYR10 A                     VYR device, the "
+          "updater would use it\n",
+          "sends to one):\n  ADDRESS       MODEL                   NAME\n"
+          "  virtual:3     VYR10                   VYR10 A                     VYR device, the "
           "updater would use it\n"}},
         {"B",
          {"  virtual:4     VYR5                    VYR5 B                      VYR device, the "

@@ -24,6 +24,17 @@ MIDIDriverEndpoint CVirtualMIDIService::addDestination(const std::string& inMode
 MIDIDriverEndpoint CVirtualMIDIService::addEndpoint(SEndpoint inEndpoint) {
     const std::lock_guard<std::mutex> lock(mMutex);
     const MIDIDriverEndpoint identity = mNextEndpoint++;
+    // A device's source and destination of one model and name are one port, with one
+    // address, as a sequencer port is both.
+    inEndpoint.port = identity;
+    for (auto& [other, endpoint] : mEndpoints) {
+        if (endpoint.isSource != inEndpoint.isSource && endpoint.model == inEndpoint.model &&
+            endpoint.name == inEndpoint.name && !endpoint.paired) {
+            inEndpoint.port = endpoint.port;
+            endpoint.paired = inEndpoint.paired = true;
+            break;
+        }
+    }
     (inEndpoint.isSource ? mSources : mDestinations).push_back(identity);
     mEndpoints[identity] = std::move(inEndpoint);
     if (mHost != nullptr) {
@@ -170,7 +181,7 @@ OSStatus CVirtualMIDIService::property(MIDIDriverEndpoint inEndpoint, EProperty 
         outValue = endpoint.name;
         return endpoint.nameReadable ? noErr : kMIDIUnknownProperty;
     case EProperty::kAddress:
-        outValue = "virtual:" + std::to_string(inEndpoint);
+        outValue = "virtual:" + std::to_string(endpoint.port);
         return noErr;
     }
     return kMIDIUnknownProperty;

@@ -3,9 +3,10 @@
 // Devices (the simulated VYR device, tests) create sources and destinations, inject bytes on
 // a source and receive what is sent to a destination; clients of the service see the same
 // endpoints through CoreMIDI.h once the driver is installed (MIDIServiceInstallDriver).
-// Sources and destinations are listed in the order they were added. Injected bytes go to
-// the input ports connected at the time; sends are handed to the destination's receiver
-// on the sending thread, before MIDISend returns.
+// Sources and destinations are listed in the order they were added; a source and a
+// destination of the same model and name are one port with one address, as in a sequencer.
+// Injected bytes go to the input ports connected at the time; sends are handed to the
+// destination's receiver on the sending thread, before MIDISend returns.
 //
 // Every member may be called from any thread. Receivers are called with no lock of the
 // driver held, so they may call the service again.
@@ -104,6 +105,8 @@ class CVirtualMIDIService final : public CMIDIDriver {
         bool nameReadable = true;
         Receiver receiver;
         std::uint32_t flushes = 0;
+        MIDIDriverEndpoint port = 0; // its address: shared by a source and destination pair
+        bool paired = false;
     };
     struct SPort {
         bool input = false;
