@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -207,6 +208,9 @@ TEST_F(Launch, BadImagesAreRefusedBeforeAnythingHappens) {
         const char* reason;
     } cases[] = {
         {"missing", std::nullopt, mDirectory.file("typo.bin"), "cannot open: No such file"},
+        // A name a terminal would act on (a title, a forged line) is shown escaped.
+        {"named to fool a terminal", std::nullopt, mDirectory.file("\x1B]0;t\x07\nfake: ok"),
+         "\\x1B]0;t\\x07\\x0Afake: ok: cannot open"},
         {"directory", std::nullopt, mDirectory.path().string(), "is a directory"},
         {"FIFO without a writer", std::nullopt, fifo, "is not a regular file"},
         {"device", std::nullopt, "/dev/zero", "is not a regular file"},
@@ -251,7 +255,12 @@ TEST_F(Launch, BadImagesAreRefusedBeforeAnythingHappens) {
         CLaunch launch("t", with(false, mDirectory.file("status.plist"), path));
         std::string message;
         EXPECT_EQ(launch.prepare(message), ELaunchRefusal::kImageRefused) << c.name;
-        EXPECT_EQ(message.rfind(path + ": ", 0), 0u) << c.name << ": " << message;
+        // The file named first (its folder as it is), then what is wrong, all on one line.
+        EXPECT_EQ(message.rfind(std::filesystem::path(path).parent_path().string() + "/", 0), 0u)
+            << c.name << ": " << message;
+        EXPECT_TRUE(std::none_of(message.begin(), message.end(),
+                                 [](unsigned char inByte) { return inByte < 0x20; }))
+            << c.name << ": " << message;
         EXPECT_NE(message.find(c.reason), std::string::npos) << c.name << ": " << message;
         EXPECT_FALSE(std::filesystem::exists(mDirectory.file("status.plist"))) << c.name;
     }

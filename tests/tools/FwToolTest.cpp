@@ -94,6 +94,8 @@ TEST_F(FwTool, RefusalsAreOneLineAndWriteNothing) {
         {"dump " + cut, "too short"},
         {"rewrite " + cut + " " + out, "too short"},
         {"info " + (mDir / "none.mid").string(), "cannot open"},
+        {"info '" + (mDir / "\x1B[31mred\nfake: ok").string() + "'",
+         "/\\x1B[31mred\\x0Afake: ok: cannot open"},
         {"info " + mDir.string(), "is a directory"},
         {"schedule " + tempo,
          tempo + ": refused: Set Tempo event at tick 0 of track 0 has the value 0\n"},

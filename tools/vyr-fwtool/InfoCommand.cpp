@@ -6,43 +6,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
-#include <string_view>
 
 namespace {
-
-// Whether a terminal would act on inCode instead of showing it: C0 and C1 controls, DEL,
-// and the marks that turn the direction of what follows (a name could hide its end).
-bool actsOnTerminal(std::uint32_t inCode) {
-    return inCode < 0x20 || (inCode >= 0x7F && inCode <= 0x9F) || inCode == 0x061C ||
-           inCode == 0x200E || inCode == 0x200F || (inCode >= 0x202A && inCode <= 0x202E) ||
-           (inCode >= 0x2066 && inCode <= 0x2069);
-}
-
-// A text from the file, as it may be: UTF-8 shown as it is, but C0 controls, DEL, the
-// backslash and every byte that is no UTF-8 as \xNN, C1 controls and direction marks as
-// \u{XXXX}.
-std::string printable(const std::string& inText) {
-    std::string shown;
-    std::string_view rest = inText;
-    while (!rest.empty()) {
-        std::uint32_t code = 0;
-        const std::size_t length = Utf8SequenceLength(rest, &code);
-        char escaped[16];
-        if (length == 0 || (length == 1 && (actsOnTerminal(code) || code == '\\'))) {
-            std::snprintf(escaped, sizeof escaped, "\\x%02X", static_cast<unsigned char>(rest[0]));
-            shown += escaped;
-            rest.remove_prefix(1);
-        } else if (actsOnTerminal(code)) {
-            std::snprintf(escaped, sizeof escaped, "\\u{%04X}", static_cast<unsigned>(code));
-            shown += escaped;
-            rest.remove_prefix(length);
-        } else {
-            shown += rest.substr(0, length);
-            rest.remove_prefix(length);
-        }
-    }
-    return shown;
-}
 
 struct STrackCounts {
     std::uint32_t shortEvents = 0;
@@ -92,13 +57,13 @@ int runInfo(const std::string& inPath) {
     if (!loadImageFile(inPath, smf, error)) {
         return reportFailure(inPath, error);
     }
-    std::printf("file        %s\n", inPath.c_str());
+    std::printf("file        %s\n", PrintableText(inPath).c_str());
     std::printf("format      %u\n", smf.mHeader.mFormat);
     std::printf("tracks      %u\n", smf.mHeader.mNumTracks);
     printDivision(smf.mHeader.mDivision);
     const std::string name = smf.getSequenceName();
     if (!name.empty()) {
-        std::printf("name        %s\n", printable(name).c_str());
+        std::printf("name        %s\n", PrintableText(name).c_str());
     }
     std::printf("\n%5s %9s %9s %9s %9s %12s\n", "track", "events", "channel", "meta", "sysex",
                 "sysex bytes");

@@ -2,6 +2,7 @@
 #include "Commands.h"
 #include "Common/CommandLine.h"
 #include "Platform/StandardStreams.h"
+#include "Platform/Utf8.h"
 
 #include <cstdio>
 #include <cstring>
@@ -37,7 +38,7 @@ constexpr SProgram kProgram = {
 } // namespace
 
 int reportFailure(const std::string& inPath, const std::string& inReason) {
-    std::fprintf(stderr, "vyr-fwtool: %s: %s\n", inPath.c_str(), inReason.c_str());
+    std::fprintf(stderr, "vyr-fwtool: %s: %s\n", PrintableText(inPath).c_str(), inReason.c_str());
     return kExitRefused;
 }
 

@@ -1,5 +1,19 @@
 #include "Utf8.h"
 
+#include <cstdio>
+
+namespace {
+
+// Whether a terminal would act on inCode instead of showing it: C0 and C1 controls, DEL,
+// and the marks that turn the direction of what follows (a name could hide its end).
+bool actsOnTerminal(std::uint32_t inCode) {
+    return inCode < 0x20 || (inCode >= 0x7F && inCode <= 0x9F) || inCode == 0x061C ||
+           inCode == 0x200E || inCode == 0x200F || (inCode >= 0x202A && inCode <= 0x202E) ||
+           (inCode >= 0x2066 && inCode <= 0x2069);
+}
+
+} // namespace
+
 std::size_t Utf8SequenceLength(std::string_view inText, std::uint32_t* outCode) {
     if (inText.empty()) {
         return 0;
@@ -35,4 +49,27 @@ std::size_t Utf8SequenceLength(std::string_view inText, std::uint32_t* outCode) 
         *outCode = code;
     }
     return length;
+}
+
+std::string PrintableText(std::string_view inText) {
+    std::string shown;
+    while (!inText.empty()) {
+        std::uint32_t code = 0;
+        const std::size_t length = Utf8SequenceLength(inText, &code);
+        char escaped[16];
+        if (length == 0 || (length == 1 && (actsOnTerminal(code) || code == '\\'))) {
+            std::snprintf(escaped, sizeof escaped, "\\x%02X",
+                          static_cast<unsigned char>(inText[0]));
+            shown += escaped;
+            inText.remove_prefix(1);
+        } else if (actsOnTerminal(code)) {
+            std::snprintf(escaped, sizeof escaped, "\\u{%04X}", static_cast<unsigned>(code));
+            shown += escaped;
+            inText.remove_prefix(length);
+        } else {
+            shown += inText.substr(0, length);
+            inText.remove_prefix(length);
+        }
+    }
+    return shown;
 }

@@ -1,5 +1,7 @@
 #include "Shell/Launch/DeviceList.h"
 
+#include "Platform/Utf8.h"
+
 #include "Common/DTAMIDIManager_Mac.h"
 #include "Common/VYRController.h"
 #include "Shell/Localization.h"
@@ -64,9 +66,10 @@ std::string section(const char* inTitle, const std::vector<SEndpointText>& inEnd
     for (std::size_t i = 0; i < inEndpoints.size(); ++i) {
         const SEndpointText& e = inEndpoints[i];
         std::string line = "  ";
-        line += column(e.address, 14);
-        line += column(e.modelReadable ? e.model : std::string("?"), 24);
-        line += column(e.name, 28);
+        // A device names itself: what a terminal would act on is shown escaped.
+        line += column(PrintableText(e.address), 14);
+        line += column(e.modelReadable ? PrintableText(e.model) : std::string("?"), 24);
+        line += column(PrintableText(e.name), 28);
         if (i == inPicked) {
             line += _("VYR device, the updater would use it");
         } else if (isVYR(e)) {

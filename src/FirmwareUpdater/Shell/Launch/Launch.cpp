@@ -5,6 +5,7 @@
 #include "Common/FirmwareSchedule.h"
 #include "Platform/Alsa/AlsaMIDIDriver.h"
 #include "Platform/FileRead.h"
+#include "Platform/Utf8.h"
 #include "Shell/Launch/ComputerPower.h"
 #include "Shell/Launch/PreferenceFile.h"
 #include "Shell/Launch/Resources.h"
@@ -191,7 +192,7 @@ ELaunchRefusal CLaunch::prepare(std::string& outMessage) {
     }
     if (!problem.empty()) {
         mImage.clear();
-        outMessage = image + ": " + problem;
+        outMessage = PrintableText(image) + ": " + problem;
         return ELaunchRefusal::kImageRefused;
     }
 
@@ -215,7 +216,7 @@ ELaunchRefusal CLaunch::prepare(std::string& outMessage) {
     const std::string lock = CStatusLock::pathFor(prefs);
     if (mLock.take(lock) == CStatusLock::EResult::kHeldElsewhere) {
         outMessage = std::string(_("another update is running; wait for it to end, or close it")) +
-                     " (" + lock + ")";
+                     " (" + PrintableText(lock) + ")";
         return ELaunchRefusal::kAlreadyRunning;
     }
     return ELaunchRefusal::kNone;

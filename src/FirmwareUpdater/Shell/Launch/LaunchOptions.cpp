@@ -1,5 +1,6 @@
 #include "Shell/Launch/LaunchOptions.h"
 
+#include "Platform/Utf8.h"
 #include "Shell/Launch/PreferenceFile.h"
 #include "Shell/Localization.h"
 
@@ -19,7 +20,7 @@ std::vector<SOption> sharedOptions(SLaunchOptions& ioOptions) {
         return [inName, &outPath](const char* inValue) {
             if (inValue[0] == '-' && inValue[1] == '-') {
                 return std::string(inName) + ": " + _("a file name is needed, not the option") +
-                       " " + inValue;
+                       " " + PrintableText(inValue);
             }
             if (inValue[0] == '\0') {
                 return std::string(inName) + ": " + _("a file name is needed");
@@ -125,7 +126,7 @@ std::optional<int> parseLaunchOptions(int argc, char** argv, const SProgram& inP
                                         : CPreferenceFile::refusalOf(outOptions.prefsPath);
         !problem.empty()) {
         return usageError(inProgram,
-                          "--prefs " + outOptions.prefsPath + ": " + problem + "; " +
+                          "--prefs " + PrintableText(outOptions.prefsPath) + ": " + problem + "; " +
                               _("name a status file (a property list) or a file that does not "
                                 "exist yet"),
                           outError);

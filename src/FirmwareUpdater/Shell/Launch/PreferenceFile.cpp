@@ -2,6 +2,7 @@
 
 #include "Platform/AtomicFile.h"
 #include "Platform/FileRead.h"
+#include "Platform/Utf8.h"
 #include "Shell/Launch/PlistBounds.h"
 #include "Shell/Localization.h"
 
@@ -135,10 +136,11 @@ bool CPreferenceFile::load(std::int32_t& outStatus) {
     if (dictionary == nullptr) {
         std::string aside;
         if (setAside(mPath, aside)) {
-            mProblem = mPath + ": " + problem + "; " + _("it was kept as") + " " + aside;
+            mProblem = PrintableText(mPath) + ": " + problem + "; " + _("it was kept as") + " " +
+                       PrintableText(aside);
         } else {
             mKeepOff = true;
-            mProblem = mPath + ": " + problem + "; " +
+            mProblem = PrintableText(mPath) + ": " + problem + "; " +
                        _("it cannot be set aside and will not be replaced") + " (" +
                        std::strerror(errno) + ")";
         }
@@ -159,7 +161,8 @@ bool CPreferenceFile::load(std::int32_t& outStatus) {
 bool CPreferenceFile::save(std::int32_t inStatus) {
     mProblem.clear();
     if (mKeepOff) {
-        mProblem = mPath + ": " + _("it could not be read or set aside and is not replaced");
+        mProblem = PrintableText(mPath) + ": " +
+                   _("it could not be read or set aside and is not replaced");
         return false;
     }
     const auto encode = [inStatus](plist_t inKept) {
@@ -184,7 +187,7 @@ bool CPreferenceFile::save(std::int32_t inStatus) {
     }
     std::string error;
     if (!WriteFileAtomically(mPath, xml.get(), length, &error)) {
-        mProblem = mPath + ": " + error;
+        mProblem = PrintableText(mPath) + ": " + error;
         return false;
     }
     return true;
