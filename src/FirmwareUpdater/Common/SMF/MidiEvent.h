@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <memory_resource>
+#include <variant>
 
 class CMidiEvent {
   public:
@@ -21,7 +22,8 @@ class CMidiEvent {
 
     CMidiEvent() : CMidiEvent(std::pmr::get_default_resource()) {}
     /// An event of kind 0 whose data are allocated from inResource, which must outlive it.
-    explicit CMidiEvent(std::pmr::memory_resource* inResource) : mPayload(inResource) {}
+    explicit CMidiEvent(std::pmr::memory_resource* inResource)
+        : mPayload(std::in_place_type<CMidiShortEvent>, inResource) {}
 
     CMidiEvent(const CMidiEvent&) = delete;
     CMidiEvent& operator=(const CMidiEvent&) = delete;
@@ -35,28 +37,16 @@ class CMidiEvent {
         return CMidiMetaEvent::lookupType(inTypeByte);
     }
 
-    /// Stores the kind code.
-    void setType(std::uint8_t inType) { mEventType = inType; }
+    /// Stores the kind code; the payload, lead byte and data kept, takes the kind's form.
+    void setType(std::uint8_t inType);
 
     /// The payload in the form of the kind code, or null for another kind.
-    CMidiShortEvent* getShortData() {
-        return mEventType == kEventTypeShort ? &mPayload.mShort : nullptr;
-    }
-    CMidiMetaEvent* getMetaData() {
-        return mEventType == kEventTypeMeta ? &mPayload.mMeta : nullptr;
-    }
-    CMidiSysExEvent* getSysExData() {
-        return mEventType == kEventTypeSysEx ? &mPayload.mSysEx : nullptr;
-    }
-    const CMidiShortEvent* getShortData() const {
-        return mEventType == kEventTypeShort ? &mPayload.mShort : nullptr;
-    }
-    const CMidiMetaEvent* getMetaData() const {
-        return mEventType == kEventTypeMeta ? &mPayload.mMeta : nullptr;
-    }
-    const CMidiSysExEvent* getSysExData() const {
-        return mEventType == kEventTypeSysEx ? &mPayload.mSysEx : nullptr;
-    }
+    CMidiShortEvent* getShortData() { return as<CMidiShortEvent>(kEventTypeShort); }
+    CMidiMetaEvent* getMetaData() { return as<CMidiMetaEvent>(kEventTypeMeta); }
+    CMidiSysExEvent* getSysExData() { return as<CMidiSysExEvent>(kEventTypeSysEx); }
+    const CMidiShortEvent* getShortData() const { return as<CMidiShortEvent>(kEventTypeShort); }
+    const CMidiMetaEvent* getMetaData() const { return as<CMidiMetaEvent>(kEventTypeMeta); }
+    const CMidiSysExEvent* getSysExData() const { return as<CMidiSysExEvent>(kEventTypeSysEx); }
 
     /// Sets the type index of a short or meta payload; no effect for other kinds.
     void setDataType(std::uint8_t inType);
@@ -76,19 +66,24 @@ class CMidiEvent {
     void resetEvent();
 
     /// The shared record, whatever the kind: lead byte and data.
-    CMidiPayload& payload() { return mPayload.mShort; }
-    const CMidiPayload& payload() const { return mPayload.mShort; }
+    CMidiPayload& payload() {
+        return std::visit([](CMidiPayload& ioForm) -> CMidiPayload& { return ioForm; }, mPayload);
+    }
+    const CMidiPayload& payload() const {
+        return std::visit([](const CMidiPayload& inForm) -> const CMidiPayload& { return inForm; },
+                          mPayload);
+    }
 
   private:
-    // The three payload classes add no fields to CMidiPayload, so each member of this union
-    // is the same record.
-    union UPayload {
-        explicit UPayload(std::pmr::memory_resource* inResource) : mShort(inResource) {}
-        ~UPayload() { mShort.~CMidiShortEvent(); }
-        CMidiShortEvent mShort;
-        CMidiMetaEvent mMeta;
-        CMidiSysExEvent mSysEx;
-    } mPayload;
+    template <typename TForm> TForm* as(std::uint32_t inKind) {
+        return mEventType == inKind ? std::get_if<TForm>(&mPayload) : nullptr;
+    }
+    template <typename TForm> const TForm* as(std::uint32_t inKind) const {
+        return mEventType == inKind ? std::get_if<TForm>(&mPayload) : nullptr;
+    }
+
+    // Only the form in use exists: kind 0 and short events hold the short form.
+    std::variant<CMidiShortEvent, CMidiMetaEvent, CMidiSysExEvent> mPayload;
 
   public:
     std::uint32_t mEventType = kEventTypeNone;

@@ -7,6 +7,8 @@
 class CMidiMetaEvent : public CMidiPayload {
   public:
     using CMidiPayload::CMidiPayload;
+    /// The record of another form, taken over.
+    explicit CMidiMetaEvent(CMidiPayload&& ioRecord) noexcept : CMidiPayload(std::move(ioRecord)) {}
 
     /// One past the last type index: a type byte that is not in sMsgType.
     static constexpr std::uint8_t kTypeMax = 15;

@@ -1,10 +1,11 @@
 // The record that every event payload shares: a lead byte and the data bytes it owns.
-// CMidiShortEvent, CMidiMetaEvent and CMidiSysExEvent add operations, never fields, so one
-// event can present its payload as any of them.
+// CMidiShortEvent, CMidiMetaEvent and CMidiSysExEvent add operations to it, never fields;
+// an event holds its payload in the form its kind calls for.
 #pragma once
 
 #include <cstdint>
 #include <memory_resource>
+#include <utility>
 
 class CMidiPayload {
   public:
@@ -15,6 +16,12 @@ class CMidiPayload {
 
     CMidiPayload(const CMidiPayload&) = delete;
     CMidiPayload& operator=(const CMidiPayload&) = delete;
+    /// Takes over inOther's lead byte and data, leaving it without data.
+    CMidiPayload(CMidiPayload&& ioOther) noexcept
+        : mResource(ioOther.mResource), mLeadByte(ioOther.mLeadByte),
+          mDataSize(std::exchange(ioOther.mDataSize, 0)),
+          mData(std::exchange(ioOther.mData, nullptr)) {}
+    CMidiPayload& operator=(CMidiPayload&&) = delete;
 
     /// Replaces the data with a copy of inSize bytes. inParam may be null only for 0.
     void setParam(const std::uint8_t* inParam, std::uint32_t inSize);

@@ -7,6 +7,9 @@
 class CMidiShortEvent : public CMidiPayload {
   public:
     using CMidiPayload::CMidiPayload;
+    /// The record of another form, taken over.
+    explicit CMidiShortEvent(CMidiPayload&& ioRecord) noexcept
+        : CMidiPayload(std::move(ioRecord)) {}
 
     struct SMsgInfo {
         std::uint8_t status;    // high nibble, channel 0
