@@ -1,5 +1,6 @@
 #include "AlsaMIDIDriver.h"
 
+#include "AlsaOutput.h"
 #include "AlsaProblems.h"
 #include "AlsaRawOutput.h"
 #include "AlsaSequencerClient.h"
@@ -224,10 +225,7 @@ OSStatus CAlsaMIDIDriver::disconnect(MIDIPortRef inPort, MIDIDriverEndpoint inSo
 
 OSStatus CAlsaMIDIDriver::send(MIDIPortRef inPort, MIDIDriverEndpoint inDestination,
                                const MIDIPacketList& inList) {
-    std::shared_ptr<CAlsaRawOutput> raw;
-    std::shared_ptr<CAlsaSequencerClient> sequencer;
-    int ourPort = -1;
-    Address address;
+    std::shared_ptr<CAlsaOutput> output;
     std::string label;
     {
         const std::lock_guard<std::mutex> lock(mMutex);
@@ -235,64 +233,53 @@ OSStatus CAlsaMIDIDriver::send(MIDIPortRef inPort, MIDIDriverEndpoint inDestinat
         if (port == mPorts.end()) {
             return kMIDIInvalidPort;
         }
+        Address address;
         if (!addressOf(inDestination, address)) {
             return fail(kMIDIUnknownEndpoint, _("the device was unplugged"));
         }
         label = labelOf(address);
-        auto& rawOutputs = port->second.rawOutputs;
-        const auto open = rawOutputs.find(inDestination);
-        if (open != rawOutputs.end()) {
-            raw = open->second;
-        } else if (const std::string device = rawDeviceOf(address); !device.empty()) {
-            std::unique_ptr<CAlsaRawOutput> opened;
-            const int status = CAlsaRawOutput::open(device, opened);
-            if (status == -EBUSY) {
-                return fail(kMIDIMessageSendErr, describeBusy(address));
-            }
-            if (status < 0) {
-                return fail(kMIDIMessageSendErr, DescribeWriteFailure(label, status));
-            }
-            raw = std::move(opened);
-            rawOutputs[inDestination] = raw;
-        } else {
-            sequencer = port->second.sequencer;
-            ourPort = port->second.number;
+        if (const OSStatus status = outputTo(port->second, inDestination, address, output);
+            status != noErr) {
+            return status;
         }
     }
-    int status = 0;
-    if (raw != nullptr) {
-        // The list's packets as one run: a message goes into the stream whole (or in pieces
-        // that each fit it), never packet by packet while the previous packets leave.
-        std::vector<std::uint8_t> bytes;
-        const MIDIPacket* packet = inList.packet;
-        for (std::uint32_t i = 0; i < inList.numPackets; ++i, packet = MIDIPacketNext(packet)) {
-            bytes.insert(bytes.end(), packet->data, packet->data + packet->length);
-        }
-        // Success means the bytes have left, so a failure is told with the message it hit.
-        status = raw->send(bytes.data(), bytes.size());
-    } else {
-        status = sequencer->sendTo(
-            ourPort,
-            {static_cast<unsigned char>(address.first), static_cast<unsigned char>(address.second)},
-            inList);
-    }
-    if (status < 0) {
+    if (const int status = output->send(inList); status < 0) {
         const std::lock_guard<std::mutex> lock(mMutex);
-        return fail(kMIDIMessageSendErr,
-                    raw == nullptr && (status == -EAGAIN || status == -ENOMEM)
-                        ? label + ": " + _("the receiving program did not take the data in time")
-                        : DescribeWriteFailure(label, status));
+        return fail(kMIDIMessageSendErr, output->describeFailure(label, status));
     }
     return noErr;
 }
 
+OSStatus CAlsaMIDIDriver::outputTo(SPort& ioPort, MIDIDriverEndpoint inDestination,
+                                   Address inAddress, std::shared_ptr<CAlsaOutput>& outOutput) {
+    if (const auto open = ioPort.outputs.find(inDestination); open != ioPort.outputs.end()) {
+        outOutput = open->second;
+        return noErr;
+    }
+    if (const std::string device = rawDeviceOf(inAddress); !device.empty()) {
+        std::unique_ptr<CAlsaRawOutput> opened;
+        const int status = CAlsaRawOutput::open(device, opened);
+        if (status == -EBUSY) {
+            return fail(kMIDIMessageSendErr, describeBusy(inAddress));
+        }
+        if (status < 0) {
+            return fail(kMIDIMessageSendErr, DescribeWriteFailure(labelOf(inAddress), status));
+        }
+        outOutput = CAlsaOutput::raw(std::move(opened));
+    } else {
+        outOutput = CAlsaOutput::sequencer(ioPort.sequencer, ioPort.number, inAddress.first,
+                                           inAddress.second);
+    }
+    ioPort.outputs[inDestination] = outOutput;
+    return noErr;
+}
+
 OSStatus CAlsaMIDIDriver::flush(MIDIDriverEndpoint inDestination) {
-    std::vector<std::shared_ptr<CAlsaRawOutput>> outputs;
+    std::vector<std::shared_ptr<CAlsaOutput>> outputs;
     {
         const std::lock_guard<std::mutex> lock(mMutex);
         for (auto& [ref, port] : mPorts) {
-            const auto open = port.rawOutputs.find(inDestination);
-            if (open != port.rawOutputs.end()) {
+            if (const auto open = port.outputs.find(inDestination); open != port.outputs.end()) {
                 outputs.push_back(open->second);
             }
         }
@@ -300,7 +287,7 @@ OSStatus CAlsaMIDIDriver::flush(MIDIDriverEndpoint inDestination) {
     for (const auto& output : outputs) {
         output->drop();
     }
-    return noErr; // the sequencer's direct events are never held back
+    return noErr;
 }
 
 std::string CAlsaMIDIDriver::takeProblem() {

@@ -16,7 +16,7 @@
 #include <set>
 #include <utility>
 
-class CAlsaRawOutput;
+class CAlsaOutput;
 class CAlsaSequencerClient;
 using snd_seq_t = struct _snd_seq;
 
@@ -51,9 +51,14 @@ class CAlsaMIDIDriver final : public CMIDIDriver {
         MIDIClientRef client = 0;
         std::shared_ptr<CAlsaSequencerClient> sequencer;
         int number = -1; // our sequencer port
-        // Open rawmidi outputs by destination; a port aims at one destination at a time.
-        std::map<MIDIDriverEndpoint, std::shared_ptr<CAlsaRawOutput>> rawOutputs;
+        // Where its messages go, by destination, chosen on the first send to it.
+        std::map<MIDIDriverEndpoint, std::shared_ptr<CAlsaOutput>> outputs;
     };
+
+    /// The output of ioPort to inDestination at inAddress, made on first use (a card's port
+    /// opened, with who keeps it busy told). With the lock held.
+    OSStatus outputTo(SPort& ioPort, MIDIDriverEndpoint inDestination, Address inAddress,
+                      std::shared_ptr<CAlsaOutput>& outOutput);
 
     /// The identity of the port at inAddress, made on first sight. With the lock held.
     MIDIDriverEndpoint identityOf(Address inAddress);
