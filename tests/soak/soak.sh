@@ -84,7 +84,7 @@ one_run() {
                 verdict="a stop request went unanswered during or after the transfer"
         elif grep -qF "$message" "$dir/out" && [ "$status" = "$expect_status" ]; then
             : # it ended by itself just as the request came (timeout says 124 all the same)
-        elif ! grep -q 'nothing was sent to the device' "$dir/out" || [ "$status" != none ]; then
+        elif ! grep -q 'nothing was sent to VYR' "$dir/out" || [ "$status" != none ]; then
             verdict="a stop request before the transfer did not end the run with nothing sent"
         fi
     elif [ "$exit" != "$expect_exit" ] || [ "$status" != "$expect_status" ] ||

@@ -96,13 +96,13 @@ int main(int argc, char** argv) {
     });
     watcher.start(300);
 
-    const ELaunchOutcome outcome = launch.run(ui);
-    window.showResult(launchResult(outcome, launch));
+    const SEnding& ending = launch.ending(launch.run(ui), false);
+    window.showResult(launchResult(ending, launch));
     QTimer::singleShot(500, [&] {
         failures += shoot(prefix + "6-result.png") ? 0 : 1;
         QApplication::quit();
     });
     QApplication::exec();
     std::filesystem::remove_all(folder);
-    return outcome == ELaunchOutcome::kCompleted && failures == 0 ? 0 : 1;
+    return ending.exitStatus == kExitComplete && failures == 0 ? 0 : 1;
 }

@@ -11,6 +11,7 @@
 #include "Shell/Launch/Resources.h"
 #include "Shell/Localization.h"
 
+#include <algorithm>
 #include <sys/stat.h>
 #include <syslog.h>
 #include <utility>
@@ -189,9 +190,14 @@ ELaunchRefusal CLaunch::prepare(std::string& outMessage) {
     if (problem.empty()) {
         CFirmwareSchedule schedule;
         problem = schedule.buildFromImage(mImage.data(), static_cast<std::uint32_t>(mImage.size()));
+        mImageFacts = {schedule.size(), schedule.totalBytes(), 0};
+        for (std::size_t i = 0; i < schedule.size(); ++i) {
+            mImageFacts.durationMs = std::max(mImageFacts.durationMs, schedule.timeOf(i));
+        }
     }
     if (!problem.empty()) {
         mImage.clear();
+        mImageFacts = {};
         outMessage = PrintableText(image) + ": " + problem;
         return ELaunchRefusal::kImageRefused;
     }
@@ -264,60 +270,4 @@ SLaunchFacts CLaunch::facts() const {
 
 std::string CLaunch::report() const {
     return mSimulation != nullptr && mTransferBegan ? mSimulation->report(mImage) : std::string();
-}
-
-int exitStatus(ELaunchOutcome inOutcome, bool inGaveUp) {
-    switch (inOutcome) {
-    case ELaunchOutcome::kCompleted:
-        return kExitComplete;
-    case ELaunchOutcome::kTransferFailed:
-        return kExitTransferFailed;
-    case ELaunchOutcome::kUnexpectedError:
-        return kExitUnexpected;
-    case ELaunchOutcome::kCancelled:
-        return inGaveUp ? kExitGaveUp : kExitCancelled;
-    }
-    return kExitUnexpected;
-}
-
-const char* outcomeName(ELaunchOutcome inOutcome, bool inGaveUp) {
-    switch (inOutcome) {
-    case ELaunchOutcome::kCompleted:
-        return "complete";
-    case ELaunchOutcome::kTransferFailed:
-        return "communication error";
-    case ELaunchOutcome::kUnexpectedError:
-        return "unexpected error";
-    case ELaunchOutcome::kCancelled:
-        return inGaveUp ? "gave up" : "cancelled";
-    }
-    return "unexpected error";
-}
-
-const char* outcomeName(ELaunchRefusal inRefusal) {
-    switch (inRefusal) {
-    case ELaunchRefusal::kImageRefused:
-        return "image refused";
-    case ELaunchRefusal::kAlreadyRunning:
-        return "already running";
-    case ELaunchRefusal::kMIDIUnavailable:
-        return "midi unavailable";
-    case ELaunchRefusal::kNone:
-        break;
-    }
-    return "complete";
-}
-
-int exitStatus(ELaunchRefusal inRefusal) {
-    switch (inRefusal) {
-    case ELaunchRefusal::kImageRefused:
-        return kExitImageRefused;
-    case ELaunchRefusal::kAlreadyRunning:
-        return kExitAlreadyRunning;
-    case ELaunchRefusal::kMIDIUnavailable:
-        return kExitMIDIUnavailable;
-    case ELaunchRefusal::kNone:
-        break;
-    }
-    return kExitComplete;
 }

@@ -6,6 +6,7 @@
 
 #include "Common/VYRController.h"
 #include "Shell/Launch/DeviceList.h"
+#include "Shell/Launch/Endings.h"
 #include "Shell/Launch/LaunchOptions.h"
 #include "Shell/Launch/StatusLock.h"
 #include "Shell/VYRAppDelegate.h"
@@ -14,33 +15,12 @@
 #include <optional>
 #include <string>
 
-/// Why a launch cannot begin; nothing has touched the device or the status then.
-enum class ELaunchRefusal {
-    kNone,
-    kImageRefused,    // the firmware image is missing, unreadable or no playable image
-    kAlreadyRunning,  // another updater holds the same status file
-    kMIDIUnavailable, // the MIDI system cannot be used (no devices, no permission)
+/// What the check of the firmware image found, for the front-ends to show.
+struct SImageFacts {
+    std::size_t messages = 0;
+    std::uint64_t bytes = 0;      // of its SysEx messages
+    std::uint32_t durationMs = 0; // from the first message to the last one's time
 };
-
-/// Exit statuses, the same for every front-end (documented in --help and the man pages).
-inline constexpr int kExitComplete = 0;
-inline constexpr int kExitTransferFailed = 1;
-inline constexpr int kExitCancelled = 2;
-inline constexpr int kExitUnexpected = 3;
-inline constexpr int kExitGaveUp = 4;
-inline constexpr int kExitImageRefused = 5;
-inline constexpr int kExitAlreadyRunning = 6;
-inline constexpr int kExitMIDIUnavailable = 7;
-/// The user stopped the transfer anyway, after the warning (128 + SIGINT).
-inline constexpr int kExitInterrupted = 130;
-
-/// The exit status of a launch that ran (inGaveUp: an unattended run gave up), or of one
-/// that was refused.
-int exitStatus(ELaunchOutcome inOutcome, bool inGaveUp);
-int exitStatus(ELaunchRefusal inRefusal);
-/// The same as a name for scripts ("complete", "communication error", "image refused", ...).
-const char* outcomeName(ELaunchOutcome inOutcome, bool inGaveUp);
-const char* outcomeName(ELaunchRefusal inRefusal);
 
 /// What a launch did, for a report that programs read.
 struct SLaunchFacts {
@@ -75,11 +55,17 @@ class CLaunch {
     bool startMIDI(std::string& outMessage);
     /// The checked image (empty before prepare() succeeded).
     const std::vector<std::uint8_t>& firmwareImage() const { return mImage; }
+    /// What its check found (zero before prepare() succeeded).
+    const SImageFacts& imageFacts() const { return mImageFacts; }
     /// The whole update with inFrontEnd, from the launch sequence to termination. Only after
     /// prepare() returned kNone.
     ELaunchOutcome run(CFrontEnd& inFrontEnd);
     /// True once the transfer began (the progress view was shown).
     bool transferBegan() const { return mTransferBegan; }
+    /// How the run ended, inGaveUp when an unattended run gave up; after run().
+    const SEnding& ending(ELaunchOutcome inOutcome, bool inGaveUp) const {
+        return endingRow(endingOf(inOutcome, inGaveUp, mTransferBegan));
+    }
     /// True while the MIDI service lists a source and destination of the device family;
     /// once run() has started MIDI.
     static bool deviceListed();
@@ -103,6 +89,7 @@ class CLaunch {
     SLaunchOptions mOptions;
     std::unique_ptr<CSimulation> mSimulation;
     std::vector<std::uint8_t> mImage;
+    SImageFacts mImageFacts;
     CStatusLock mLock;
     bool mTransferBegan = false;
     bool mResumed = false;

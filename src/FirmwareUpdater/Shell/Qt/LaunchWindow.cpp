@@ -1,24 +1,21 @@
 #include "LaunchWindow.h"
 
-#include "Common/FirmwareSchedule.h"
 #include "Shell/Localization.h"
 
 #include <QFileInfo>
 #include <QLocale>
 
 void describeLaunch(CMainWindow& ioWindow, const CLaunch& inLaunch) {
-    const std::vector<std::uint8_t>& image = inLaunch.firmwareImage();
-    CFirmwareSchedule schedule;
-    schedule.buildFromImage(image.data(), static_cast<std::uint32_t>(image.size()));
-    const double seconds =
-        schedule.size() == 0 ? 0 : static_cast<double>(schedule.timeOf(schedule.size() - 1)) / 1000;
+    const SImageFacts& image = inLaunch.imageFacts();
+    const double seconds = static_cast<double>(image.durationMs) / 1000;
     const QLocale locale;
-    ioWindow.showImage(QString::fromUtf8(_("%1: %2, %3 messages, about %4 s"))
-                           .arg(QFileInfo(QString::fromStdString(inLaunch.imagePath())).fileName(),
-                                locale.formattedDataSize(static_cast<qint64>(image.size())),
-                                locale.toString(static_cast<qulonglong>(schedule.size())))
-                           .arg(static_cast<int>(seconds + 0.999)),
-                       seconds);
+    ioWindow.showImage(
+        QString::fromUtf8(_("%1: %2, %3 messages, about %4 s"))
+            .arg(QFileInfo(QString::fromStdString(inLaunch.imagePath())).fileName(),
+                 locale.formattedDataSize(static_cast<qint64>(inLaunch.firmwareImage().size())),
+                 locale.toString(static_cast<qulonglong>(image.messages)))
+            .arg(static_cast<int>(seconds + 0.999)),
+        seconds);
     ioWindow.onStep([&ioWindow](int inStep) {
         const std::optional<SEndpointText> device = CLaunch::foundDevice();
         if (!device) {
@@ -37,26 +34,8 @@ void describeLaunch(CMainWindow& ioWindow, const CLaunch& inLaunch) {
     });
 }
 
-QString launchResult(ELaunchOutcome inOutcome, const CLaunch& inLaunch) {
-    const char* text = N_("The update was cancelled.");
-    switch (inOutcome) {
-    case ELaunchOutcome::kCompleted:
-        text = N_("The update is complete.");
-        break;
-    case ELaunchOutcome::kTransferFailed:
-        text = N_("The transfer failed. VYR stays in update mode; run the updater again to "
-                  "resume the update.");
-        break;
-    case ELaunchOutcome::kUnexpectedError:
-        text = N_("An unexpected error ended the update.");
-        break;
-    case ELaunchOutcome::kCancelled:
-        if (!inLaunch.transferBegan()) {
-            text = N_("The update was cancelled; nothing was sent to VYR.");
-        }
-        break;
-    }
-    QString result = QString::fromUtf8(_(text));
+QString launchResult(const SEnding& inEnding, const CLaunch& inLaunch) {
+    QString result = QString::fromUtf8(_(inEnding.sentence));
     if (const std::string report = inLaunch.report(); !report.empty()) {
         result += "\n\n" + QString::fromStdString(report);
     }

@@ -9,5 +9,5 @@
 /// After inLaunch.prepare() succeeded; ioWindow must not outlive inLaunch.
 void describeLaunch(CMainWindow& ioWindow, const CLaunch& inLaunch);
 
-/// The outcome of inLaunch's run for people, with the report when it has one.
-QString launchResult(ELaunchOutcome inOutcome, const CLaunch& inLaunch);
+/// How inLaunch's run ended, for people, with the report when it has one.
+QString launchResult(const SEnding& inEnding, const CLaunch& inLaunch);

@@ -120,7 +120,7 @@ int main(int argc, char** argv) {
     std::string refusal;
     if (const ELaunchRefusal refused = launch.prepare(refusal); refused != ELaunchRefusal::kNone) {
         tellWhyNot(window, refusal);
-        return exitStatus(refused);
+        return endingRow(endingOf(refused)).exitStatus;
     }
     describeLaunch(window, launch);
     window.show();
@@ -140,8 +140,8 @@ int main(int argc, char** argv) {
             return;
         }
         start.stop();
-        const ELaunchOutcome outcome = launch.run(ui);
-        status = exitStatus(outcome, false);
+        const SEnding& ending = launch.ending(launch.run(ui), false);
+        status = ending.exitStatus;
         // The simulated device's report stays in the window until it is closed; scripts
         // read it on stdout.
         const std::string report = launch.report();
@@ -152,7 +152,7 @@ int main(int argc, char** argv) {
             return;
         }
         window.onClose({});
-        window.showResult(launchResult(outcome, launch));
+        window.showResult(launchResult(ending, launch));
         QApplication::setQuitOnLastWindowClosed(true);
     });
     start.start(10);

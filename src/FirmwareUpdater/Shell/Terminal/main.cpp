@@ -71,7 +71,7 @@ std::vector<SOption> terminalOptions(STerminalOptions& ioOptions, SCommand& outC
 }
 
 // Why a run that began ended as it did, for people and for --json ("" when complete).
-std::string whyItEnded(ELaunchOutcome inOutcome, const CTerminalUI& inUI, const CLaunch& inLaunch,
+std::string whyItEnded(const SEnding& inEnding, const CTerminalUI& inUI, const CLaunch& inLaunch,
                        const SLaunchOptions& inOptions) {
     if (inUI.gaveUp()) {
         std::string why = std::string(_("gave up:")) + " " + inUI.gaveUpBecause();
@@ -82,47 +82,41 @@ std::string whyItEnded(ELaunchOutcome inOutcome, const CTerminalUI& inUI, const 
         }
         return why;
     }
-    switch (inOutcome) {
-    case ELaunchOutcome::kCompleted:
+    if (inEnding.exitStatus == kExitComplete) {
         return {};
-    case ELaunchOutcome::kCancelled:
-        return inLaunch.transferBegan() ? _("cancelled")
-                                        : _("cancelled; nothing was sent to the device");
-    case ELaunchOutcome::kTransferFailed:
-    case ELaunchOutcome::kUnexpectedError:
-        break;
     }
-    return inUI.lastError();
+    return inEnding.toldByError ? inUI.lastError() : std::string(_(inEnding.sentence));
 }
 
 // The whole update; human lines go to inTerminal.output, the result comes back.
 SLaunchResult update(const SLaunchOptions& inOptions, const STerminalOptions& inTerminal) {
     SLaunchResult result;
-    result.exitStatus = kExitUnexpected;
-    result.outcome = outcomeName(ELaunchOutcome::kUnexpectedError, false);
+    const auto endAs = [&result](const SEnding& inEnding) {
+        result.outcome = inEnding.name;
+        result.exitStatus = inEnding.exitStatus;
+    };
+    endAs(endingRow(EEnding::kUnexpectedError));
     try {
         CLaunch launch(kProgram.name, inOptions);
         if (const ELaunchRefusal refused = launch.prepare(result.message);
             refused != ELaunchRefusal::kNone) {
             std::fprintf(stderr, "vyr-update: %s\n", result.message.c_str());
-            result.outcome = outcomeName(refused);
-            result.exitStatus = exitStatus(refused);
+            endAs(endingRow(endingOf(refused)));
             return result;
         }
         STerminalOptions terminal = inTerminal;
         terminal.deviceListed = CLaunch::deviceListed;
         CTerminalUI ui(terminal);
-        const ELaunchOutcome outcome = launch.run(ui);
-        result.message = whyItEnded(outcome, ui, launch, inOptions);
+        const SEnding& ending = launch.ending(launch.run(ui), ui.gaveUp());
+        result.message = whyItEnded(ending, ui, launch, inOptions);
         // The errors were told as they came; the other endings are told here.
-        if (outcome == ELaunchOutcome::kCancelled) {
+        if (!ending.toldByError && !result.message.empty()) {
             std::fprintf(stderr, "vyr-update: %s\n", result.message.c_str());
         }
         if (const std::string report = launch.report(); !report.empty()) {
             std::fprintf(inTerminal.output, "\n%s", report.c_str());
         }
-        result.outcome = outcomeName(outcome, ui.gaveUp());
-        result.exitStatus = exitStatus(outcome, ui.gaveUp());
+        endAs(ending);
         result.facts = launch.facts();
     } catch (const std::exception& e) {
         std::fprintf(stderr, "vyr-update: %s\n", e.what());
