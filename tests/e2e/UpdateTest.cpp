@@ -163,8 +163,9 @@ TEST_F(Update, KilledTransferIsResumedByTheNextRun) {
     EXPECT_EQ(status(), 2);
 }
 
-// During the transfer only a second Ctrl-C or SIGTERM stops it: one Ctrl-C, SIGTERM, Ctrl-Z
-// or a closed terminal only warns or is ignored, and the transfer completes, none early.
+// During the transfer only a second Ctrl-C or SIGTERM stops it, and lets go of the lock: one
+// Ctrl-C, SIGTERM, Ctrl-Z or a closed terminal only warns or is ignored, and the transfer
+// completes, none early.
 TEST_F(Update, SignalsDuringTheTransfer) {
     const std::string image = shortImage(mDirectory);
     const struct {
@@ -188,6 +189,7 @@ TEST_F(Update, SignalsDuringTheTransfer) {
         }
         EXPECT_EQ(run->wait(), c.exit) << c.signals.front() << ": " << run->output();
         EXPECT_EQ(status(), c.status) << c.signals.front();
+        EXPECT_FALSE(std::filesystem::exists(prefs() + ".lock")) << "the lock goes in any case";
         if (c.exit == 130) { // said on its own line
             EXPECT_NE(run->output().find("\nStopped. VYR stays in update mode"), std::string::npos)
                 << run->output();

@@ -3,6 +3,7 @@
 // front-end's own keys.
 #include "Eventually.h"
 #include "Platform/EventLoop.h"
+#include "Shell/Launch/StopRule.h"
 #include "TerminalDriver.h"
 
 #ifdef VYR_WITH_QT
@@ -18,6 +19,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <csignal>
 #include <optional>
 #include <thread>
 
@@ -124,6 +126,18 @@ TYPED_TEST(FrontEnd, AnAbortFromAnotherThreadEndsOnePrompt) {
     driver.whenShown(kQuestion.message,
                      [&](const std::string& inShown) { driver.accept(inShown); });
     EXPECT_EQ(driver.ui().runModal(kQuestion), kAlertFirstButtonReturn) << "taken once";
+}
+
+// A stop request at a prompt backs out of it and of every prompt after it, so the run ends
+// in order.
+TYPED_TEST(FrontEnd, AStopRequestBacksOutOfThePrompts) {
+    CStopRule::install();
+    auto& driver = this->mDriver;
+    driver.whenShown(kQuestion.message, [](const std::string&) { kill(getpid(), SIGTERM); });
+    EXPECT_EQ(driver.ui().runModal(kQuestion), kAlertSecondButtonReturn);
+    EXPECT_TRUE(driver.ui().stopRequested());
+    EXPECT_EQ(driver.ui().runModal(kQuestion), kAlertSecondButtonReturn);
+    CStopRule::forget();
 }
 
 int sTicks = 0;

@@ -5,6 +5,7 @@
 #include "Eventually.h"
 #include "ManualClock.h"
 #include "Question.h"
+#include "Shell/Launch/StopRule.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -29,6 +30,10 @@ void count(EventLoopTimerRef, void* inCount) {
 
 class QtUI : public testing::Test {
   protected:
+    // Each test is a run of its own: the stop requests of one are no concern of the next.
+    QtUI() { CStopRule::forget(); }
+    ~QtUI() override { CStopRule::forget(); }
+
     /// Runs inAction on the open box as soon as the modal loop turns.
     void whenOpen(std::function<void(QMessageBox&)> inAction) {
         QTimer::singleShot(0, [this, inAction] {
@@ -97,10 +102,13 @@ TEST_F(QtUI, StopRequestsDuringTheTransferAskOrWarnFirst) {
         }
     });
     QTimer::singleShot(0, [this] { mWindow.close(); });
-    EXPECT_TRUE(mUI.runLongStep(ELongStep::kTransfer, [&] {
-        return eventually([&] { return asked.load(); }) && kill(getpid(), SIGTERM) == 0 &&
-               eventually([&] { return warned.load(); });
-    }));
+    {
+        const CStopRule::CTransfer transfer; // as the launch marks it
+        EXPECT_TRUE(mUI.runLongStep(ELongStep::kTransfer, [&] {
+            return eventually([&] { return asked.load(); }) && kill(getpid(), SIGTERM) == 0 &&
+                   eventually([&] { return warned.load(); });
+        }));
+    }
     EXPECT_TRUE(mWindow.isVisible());
     EXPECT_FALSE(mUI.stopRequested());
 

@@ -2,12 +2,14 @@
 // which image is played.
 #include "Shell/Launch/Launch.h"
 #include "FirmwareImage.h"
+#include "Shell/Launch/StopRule.h"
 #include "SmfTestUtil.h"
 #include "TestDirectory.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -306,6 +308,42 @@ TEST_F(Launch, SecondUpdaterOnTheSameStatusFileIsRefused) {
     EXPECT_FALSE(std::filesystem::exists(lock));
     CLaunch next("t", with(true, "", path));
     EXPECT_EQ(next.prepare(message), ELaunchRefusal::kNone) << message;
+}
+
+// The rule every front-end keeps: before the transfer a stop backs out; during it a hang-up
+// is nothing, the first stop warns and the second ends the program with 130, its status lock
+// gone with it.
+TEST(StopRuleDeathTest, BeforeTheTransferBacksOutDuringItWarnsThenEnds) {
+    const CTestDirectory directory;
+    const std::string lock = directory.file("status.plist.lock");
+    EXPECT_EXIT(
+        {
+            CStopRule::install();
+            CStopRule::presentOnStandardError("warned\n", "stopped\n");
+            CStatusLock held;
+            if (held.take(lock) != CStatusLock::EResult::kTaken) {
+                _exit(1);
+            }
+            CStopRule::holdLock(&held);
+            raise(SIGTERM);
+            if (!CStopRule::requested()) {
+                _exit(2);
+            }
+            CStopRule::forget();
+            const CStopRule::CTransfer transfer;
+            raise(SIGHUP);
+            if (CStopRule::warned()) {
+                _exit(3);
+            }
+            raise(SIGTERM);
+            if (!CStopRule::warned() || CStopRule::requested()) {
+                _exit(4);
+            }
+            raise(SIGINT);
+            _exit(5);
+        },
+        testing::ExitedWithCode(kExitInterrupted), "^warned.stopped.$");
+    EXPECT_FALSE(std::filesystem::exists(lock));
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include "Shell/Launch/ComputerPower.h"
 #include "Shell/Launch/PreferenceFile.h"
 #include "Shell/Launch/Resources.h"
+#include "Shell/Launch/StopRule.h"
 #include "Shell/Localization.h"
 
 #include <algorithm>
@@ -57,6 +58,11 @@ class CLaunch::CLaunchedUI final : public CUserInterface {
         return mFrontEnd.showProgressView();
     }
     bool runLongStep(ELongStep inStep, const std::function<bool()>& inRun) override {
+        if (inStep != ELongStep::kTransfer) {
+            return mFrontEnd.runLongStep(inStep, inRun);
+        }
+        // Stopping now leaves the device in update mode: a stop only warns.
+        const CStopRule::CTransfer transfer;
         return mFrontEnd.runLongStep(inStep, inRun);
     }
     void showNotice(const std::string& inText) override { mFrontEnd.showNotice(inText); }
@@ -145,6 +151,7 @@ CLaunch::CLaunch(const char* inProgram, SLaunchOptions inOptions)
 CLaunch::~CLaunch() {
     MIDIServiceInstallDriver(nullptr);
     mSimulation.reset();
+    CStopRule::holdLock(nullptr);
     mLock.release();
     mstd::setLogSink(nullptr);
     closelog();
@@ -225,6 +232,8 @@ ELaunchRefusal CLaunch::prepare(std::string& outMessage) {
                      " (" + PrintableText(lock) + ")";
         return ELaunchRefusal::kAlreadyRunning;
     }
+    // A program that ends at once lets it go too.
+    CStopRule::holdLock(&mLock);
     return ELaunchRefusal::kNone;
 }
 

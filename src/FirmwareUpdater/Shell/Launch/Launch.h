@@ -79,7 +79,7 @@ class CLaunch {
     /// What the run did; after run().
     SLaunchFacts facts() const;
     /// Lets go of the status file's lock and removes it, for a process that ends without
-    /// unwinding (a stop mid-transfer). The destructor does it otherwise.
+    /// unwinding (the window's "Stop" mid-transfer). The destructor does it otherwise.
     void releaseLock() { mLock.release(); }
 
   private:

@@ -1,6 +1,7 @@
 #include "QtUI.h"
 
 #include "Shell/Launch/Launch.h"
+#include "Shell/Launch/StopRule.h"
 #include "Shell/Localization.h"
 #include "Shell/VYRAppDelegate.h"
 
@@ -101,9 +102,11 @@ void setPlainTexts(QMessageBox& ioBox, const QString& inText, const QString& inD
 }
 
 CQtUI::CQtUI(CMainWindow& inWindow)
-    : mWindow(inWindow), mSignals([this] { signalled(); }),
+    : mWindow(inWindow),
+      mStops((CStopRule::install(), CStopRule::wakeDescriptor()), QSocketNotifier::Read),
       mEndNow([](int inExitStatus) { std::_Exit(inExitStatus); }) {
     mWindow.onClose([this] { return closeRequested(); });
+    QObject::connect(&mStops, &QSocketNotifier::activated, [this] { stopAsked(); });
 }
 
 int CQtUI::runModal(const SAlert& inAlert) {
@@ -251,16 +254,15 @@ bool CQtUI::closeRequested() {
     return false;
 }
 
-void CQtUI::signalled() {
-    if (!mTransferring) {
+void CQtUI::stopAsked() {
+    CStopRule::drain();
+    if (CStopRule::requested()) {
         backOut();
-    } else if (!std::exchange(mWarned, true)) {
+    } else if (CStopRule::warned() && !std::exchange(mWarned, true)) {
         mWindow.showWarning(
             QString::fromUtf8(
                 _("Stopping now leaves VYR in update mode; run the updater again to resume.")) +
             "\n" + QString::fromUtf8(_("A second stop request ends the updater anyway.")));
-    } else {
-        mEndNow(kExitInterrupted);
     }
 }
 

@@ -5,24 +5,24 @@
 // abortModal may come from the poll thread: it becomes a call on the main thread (see
 // MainThreadCall.h), which ends the open box with -1001, or the next one if none is open yet.
 //
-// A stop request (the window's close button, SIGINT, SIGTERM, SIGHUP) backs out of every
-// prompt from then on, so the workflow ends and saves its status on the way. The long
-// steps (the silence check, the transfer) run on a thread of their own while the window
-// stays responsive. During the transfer closing the window asks first and a signal only
-// warns: stopping then leaves the device in update mode. A second signal, or confirming the
-// question, stops at once. Qt ends the process when it loses the display; a long step under
-// way ends first, and a completed transfer is no failure.
+// A stop request (the window's close button, or a signal as Shell/Launch/StopRule.h rules)
+// backs out of every prompt from then on, so the workflow ends and saves its status on the
+// way. The long steps (the silence check, the transfer) run on a thread of their own while
+// the window stays responsive. During the transfer closing the window asks first, and the
+// rule's warning shows in the window: stopping then leaves the device in update mode.
+// Confirming the question stops at once. Qt ends the process when it loses the display; a
+// long step under way ends first, and a completed transfer is no failure.
 #pragma once
 
 #include "MainLoopTimers.h"
 #include "MainThreadCall.h"
 #include "MainWindow.h"
 #include "Shell/UserInterface.h"
-#include "StopSignals.h"
 
 #include <QMessageBox>
 #include <QObject>
 #include <QPointer>
+#include <QSocketNotifier>
 
 #include <functional>
 
@@ -54,13 +54,14 @@ class CQtUI final : public QObject, public CFrontEnd {
     int ask(const SAlert& inAlert, QMessageBox::Icon inIcon, const QString& inDetail);
     /// The window's close button: true when the window may close.
     bool closeRequested();
-    void signalled();
+    /// A stop request came (the rule's descriptor is readable): back out, or show the warning.
+    void stopAsked();
     void backOut();
     void abortOnMainThread();
 
     CMainWindow& mWindow;
     CMainLoopTimers mTimers;
-    CStopSignals mSignals;
+    QSocketNotifier mStops;
     QPointer<QMessageBox> mBox;
     QPointer<QMessageBox> mStopQuestion;
     CMainThreadCall mAbort{[this] { abortOnMainThread(); }};

@@ -5,11 +5,13 @@
 #include "QtUI.h"
 #include "Shell/Launch/Catalogue.h"
 #include "Shell/Launch/Launch.h"
+#include "Shell/Launch/StopRule.h"
 #include "Shell/Localization.h"
 
 #include <QApplication>
 #include <QIcon>
 #include <QMessageBox>
+#include <QSocketNotifier>
 #include <QTimer>
 #include <QTranslator>
 #include <QWindow>
@@ -77,13 +79,23 @@ void tellWhyNot(const CMainWindow& inWindow, const std::string& inProblem) {
     }
     QMessageBox box(QMessageBox::Critical, inWindow.windowTitle(), {}, QMessageBox::Ok);
     setPlainTexts(box, QString::fromUtf8(_("The update cannot begin.")), detail + ".");
+    // A stop request backs out of it, as of every question.
+    QSocketNotifier stops(CStopRule::wakeDescriptor(), QSocketNotifier::Read);
+    QObject::connect(&stops, &QSocketNotifier::activated, &box, &QMessageBox::reject);
     box.exec();
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
+    CStopRule::install();
     initLocalization();
+    const std::string stopped =
+        std::string("vyr-updater: ") +
+        _("stopped during the transfer; VYR stays in update mode, run the updater again to "
+          "resume") +
+        "\n";
+    CStopRule::presentOnStandardError(nullptr, stopped.c_str());
     SLaunchOptions options;
     // --help and --version need no display; Qt's own options (-platform ...) are taken away
     // by QApplication before the rest is parsed.

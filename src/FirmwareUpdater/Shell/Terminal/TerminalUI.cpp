@@ -1,8 +1,8 @@
 #include "TerminalUI.h"
 
 #include "Common/DebugUtil.h"
-#include "InterruptGuard.h"
 #include "Platform/EventLoop.h"
+#include "Shell/Launch/StopRule.h"
 #include "Shell/Localization.h"
 #include "Shell/VYRAppDelegate.h"
 
@@ -10,7 +10,6 @@
 #include <cctype>
 #include <cerrno>
 #include <chrono>
-#include <csignal>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
@@ -63,28 +62,6 @@ std::string choiceLine(const SAlert& inAlert) {
 
 CTerminalUI* sDiagnosticsOwner = nullptr;
 
-// SIGINT or SIGTERM outside the transfer backs out of the open or next prompt, so the run
-// ends in order (the caller gets its result); the handler only wakes the wait, and a second
-// signal ends the program.
-volatile std::sig_atomic_t sStopAsked = 0;
-int sStopWake = -1;
-
-void onStop(int) {
-    sStopAsked = 1;
-    const char wake = 1;
-    const ssize_t ignored = write(sStopWake, &wake, 1);
-    (void)ignored;
-}
-
-void handleStopSignals(void (*inHandler)(int)) {
-    struct sigaction action {};
-    action.sa_handler = inHandler;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART | SA_RESETHAND;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-}
-
 } // namespace
 
 CTerminalUI::CTerminalUI(STerminalOptions inOptions) : mOptions(std::move(inOptions)) {
@@ -97,22 +74,22 @@ CTerminalUI::CTerminalUI(STerminalOptions inOptions) : mOptions(std::move(inOpti
         mWakeRead = fds[0];
         mWakeWrite = fds[1];
     }
-    // A stop asked for before (catchStopRequests) is kept: the first prompt backs out.
-    sStopWake = mWakeWrite;
-    handleStopSignals(onStop);
-}
-
-void CTerminalUI::catchStopRequests() {
-    handleStopSignals(onStop);
+    // What a stop during the transfer says: the main thread plays the firmware then, so the
+    // rule's handler writes it.
+    const std::string warning =
+        std::string("\n") +
+        _("Interrupting now leaves VYR in update mode; run vyr-update again to resume.") + "\n" +
+        _("Press Ctrl-C again to stop anyway.") + "\n";
+    const std::string stopped =
+        std::string("\n") +
+        _("Stopped. VYR stays in update mode; run vyr-update again to resume.") + "\n";
+    CStopRule::presentOnStandardError(warning.c_str(), stopped.c_str());
 }
 
 CTerminalUI::~CTerminalUI() {
     mstd::setDiagnosticSink(nullptr);
     sDiagnosticsOwner = nullptr;
-    CInterruptGuard::disarm();
-    handleStopSignals(SIG_DFL);
-    sStopWake = -1;
-    sStopAsked = 0;
+    CStopRule::presentOnStandardError(nullptr, nullptr);
     for (int fd : {mWakeRead, mWakeWrite}) {
         if (fd >= 0) {
             close(fd);
@@ -125,7 +102,8 @@ int CTerminalUI::runModal(const SAlert& inAlert) {
 }
 
 int CTerminalUI::ask(const SAlert& inAlert, std::FILE* inStream) {
-    CInterruptGuard::disarm();
+    // Wake-ups of stops that only warned (during the transfer) are past.
+    CStopRule::drain();
     {
         const std::lock_guard<std::mutex> lock(mOutputMutex);
         endProgressLine();
@@ -137,7 +115,7 @@ int CTerminalUI::ask(const SAlert& inAlert, std::FILE* inStream) {
     }
     mPendingInput.clear();
     std::fprintf(inStream, "\n%s\n", inAlert.message.c_str());
-    if (sStopAsked != 0) {
+    if (stopRequested()) {
         return stoppedBySignal(inAlert, inStream);
     }
     if (mOptions.unattended) {
@@ -147,7 +125,7 @@ int CTerminalUI::ask(const SAlert& inAlert, std::FILE* inStream) {
                  inAlert.endsByItself ? (std::string("   ") + _("(or wait)")).c_str() : "");
     std::fflush(inStream);
     const int result = waitForAnswer(inAlert, inStream, true, -1);
-    if (sStopAsked != 0) {
+    if (stopRequested()) {
         return stoppedBySignal(inAlert, inStream);
     }
     // The end of input backs out, whatever the prompt: nobody is there to answer.
@@ -161,7 +139,7 @@ int CTerminalUI::stoppedBySignal(const SAlert& inAlert, std::FILE* inStream) {
 }
 
 bool CTerminalUI::stopRequested() const {
-    return sStopAsked != 0;
+    return CStopRule::requested();
 }
 
 int CTerminalUI::answerUnattended(const SAlert& inAlert, std::FILE* inStream) {
@@ -178,10 +156,10 @@ int CTerminalUI::answerUnattended(const SAlert& inAlert, std::FILE* inStream) {
         int result = waitForAnswer(inAlert, inStream, false, mOptions.deviceWaitSeconds);
         // A device that is there when the time is up is not "no answer": the workflow checks
         // its heartbeat only every so often (first after a second), so it gets that long.
-        if (result == -1 && sStopAsked == 0 && mOptions.deviceListed && mOptions.deviceListed()) {
+        if (result == -1 && !stopRequested() && mOptions.deviceListed && mOptions.deviceListed()) {
             result = waitForAnswer(inAlert, inStream, false, kHeartbeatCheckSeconds);
         }
-        if (sStopAsked != 0) {
+        if (stopRequested()) {
             return stoppedBySignal(inAlert, inStream);
         }
         if (result == kModalResponseAbort) {
@@ -234,7 +212,7 @@ bool CTerminalUI::waitForDevice(const SAlert& inAlert, std::FILE* inStream) {
     while (!mOptions.deviceListed()) {
         // Turns the main loop's timers meanwhile; only a stop signal ends the wait early.
         const bool woken = waitForAnswer(inAlert, inStream, false, kDevicePollSeconds) != -1;
-        if (sStopAsked != 0) {
+        if (stopRequested()) {
             stoppedBySignal(inAlert, inStream);
             return false;
         }
@@ -265,8 +243,10 @@ int CTerminalUI::waitForAnswer(const SAlert& inAlert, std::FILE* inStream, bool 
             }
             wait = std::min(wait, left);
         }
-        pollfd fds[2] = {{mWakeRead, POLLIN, 0}, {inReadInput ? mOptions.inputFd : -1, POLLIN, 0}};
-        if (poll(fds, 2, static_cast<int>(wait * 1000) + 1) <= 0) {
+        pollfd fds[3] = {{mWakeRead, POLLIN, 0},
+                         {CStopRule::wakeDescriptor(), POLLIN, 0},
+                         {inReadInput ? mOptions.inputFd : -1, POLLIN, 0}};
+        if (poll(fds, 3, static_cast<int>(wait * 1000) + 1) <= 0) {
             continue;
         }
         if ((fds[0].revents & POLLIN) != 0) {
@@ -275,7 +255,13 @@ int CTerminalUI::waitForAnswer(const SAlert& inAlert, std::FILE* inStream, bool 
             }
             return kModalResponseAbort;
         }
-        if ((fds[1].revents & (POLLIN | POLLHUP)) != 0) {
+        if ((fds[1].revents & POLLIN) != 0) {
+            CStopRule::drain();
+            if (stopRequested()) {
+                return -1;
+            }
+        }
+        if ((fds[2].revents & (POLLIN | POLLHUP)) != 0) {
             char buffer[256];
             const ssize_t n = read(mOptions.inputFd, buffer, sizeof buffer);
             if (n < 0 && errno == EINTR) {
@@ -342,8 +328,6 @@ void CTerminalUI::showNotice(const std::string& inText) {
 }
 
 CProgressDisplay& CTerminalUI::showProgressView() {
-    // From here to the next alert the transfer runs: Ctrl-C must not cut it short silently.
-    CInterruptGuard::arm();
     mLastPercent = -1;
     mLoggedTenth = -1;
     return *this;

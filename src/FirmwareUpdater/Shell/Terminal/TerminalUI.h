@@ -7,9 +7,9 @@
 // and abortModal (any thread) ends the wait. Unattended (--yes), every prompt is answered
 // with its first button, a wait that ends by itself is bounded, a device that went away is
 // waited for before a prompt is answered again, and a prompt repeated after the same error
-// is given up after a few answers. Outside the transfer, SIGINT or SIGTERM backs out of the
-// open or next prompt, so the run ends in order with nothing sent; a second one ends the
-// program. The progress view is one redrawn line,
+// is given up after a few answers. A stop request (Shell/Launch/StopRule.h) backs out of
+// the open or next prompt; during the transfer the rule's warning goes to standard error.
+// The progress view is one redrawn line,
 // as wide as the terminal, on a terminal, and plain lines otherwise; diagnostics from any
 // thread go to the error stream on lines of their own, never into the bar, as do errors.
 #pragma once
@@ -48,10 +48,6 @@ class CTerminalUI : public CFrontEnd, private CProgressDisplay {
     CProgressDisplay& showProgressView() override;
     void showNotice(const std::string& inText) override;
     bool stopRequested() const override;
-
-    /// From now on SIGINT and SIGTERM are stop requests, also before a front-end exists
-    /// (the program's start): the first prompt then backs out.
-    static void catchStopRequests();
 
     /// True when an unattended run gave up: no device in time, or a prompt failed repeatedly.
     bool gaveUp() const { return !mGaveUpBecause.empty(); }

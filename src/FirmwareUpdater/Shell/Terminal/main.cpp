@@ -1,10 +1,10 @@
 // vyr-update: the VYR firmware updater in a terminal.
-#include "InterruptGuard.h"
 #include "Platform/StandardStreams.h"
 #include "Shell/Launch/Catalogue.h"
 #include "Shell/Launch/DeviceList.h"
 #include "Shell/Launch/Launch.h"
 #include "Shell/Launch/LaunchJson.h"
+#include "Shell/Launch/StopRule.h"
 #include "Shell/Localization.h"
 #include "TerminalUI.h"
 
@@ -18,8 +18,6 @@
 #ifndef VYR_VERSION
 #define VYR_VERSION "unknown"
 #endif
-
-static_assert(CInterruptGuard::kExitInterrupted == kExitInterrupted);
 
 namespace {
 
@@ -151,7 +149,7 @@ int main(int argc, char** argv) {
     const auto started = std::chrono::steady_clock::now();
     EnsureStandardDescriptors();
     // A stop request during the start (reading the image, starting MIDI) is not lost.
-    CTerminalUI::catchStopRequests();
+    CStopRule::install();
     // Line by line also into a pipe: when stderr shares it, the lines keep their order.
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     initLocalization();
