@@ -258,13 +258,16 @@ TEST_F(Update, SpeaksTheUsersLanguageOrEnglishWhole) {
     }
 }
 
-// Without a terminal it needs --yes; a program that asked for JSON gets an object for a
-// usage error too, and the port listing as JSON; people get the lines of both streams in
-// the order they were written when one file takes both.
+// Without a terminal it needs --yes, and so do --wait and --tries; a program that asked for JSON
+// gets an object for a usage error too, and the port listing as JSON; people get the lines of both
+// streams in the order they were written when one file takes both.
 TEST_F(Update, RefusalsListingsAndLinesForProgramsAndPeople) {
     auto run = start({});
     EXPECT_EQ(run->wait(), 64);
     EXPECT_NE(run->output().find("run with --yes"), std::string::npos) << run->output();
+    auto alone = start({"--tries=2"});
+    EXPECT_EQ(alone->wait(), 64);
+    EXPECT_NE(alone->output().find("--tries go with --yes"), std::string::npos) << alone->output();
 
     auto shared = start({"--yes", "--sim-absent", "--wait=1"});
     EXPECT_EQ(shared->wait(), 4);

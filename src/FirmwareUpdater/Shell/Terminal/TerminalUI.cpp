@@ -19,18 +19,8 @@
 
 namespace {
 
-// printf into a string, for the lines that say why a run ended.
-template <typename... Args> std::string formatted(const char* inFormat, Args... inArguments) {
-    char text[512];
-    std::snprintf(text, sizeof text, inFormat, inArguments...);
-    return text;
-}
-
 constexpr int kProgressBarWidth = 30;
-constexpr double kMaxPollSeconds = 0.05;   // timers are due every 0.05 s at the most
-constexpr double kDevicePollSeconds = 0.5; // as the workflow polls for the heartbeat
-// The workflow's first heartbeat check comes after a second, then one every half second.
-constexpr double kHeartbeatCheckSeconds = 1.5;
+constexpr double kMaxPollSeconds = 0.05; // timers are due every 0.05 s at the most
 
 std::string lowercase(std::string inText) {
     std::transform(inText.begin(), inText.end(), inText.begin(),
@@ -110,16 +100,13 @@ int CTerminalUI::ask(const SAlert& inAlert, std::FILE* inStream) {
     }
     std::fflush(mOptions.output);
     // Keys pressed during the transfer, or before this prompt appeared, answer nothing.
-    if (mTerminalInput && !mOptions.unattended) {
+    if (mTerminalInput) {
         tcflush(mOptions.inputFd, TCIFLUSH);
     }
     mPendingInput.clear();
     std::fprintf(inStream, "\n%s\n", inAlert.message.c_str());
     if (stopRequested()) {
         return stoppedBySignal(inAlert, inStream);
-    }
-    if (mOptions.unattended) {
-        return answerUnattended(inAlert, inStream);
     }
     std::fprintf(inStream, "%s%s\n", choiceLine(inAlert).c_str(),
                  inAlert.endsByItself ? (std::string("   ") + _("(or wait)")).c_str() : "");
@@ -140,91 +127,6 @@ int CTerminalUI::stoppedBySignal(const SAlert& inAlert, std::FILE* inStream) {
 
 bool CTerminalUI::stopRequested() const {
     return CStopRule::requested();
-}
-
-int CTerminalUI::answerUnattended(const SAlert& inAlert, std::FILE* inStream) {
-    if (inAlert.onlyAPersonAnswers) {
-        mGaveUpBecause = inAlert.message;
-        std::replace(mGaveUpBecause.begin(), mGaveUpBecause.end(), '\n', ' ');
-        std::fprintf(inStream, _("-> %s (--yes: only a person may answer this)\n"),
-                     inAlert.buttons.back().c_str());
-        return resultOfButton(inAlert.buttons.size() - 1);
-    }
-    if (inAlert.endsByItself) {
-        std::fprintf(inStream, _("(waiting up to %g s)\n"), mOptions.deviceWaitSeconds);
-        std::fflush(inStream);
-        int result = waitForAnswer(inAlert, inStream, false, mOptions.deviceWaitSeconds);
-        // A device that is there when the time is up is not "no answer": the workflow checks
-        // its heartbeat only every so often (first after a second), so it gets that long.
-        if (result == -1 && !stopRequested() && mOptions.deviceListed && mOptions.deviceListed()) {
-            result = waitForAnswer(inAlert, inStream, false, kHeartbeatCheckSeconds);
-        }
-        if (stopRequested()) {
-            return stoppedBySignal(inAlert, inStream);
-        }
-        if (result == kModalResponseAbort) {
-            return result;
-        }
-        mGaveUpBecause =
-            formatted(_("no VYR device answered within %g s"), mOptions.deviceWaitSeconds);
-        std::fprintf(inStream, _("-> %s (no answer in time)\n"), inAlert.buttons.front().c_str());
-        return kAlertFirstButtonReturn;
-    }
-    // The same question again after an error: a bounded number of tries, then back out.
-    // A device that went away (it may be starting again in update mode) is waited for
-    // first, and its coming back is no failed try. Notices with one button (an error,
-    // "Ready") are only acknowledged.
-    if (inAlert.buttons.size() > 1) {
-        if (std::exchange(mDeviceMissing, false)) {
-            if (!waitForDevice(inAlert, inStream)) {
-                return resultOfButton(inAlert.buttons.size() - 1);
-            }
-            mErrorSincePrompt = false;
-        }
-        mRepeats = inAlert.key == mLastPromptKey && mErrorSincePrompt ? mRepeats + 1 : 0;
-        mLastPromptKey = inAlert.key;
-        mErrorSincePrompt = false;
-        if (mRepeats >= mOptions.promptRepeats) {
-            mGaveUpBecause = formatted(ngettext("the same error after %d try: %s",
-                                                "the same error after %d tries: %s",
-                                                static_cast<unsigned long>(mRepeats)),
-                                       mRepeats, mLastError.c_str());
-            std::fprintf(inStream,
-                         ngettext("-> %s (--yes: given up after %d try)\n",
-                                  "-> %s (--yes: given up after %d tries)\n",
-                                  static_cast<unsigned long>(mRepeats)),
-                         inAlert.buttons.back().c_str(), mRepeats);
-            return resultOfButton(inAlert.buttons.size() - 1);
-        }
-    }
-    std::fprintf(inStream, _("-> %s (--yes)\n"), inAlert.buttons.front().c_str());
-    std::fflush(inStream);
-    return kAlertFirstButtonReturn;
-}
-
-bool CTerminalUI::waitForDevice(const SAlert& inAlert, std::FILE* inStream) {
-    std::fprintf(inStream, _("(waiting up to %g s for the device)\n"), mOptions.deviceWaitSeconds);
-    std::fflush(inStream);
-    using Clock = std::chrono::steady_clock;
-    const auto deadline =
-        Clock::now() + std::chrono::duration_cast<Clock::duration>(
-                           std::chrono::duration<double>(mOptions.deviceWaitSeconds));
-    while (!mOptions.deviceListed()) {
-        // Turns the main loop's timers meanwhile; only a stop signal ends the wait early.
-        const bool woken = waitForAnswer(inAlert, inStream, false, kDevicePollSeconds) != -1;
-        if (stopRequested()) {
-            stoppedBySignal(inAlert, inStream);
-            return false;
-        }
-        if (woken || Clock::now() >= deadline) {
-            mGaveUpBecause = formatted(_("the device did not come back within %g s"),
-                                       mOptions.deviceWaitSeconds);
-            std::fprintf(inStream, _("-> %s (no device in time)\n"),
-                         inAlert.buttons.back().c_str());
-            return false;
-        }
-    }
-    return true;
 }
 
 int CTerminalUI::waitForAnswer(const SAlert& inAlert, std::FILE* inStream, bool inReadInput,
@@ -307,15 +209,44 @@ void CTerminalUI::abortModal() {
 }
 
 int CTerminalUI::showError(const std::string& inMessage, int inCode) {
-    mErrorSincePrompt = true;
-    mLastError = inMessage;
-    std::replace(mLastError.begin(), mLastError.end(), '\n', ' ');
-    mDeviceMissing = mOptions.unattended && errorMeansNoDevice(inCode);
+    return ask({"error", errorText(inMessage, inCode), {"OK"}, false}, mOptions.errors);
+}
+
+std::string CTerminalUI::errorText(const std::string& inMessage, int inCode) {
     std::string text = _("Error") + std::string(" ") + std::to_string(inCode) + ": " + inMessage;
     if (const char* advice = adviceAfterError(inCode)) {
         text += std::string("\n") + advice;
     }
-    return ask({"error", text, {"OK"}, false}, mOptions.errors);
+    return text;
+}
+
+void CTerminalUI::showPrompt(const SAlert& inAlert) {
+    show(inAlert.message, mOptions.output);
+}
+
+void CTerminalUI::showErrorPrompt(const std::string& inMessage, int inCode) {
+    show(errorText(inMessage, inCode), mOptions.errors);
+}
+
+void CTerminalUI::show(const std::string& inMessage, std::FILE* inStream) {
+    CStopRule::drain();
+    {
+        const std::lock_guard<std::mutex> lock(mOutputMutex);
+        endProgressLine();
+    }
+    std::fflush(mOptions.output);
+    std::fprintf(inStream, "\n%s\n", inMessage.c_str());
+    std::fflush(inStream);
+    mAnswerStream = inStream;
+}
+
+void CTerminalUI::showAnswer(const std::string& inLine) {
+    std::fprintf(mAnswerStream, "%s\n", inLine.c_str());
+    std::fflush(mAnswerStream);
+}
+
+bool CTerminalUI::waitForAbort(double inSeconds) {
+    return waitForAnswer({}, mOptions.output, false, inSeconds) == kModalResponseAbort;
 }
 
 void CTerminalUI::showNotice(const std::string& inText) {

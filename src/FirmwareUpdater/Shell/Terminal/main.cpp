@@ -13,6 +13,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <unistd.h>
 
 #ifndef VYR_VERSION
@@ -41,11 +42,21 @@ constexpr SProgram kProgram = {
        "64 usage error, 130 stopped by a second Ctrl-C or SIGTERM during the transfer.\n")};
 
 struct SCommand {
-    bool list = false; // --list
-    bool json = false; // --json
+    bool list = false;                  // --list
+    bool json = false;                  // --json
+    bool yes = false;                   // --yes
+    bool unattendedOptionGiven = false; // --wait or --tries
+    SUnattendedOptions unattended;
 };
 
-std::vector<SOption> terminalOptions(STerminalOptions& ioOptions, SCommand& outCommand) {
+std::vector<SOption> terminalOptions(SCommand& outCommand) {
+    SUnattendedOptions& unattended = outCommand.unattended;
+    const auto given = [&outCommand](std::function<std::string(const char*)> inSet) {
+        return [&outCommand, inSet](const char* inValue) {
+            outCommand.unattendedOptionGiven = true;
+            return inSet(inValue);
+        };
+    };
     return {
         {"json", 0, nullptr,
          N_("with --yes: the result as one JSON object on stdout (see\n"
@@ -57,22 +68,22 @@ std::vector<SOption> terminalOptions(STerminalOptions& ioOptions, SCommand& outC
             "VYR devices and say which one would be updated; then end"),
          setsFlag(outCommand.list)},
         {"yes", 'y', nullptr, N_("answer every prompt with its first button (unattended)"),
-         setsFlag(ioOptions.unattended)},
+         setsFlag(outCommand.yes)},
         {"wait", 0, "SECONDS",
          N_("unattended: how long to wait for the device, 1 to 86400\n(default 60)"),
-         setsNumber("--wait", 1, 86400, ioOptions.deviceWaitSeconds)},
+         given(setsNumber("--wait", 1, 86400, unattended.deviceWaitSeconds))},
         {"tries", 0, "N",
          N_("unattended: how often to answer the update-mode prompt\nagain after the same error, "
             "1 to 100 (default 3)"),
-         setsNumber("--tries", 1, 100, ioOptions.promptRepeats)},
+         given(setsNumber("--tries", 1, 100, unattended.promptRepeats))},
     };
 }
 
 // Why a run that began ended as it did, for people and for --json ("" when complete).
-std::string whyItEnded(const SEnding& inEnding, const CTerminalUI& inUI, const CLaunch& inLaunch,
-                       const SLaunchOptions& inOptions) {
-    if (inUI.gaveUp()) {
-        std::string why = std::string(_("gave up:")) + " " + inUI.gaveUpBecause();
+std::string whyItEnded(const SEnding& inEnding, const CUnattended* inUnattended,
+                       const CLaunch& inLaunch, const SLaunchOptions& inOptions) {
+    if (inEnding.ending == EEnding::kGaveUp) {
+        std::string why = std::string(_("gave up:")) + " " + inUnattended->gaveUpBecause();
         if (!inOptions.device.empty() && !inLaunch.transferBegan()) {
             why += " (";
             why += _("only ports whose name or address holds the --device text count:");
@@ -83,11 +94,14 @@ std::string whyItEnded(const SEnding& inEnding, const CTerminalUI& inUI, const C
     if (inEnding.exitStatus == kExitComplete) {
         return {};
     }
-    return inEnding.toldByError ? inUI.lastError() : std::string(_(inEnding.sentence));
+    // Only a program reads this after an error; it ran unattended.
+    return inEnding.toldByError && inUnattended != nullptr ? inUnattended->lastError()
+                                                           : std::string(_(inEnding.sentence));
 }
 
 // The whole update; human lines go to inTerminal.output, the result comes back.
-SLaunchResult update(const SLaunchOptions& inOptions, const STerminalOptions& inTerminal) {
+SLaunchResult update(const SLaunchOptions& inOptions, const STerminalOptions& inTerminal,
+                     const SCommand& inCommand) {
     SLaunchResult result;
     const auto endAs = [&result](const SEnding& inEnding) {
         result.outcome = inEnding.name;
@@ -102,11 +116,17 @@ SLaunchResult update(const SLaunchOptions& inOptions, const STerminalOptions& in
             endAs(endingRow(endingOf(refused)));
             return result;
         }
-        STerminalOptions terminal = inTerminal;
-        terminal.deviceListed = CLaunch::deviceListed;
-        CTerminalUI ui(terminal);
-        const SEnding& ending = launch.ending(launch.run(ui), ui.gaveUp());
-        result.message = whyItEnded(ending, ui, launch, inOptions);
+        CTerminalUI ui(inTerminal);
+        std::optional<CUnattended> unattended;
+        if (inCommand.yes) {
+            SUnattendedOptions answering = inCommand.unattended;
+            answering.deviceListed = CLaunch::deviceListed;
+            unattended.emplace(ui, ui, answering);
+        }
+        const ELaunchOutcome outcome = unattended ? launch.run(*unattended) : launch.run(ui);
+        const bool gaveUp = unattended && !unattended->gaveUpBecause().empty();
+        const SEnding& ending = launch.ending(outcome, gaveUp);
+        result.message = whyItEnded(ending, unattended ? &*unattended : nullptr, launch, inOptions);
         // The errors were told as they came; the other endings are told here.
         if (!ending.toldByError && !result.message.empty()) {
             std::fprintf(stderr, "vyr-update: %s\n", result.message.c_str());
@@ -162,7 +182,7 @@ int main(int argc, char** argv) {
                            }) != argv + argc;
     std::string usage;
     if (const std::optional<int> early =
-            parseLaunchOptions(argc, argv, kProgram, terminalOptions(terminal, command), options,
+            parseLaunchOptions(argc, argv, kProgram, terminalOptions(command), options,
                                jsonAsked ? &usage : nullptr)) {
         return *early == kExitUsage && jsonAsked ? usageErrorJson(usage) : *early;
     }
@@ -178,10 +198,14 @@ int main(int argc, char** argv) {
                    stdout);
         return lostOutput() ? kExitUnexpected : kExitComplete;
     }
-    if (command.json && !terminal.unattended) {
+    if (command.json && !command.yes) {
         return usageErrorJson(_("--json needs --yes: a program reads the output, nobody answers"));
     }
-    if (!terminal.unattended && isatty(terminal.inputFd) == 0) {
+    if (command.unattendedOptionGiven && !command.yes) {
+        return usageError(kProgram, _("--wait and --tries go with --yes: a person at the prompts "
+                                      "waits and answers as long as they like"));
+    }
+    if (!command.yes && isatty(terminal.inputFd) == 0) {
         std::fprintf(stderr, "vyr-update: %s\n",
                      _("standard input is not a terminal, so nobody can answer the prompts; run "
                        "with --yes to answer them unattended"));
@@ -191,7 +215,7 @@ int main(int argc, char** argv) {
     terminal.output = command.json ? stderr : stdout;
     // A closed pipe or terminal must not end a transfer; failed writes are told at the end.
     std::signal(SIGPIPE, SIG_IGN);
-    SLaunchResult result = update(options, terminal);
+    SLaunchResult result = update(options, terminal, command);
     if (command.json) {
         result.seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
