@@ -10,6 +10,7 @@
 #include "Shell/Launch/PreferenceFile.h"
 #include "Shell/Launch/Resources.h"
 #include "Shell/Launch/StopRule.h"
+#include "Shell/Launch/Unattended.h"
 #include "Shell/Localization.h"
 
 #include <algorithm>
@@ -261,6 +262,38 @@ ELaunchOutcome CLaunch::run(CFrontEnd& inFrontEnd) {
     delegate.applicationWillTerminate();
     mResumed = delegate.resumed();
     return delegate.outcome();
+}
+
+SLaunchResult CLaunch::runToTheEnd(CFrontEnd& inFrontEnd, const CUnattended* inUnattended) {
+    const ELaunchOutcome outcome = run(inFrontEnd);
+    const std::string gaveUpBecause = inUnattended != nullptr ? inUnattended->gaveUpBecause() : "";
+    const SEnding& ending = this->ending(outcome, !gaveUpBecause.empty());
+    std::string why;
+    if (!gaveUpBecause.empty()) {
+        why = std::string(_("gave up:")) + " " + gaveUpBecause;
+        if (!mOptions.device.empty() && !mTransferBegan) {
+            why += std::string(" (") +
+                   _("only ports whose name or address holds the --device text count:") + " \"" +
+                   PrintableText(mOptions.device) + "\")";
+        }
+    } else if (ending.exitStatus != kExitComplete) {
+        // A program reads the error's own words; people read them in the error alert.
+        why = ending.toldByError && inUnattended != nullptr ? inUnattended->lastError()
+                                                            : std::string(_(ending.sentence));
+    }
+    SLaunchResult result = SLaunchResult::of(ending, why);
+    result.report = report();
+    result.facts = facts();
+    return result;
+}
+
+SLaunchResult SLaunchResult::of(const SEnding& inEnding, std::string inMessage) {
+    SLaunchResult result;
+    result.ending = &inEnding;
+    result.outcome = inEnding.name;
+    result.exitStatus = inEnding.exitStatus;
+    result.message = std::move(inMessage);
+    return result;
 }
 
 SLaunchFacts CLaunch::facts() const {

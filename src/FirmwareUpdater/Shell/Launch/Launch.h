@@ -31,6 +31,22 @@ struct SLaunchFacts {
     std::optional<STransferReport> simulation; // with --simulate, once a transfer began
 };
 
+class CUnattended;
+
+/// How one launch ended, for people and programs.
+struct SLaunchResult {
+    const SEnding* ending = &endingRow(EEnding::kUnexpectedError);
+    std::string outcome = ending->name; // for scripts
+    int exitStatus = ending->exitStatus;
+    std::string message; // why it ended so, as people were told it; "" when complete
+    std::string report;  // with --simulate: what the device received, for people
+    double seconds = 0;  // the whole run
+    SLaunchFacts facts;
+
+    /// Ends as inEnding says, with inMessage.
+    static SLaunchResult of(const SEnding& inEnding, std::string inMessage);
+};
+
 class CLaunch {
   public:
     /// The largest firmware image taken (the codec's sizes are 32-bit; images are ~1 MB).
@@ -60,6 +76,10 @@ class CLaunch {
     /// The whole update with inFrontEnd, from the launch sequence to termination. Only after
     /// prepare() returned kNone.
     ELaunchOutcome run(CFrontEnd& inFrontEnd);
+    /// run(), and how it ended: why in words (an unattended run's reason for giving up, an
+    /// error's message, the ending's sentence), the report, what it did. inUnattended is the
+    /// front-end that answers for inFrontEnd, if one does (it is then inFrontEnd).
+    SLaunchResult runToTheEnd(CFrontEnd& inFrontEnd, const CUnattended* inUnattended = nullptr);
     /// True once the transfer began (the progress view was shown).
     bool transferBegan() const { return mTransferBegan; }
     /// How the run ended, inGaveUp when an unattended run gave up; after run().

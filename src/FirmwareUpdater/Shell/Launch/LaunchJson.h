@@ -7,14 +7,6 @@
 
 #include <string>
 
-struct SLaunchResult {
-    std::string outcome; // outcomeName()
-    int exitStatus = 0;
-    std::string message; // a refusal's line; "" otherwise
-    double seconds = 0;  // the whole run
-    SLaunchFacts facts;
-};
-
 /// The object on one line, ending in a newline.
 std::string launchResultJson(const SLaunchResult& inResult);
 

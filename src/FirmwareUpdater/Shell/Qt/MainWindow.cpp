@@ -2,6 +2,7 @@
 
 #include "Shell/Localization.h"
 #include "Shell/VYRAppDelegate.h"
+#include <QWindow>
 
 #include <QCloseEvent>
 #include <QFormLayout>
@@ -9,6 +10,7 @@
 #include <QStyle>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include <cmath>
 #include <cstring>
@@ -214,4 +216,19 @@ void CMainWindow::closeEvent(QCloseEvent* inEvent) {
         return;
     }
     inEvent->accept();
+}
+
+void CMainWindow::runWhenPlaced(std::function<void()> inStart) {
+    constexpr int kPollMs = 10;
+    constexpr int kLongestWaitMs = 1000;
+    QObject::disconnect(&mStart, nullptr, nullptr, nullptr);
+    QObject::connect(&mStart, &QTimer::timeout, this, [this, inStart, polls = 0]() mutable {
+        if (windowHandle() != nullptr && !windowHandle()->isExposed() &&
+            ++polls < kLongestWaitMs / kPollMs) {
+            return;
+        }
+        mStart.stop();
+        inStart();
+    });
+    mStart.start(kPollMs);
 }

@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTimer>
 #include <QWidget>
 
 #include <array>
@@ -36,6 +37,9 @@ class CMainWindow final : public QWidget, public CProgressDisplay {
     void showWarning(const QString& inText);
     /// The end: inText in the window, and a button that closes it.
     void showResult(const QString& inText);
+    /// Runs inStart once the window manager has placed the window (or after a second), so
+    /// that a prompt it opens comes over the window.
+    void runWhenPlaced(std::function<void()> inStart);
 
     void setMessage(const std::string& inText) override;
     /// Any thread: the bar moves on the main thread, so whoever calls never waits for the
@@ -81,4 +85,5 @@ class CMainWindow final : public QWidget, public CProgressDisplay {
     int mStep = -1;
     std::function<bool()> mOnClose;
     std::function<void(int)> mOnStep;
+    QTimer mStart; // polls for the window's placing, for runWhenPlaced
 };

@@ -12,9 +12,7 @@
 #include <QIcon>
 #include <QMessageBox>
 #include <QSocketNotifier>
-#include <QTimer>
 #include <QTranslator>
-#include <QWindow>
 
 #include <cstdio>
 #include <cstdlib>
@@ -142,32 +140,22 @@ int main(int argc, char** argv) {
         std::_Exit(inExitStatus);
     });
     int status = kExitUnexpected;
-    // The workflow runs on the main thread inside Qt's loop, its prompts as nested loops. It
-    // begins once the window manager has placed the window (or after a second), so that the
-    // first prompt opens over it.
-    QTimer start;
-    int startTicks = 0;
-    QObject::connect(&start, &QTimer::timeout, [&] {
-        if (!window.windowHandle()->isExposed() && ++startTicks < 100) {
-            return;
-        }
-        start.stop();
-        const SEnding& ending = launch.ending(launch.run(ui), false);
-        status = ending.exitStatus;
+    // The workflow runs on the main thread inside Qt's loop, its prompts as nested loops.
+    window.runWhenPlaced([&] {
+        const SLaunchResult result = launch.runToTheEnd(ui);
+        status = result.exitStatus;
         // The simulated device's report stays in the window until it is closed; scripts
         // read it on stdout.
-        const std::string report = launch.report();
-        std::fputs(report.c_str(), stdout);
+        std::fputs(result.report.c_str(), stdout);
         std::fflush(stdout);
-        if (report.empty() || ui.stopRequested()) {
+        if (result.report.empty() || ui.stopRequested()) {
             QApplication::quit();
             return;
         }
         window.onClose({});
-        window.showResult(launchResult(ending, launch));
+        window.showResult(launchResult(*result.ending, launch));
         QApplication::setQuitOnLastWindowClosed(true);
     });
-    start.start(10);
     QApplication::exec();
     return status;
 }

@@ -79,42 +79,15 @@ std::vector<SOption> terminalOptions(SCommand& outCommand) {
     };
 }
 
-// Why a run that began ended as it did, for people and for --json ("" when complete).
-std::string whyItEnded(const SEnding& inEnding, const CUnattended* inUnattended,
-                       const CLaunch& inLaunch, const SLaunchOptions& inOptions) {
-    if (inEnding.ending == EEnding::kGaveUp) {
-        std::string why = std::string(_("gave up:")) + " " + inUnattended->gaveUpBecause();
-        if (!inOptions.device.empty() && !inLaunch.transferBegan()) {
-            why += " (";
-            why += _("only ports whose name or address holds the --device text count:");
-            why += " \"" + inOptions.device + "\")";
-        }
-        return why;
-    }
-    if (inEnding.exitStatus == kExitComplete) {
-        return {};
-    }
-    // Only a program reads this after an error; it ran unattended.
-    return inEnding.toldByError && inUnattended != nullptr ? inUnattended->lastError()
-                                                           : std::string(_(inEnding.sentence));
-}
-
 // The whole update; human lines go to inTerminal.output, the result comes back.
 SLaunchResult update(const SLaunchOptions& inOptions, const STerminalOptions& inTerminal,
                      const SCommand& inCommand) {
-    SLaunchResult result;
-    const auto endAs = [&result](const SEnding& inEnding) {
-        result.outcome = inEnding.name;
-        result.exitStatus = inEnding.exitStatus;
-    };
-    endAs(endingRow(EEnding::kUnexpectedError));
     try {
         CLaunch launch(kProgram.name, inOptions);
-        if (const ELaunchRefusal refused = launch.prepare(result.message);
-            refused != ELaunchRefusal::kNone) {
-            std::fprintf(stderr, "vyr-update: %s\n", result.message.c_str());
-            endAs(endingRow(endingOf(refused)));
-            return result;
+        std::string why;
+        if (const ELaunchRefusal refused = launch.prepare(why); refused != ELaunchRefusal::kNone) {
+            std::fprintf(stderr, "vyr-update: %s\n", why.c_str());
+            return SLaunchResult::of(endingRow(endingOf(refused)), why);
         }
         CTerminalUI ui(inTerminal);
         std::optional<CUnattended> unattended;
@@ -123,24 +96,20 @@ SLaunchResult update(const SLaunchOptions& inOptions, const STerminalOptions& in
             answering.deviceListed = CLaunch::deviceListed;
             unattended.emplace(ui, ui, answering);
         }
-        const ELaunchOutcome outcome = unattended ? launch.run(*unattended) : launch.run(ui);
-        const bool gaveUp = unattended && !unattended->gaveUpBecause().empty();
-        const SEnding& ending = launch.ending(outcome, gaveUp);
-        result.message = whyItEnded(ending, unattended ? &*unattended : nullptr, launch, inOptions);
+        const SLaunchResult result =
+            unattended ? launch.runToTheEnd(*unattended, &*unattended) : launch.runToTheEnd(ui);
         // The errors were told as they came; the other endings are told here.
-        if (!ending.toldByError && !result.message.empty()) {
+        if (!result.ending->toldByError && !result.message.empty()) {
             std::fprintf(stderr, "vyr-update: %s\n", result.message.c_str());
         }
-        if (const std::string report = launch.report(); !report.empty()) {
-            std::fprintf(inTerminal.output, "\n%s", report.c_str());
+        if (!result.report.empty()) {
+            std::fprintf(inTerminal.output, "\n%s", result.report.c_str());
         }
-        endAs(ending);
-        result.facts = launch.facts();
+        return result;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "vyr-update: %s\n", e.what());
-        result.message = e.what();
+        return SLaunchResult::of(endingRow(EEnding::kUnexpectedError), e.what());
     }
-    return result;
 }
 
 // A usage error with --json: the line for people, and the object for the program.
