@@ -2,6 +2,7 @@
 // awake for the transfer and let go however the transfer ends; a low battery stops an
 // unattended run before anything is sent; without a bus the update goes on and says so.
 #include "ChildProcess.h"
+#include "Eventually.h"
 #include "ShortImage.h"
 #include "TestDirectory.h"
 
@@ -13,6 +14,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <regex>
 #include <thread>
 #include <utility>
 
@@ -57,7 +59,14 @@ class CMockedSystemBus {
                {kPython, "-m", "dbusmock", "--system", "--template", "upower", "--parameters",
                 inUPower}}}) {
             mMocks.push_back(std::make_unique<CChildProcess>(mock, environment()));
-            if (!nameOnTheBusWithin(name, std::chrono::seconds(20))) {
+            const std::string owner = name;
+            if (!eventually(
+                    [&] {
+                        return call("org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                    "org.freedesktop.DBus.NameHasOwner", "string:" + owner)
+                                   .find("boolean true") != std::string::npos;
+                    },
+                    std::chrono::seconds(20))) {
                 mAddress.clear();
                 return;
             }
@@ -72,54 +81,24 @@ class CMockedSystemBus {
                              "' dbus-send --system --print-reply --dest=" + inDestination + " " +
                              inPath + " " + inMethod + " " + inArguments + " 2>&1");
     }
-    /// The blocking locks logind holds, as "what who mode" lines.
+    /// The locks logind holds, as "what who mode" lines.
     std::string inhibitors() const {
         const std::string reply = call("org.freedesktop.login1", "/org/freedesktop/login1",
                                        "org.freedesktop.login1.Manager.ListInhibitors");
+        std::vector<std::string> texts; // what, who, why, mode of each lock
+        const std::regex text(R"re(string "([^"]*)")re");
+        for (auto m = std::sregex_iterator(reply.begin(), reply.end(), text);
+             m != std::sregex_iterator(); ++m) {
+            texts.push_back((*m)[1]);
+        }
         std::string locks;
-        std::size_t at = 0;
-        const auto next = [&] {
-            at = reply.find("string \"", at) + 8;
-            const std::size_t end = reply.find('"', at);
-            const std::string text = reply.substr(at, end - at);
-            at = end;
-            return text;
-        };
-        while (reply.find("struct {", at) != std::string::npos) {
-            at = reply.find("struct {", at);
-            const std::string what = next();
-            const std::string who = next();
-            next(); // why
-            locks += what + " " + who + " " + next() + "\n";
+        for (std::size_t i = 0; i + 3 < texts.size(); i += 4) {
+            locks += texts[i] + " " + texts[i + 1] + " " + texts[i + 3] + "\n";
         }
         return locks;
     }
-    /// Waits until logind holds no lock (the mock lets one go as its descriptor closes).
-    bool noLockWithin(std::chrono::seconds inTimeout) const {
-        const auto deadline = std::chrono::steady_clock::now() + inTimeout;
-        while (!inhibitors().empty()) {
-            if (std::chrono::steady_clock::now() > deadline) {
-                return false;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        return true;
-    }
 
   private:
-    bool nameOnTheBusWithin(const std::string& inName, std::chrono::seconds inTimeout) const {
-        const auto deadline = std::chrono::steady_clock::now() + inTimeout;
-        while (call("org.freedesktop.DBus", "/org/freedesktop/DBus",
-                    "org.freedesktop.DBus.NameHasOwner", "string:" + inName)
-                   .find("boolean true") == std::string::npos) {
-            if (std::chrono::steady_clock::now() > deadline) {
-                return false;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        return true;
-    }
-
     std::unique_ptr<CChildProcess> mDaemon;
     std::vector<std::unique_ptr<CChildProcess>> mMocks;
     std::string mAddress;
@@ -182,7 +161,9 @@ TEST_F(ComputerPower, TheComputerIsKeptAwakeForTheTransferAlone) {
             std::this_thread::sleep_for(std::chrono::milliseconds(200));
         }
         EXPECT_EQ(run->wait(), c.exit) << run->output();
-        EXPECT_TRUE(bus.noLockWithin(std::chrono::seconds(10))) << bus.inhibitors();
+        // The mock lets a lock go once it sees its descriptor closed.
+        EXPECT_TRUE(eventually([&] { return bus.inhibitors().empty(); }, std::chrono::seconds(10)))
+            << bus.inhibitors();
     }
 }
 
