@@ -128,6 +128,9 @@ TEST(LaunchOptions, UsageErrorsSayWhatIsWrong) {
          "--prefs " VYR_SCENARIOS ": is no property-list dictionary; "
          "name a status file (a property list) or a file that does "
          "not exist yet"},
+        {{"--prefs", "/nonexistent-vyr-folder/status.plist"},
+         "--prefs /nonexistent-vyr-folder/status.plist: its folder does not exist; name a status "
+         "file (a property list) or a file that does not exist yet"},
     };
     for (const auto& c : cases) {
         const SParse r = parse(c.arguments);

@@ -87,7 +87,6 @@ TEST_F(PreferenceFile, ContentsAndTheStatusTheyHold) {
         {binary, 1, false},
         {plist + "<dict><key>Other</key><integer>2</integer></dict></plist>", 0, false},
         {plist + "<dict><key>Status</key><string>2</string></dict></plist>", 0, false},
-        {"", 0, true},
         {"not a property list", 0, true},
         {plist + "<array><integer>2</integer></array></plist>", 0, true},
         {plist + "<dict><key>Status</key><integer>2", 0, true},
@@ -119,7 +118,15 @@ TEST_F(PreferenceFile, ContentsAndTheStatusTheyHold) {
             ++kept;
         }
     }
-    EXPECT_EQ(fs::file_size(path() + ".bad"), 0u) << "the first one kept, not overwritten";
+    EXPECT_EQ(fs::file_size(path() + ".bad"), std::string("not a property list").size())
+        << "the first one kept, not overwritten";
+
+    // An empty file is a place to start, as no file is: nothing stored, nothing set aside.
+    write("");
+    std::int32_t status = 99;
+    EXPECT_FALSE(CPreferenceFile(path()).load(status));
+    EXPECT_EQ(CPreferenceFile::refusalOf(path()), "");
+    EXPECT_FALSE(fs::exists(path() + ".bad." + std::to_string(kept)));
 }
 
 TEST_F(PreferenceFile, SavingKeepsOtherKeysAndWritesThroughALinkButNotALoop) {

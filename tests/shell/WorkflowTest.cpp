@@ -218,8 +218,10 @@ TEST_F(Workflow, StoredStatusSkipsTheWait) {
         EXPECT_EQ(mUI.shown, (std::vector<std::string>{kPrompt})) << stored;
         EXPECT_EQ(mUI.saves, (std::vector<std::int32_t>{stored})) << "a cancel keeps it";
     }
-    EXPECT_EQ(mUI.notices,
-              (std::vector<std::string>{"Resuming the update that was begun before."}));
+    const std::string earlier = "An earlier update got as far as the transfer, so this one goes "
+                                "straight to the update-mode prompt.";
+    EXPECT_EQ(mUI.notices, (std::vector<std::string>{"Resuming the update that was begun before.",
+                                                     earlier, earlier}));
 
     mUI.stored = 0;
     mUI.loadProblem = "status.plist: permission denied";

@@ -41,6 +41,10 @@ void VYRAppDelegate::applicationDidFinishLaunching() {
         mResumed = mStatusValue == kStatusTransferBegun && !mStatusUnreadable;
         if (mResumed) {
             mUI.showNotice(_("Resuming the update that was begun before."));
+        } else if (mStatusValue != kStatusNothingBegun && !mStatusUnreadable) {
+            // Not a word would say why "Waiting..." does not come.
+            mUI.showNotice(_("An earlier update got as far as the transfer, so this one goes "
+                             "straight to the update-mode prompt."));
         }
         if (mStatusValue == kStatusNothingBegun && !waitForConnectToVYR()) {
             return;

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <tuple>
@@ -32,10 +33,6 @@ using PlistPtr = std::unique_ptr<std::remove_pointer_t<plist_t>, SPlistFree>;
 // The root dictionary of XML or binary property-list bytes; null, with why in outProblem,
 // when they hold none or one the library cannot safely take.
 PlistPtr parseDictionary(const std::vector<std::uint8_t>& inBytes, std::string& outProblem) {
-    if (inBytes.empty()) {
-        outProblem = _("is empty");
-        return nullptr;
-    }
     if (outProblem = plistBoundsProblem(inBytes); !outProblem.empty()) {
         return nullptr;
     }
@@ -106,12 +103,21 @@ std::string CPreferenceFile::defaultPath(const std::string& inIdentifier) {
 std::string CPreferenceFile::refusalOf(const std::string& inPath) {
     struct stat info {};
     if (::stat(inPath.c_str(), &info) != 0) {
-        return errno == ENOENT ? std::string() : std::strerror(errno);
+        if (errno != ENOENT) {
+            return std::strerror(errno);
+        }
+        // Made at the first save: only where its folder is.
+        std::error_code error;
+        const std::filesystem::path folder =
+            std::filesystem::path(FollowLinks(inPath)).parent_path();
+        return folder.empty() || std::filesystem::is_directory(folder, error)
+                   ? std::string()
+                   : _("its folder does not exist");
     }
     std::vector<std::uint8_t> bytes;
     if (std::string problem = ReadWholeFile(inPath, EFileKind::kRegularOnly, kMaxBytes, bytes);
-        !problem.empty()) {
-        return problem;
+        !problem.empty() || bytes.empty()) {
+        return problem; // an empty file is a place to start, as no file is
     }
     std::string problem;
     parseDictionary(bytes, problem);
@@ -129,6 +135,9 @@ bool CPreferenceFile::load(std::int32_t& outStatus) {
     outStatus = 0;
     std::vector<std::uint8_t> bytes;
     std::string problem = ReadWholeFile(mPath, EFileKind::kRegularOnly, kMaxBytes, bytes);
+    if (problem.empty() && bytes.empty()) {
+        return false; // nothing stored yet: the save writes it
+    }
     PlistPtr dictionary;
     if (problem.empty()) {
         dictionary = parseDictionary(bytes, problem);

@@ -19,16 +19,17 @@ class CPreferenceFile {
 
     /// $XDG_CONFIG_HOME/<inIdentifier>.plist, or ~/.config/<inIdentifier>.plist.
     static std::string defaultPath(const std::string& inIdentifier);
-    /// Why inPath cannot be a status file that the user named, or "": it may be nothing yet,
-    /// or a regular file (or a link to one) holding a property-list dictionary. Anything else
-    /// (a folder, a device, a FIFO, another file) must never be moved, replaced or written.
+    /// Why inPath cannot be a status file that the user named, or "": it may be nothing yet
+    /// in a folder that exists, an empty file, or a regular file (or a link to one) holding a
+    /// property-list dictionary. Anything else (a folder, a device, a FIFO, another file) must
+    /// never be moved, replaced or written.
     static std::string refusalOf(const std::string& inPath);
 
-    /// False when no file exists. Otherwise true, with outStatus the stored "Status", or 0
-    /// when the dictionary holds none. A file that is no readable property-list dictionary
-    /// is set aside as <path>.bad (.bad.1, .bad.2 ... when that is taken: never overwritten),
-    /// so that nothing overwrites what may be the only record of a begun transfer, and
-    /// problem() says so; outStatus is 0 then.
+    /// False when no file exists, or an empty one. Otherwise true, with outStatus the stored
+    /// "Status", or 0 when the dictionary holds none. A file that is no readable property-list
+    /// dictionary is set aside as <path>.bad (.bad.1, .bad.2 ... when that is taken: never
+    /// overwritten), so that nothing overwrites what may be the only record of a begun transfer,
+    /// and problem() says so; outStatus is 0 then.
     bool load(std::int32_t& outStatus);
     /// Writes inStatus beside the other keys last loaded, through a symlink to its target.
     /// False when it cannot be written, with the reason in problem(); the old file is then

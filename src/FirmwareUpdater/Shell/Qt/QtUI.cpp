@@ -239,9 +239,11 @@ bool CQtUI::closeRequested() {
                   QString::fromUtf8(_("Stopping now leaves VYR in update mode; run the updater "
                                       "again to resume.")));
     widen(question);
+    // Buttons that say what they do: in German the usual word for "Stop" is the one for
+    // "Cancel", which would dismiss the question by stopping the update.
     QPushButton* goOn = question.addButton(QString::fromUtf8(_("Go on")), QMessageBox::RejectRole);
     QPushButton* stop =
-        question.addButton(QString::fromUtf8(_("Stop")), QMessageBox::DestructiveRole);
+        question.addButton(QString::fromUtf8(_("Stop the update")), QMessageBox::DestructiveRole);
     question.setDefaultButton(goOn);
     question.setEscapeButton(goOn);
     mStopQuestion = &question;
