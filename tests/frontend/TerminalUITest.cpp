@@ -45,6 +45,20 @@ TEST(Terminal, TheProgressLineFitsTheTerminalAndANoticeEndsIt) {
                                "\rNow updating... [##   ]  50%");
 }
 
+// Where the image's length is known, the time left follows the percentage; in a log too.
+TEST(Terminal, TheProgressSaysTheTimeLeft) {
+    std::FILE* log = std::tmpfile();
+    CTerminalUI ui({.transferSeconds = 1000, .output = log, .errors = log});
+    CProgressDisplay& display = ui.showProgressView();
+    display.setMessage("Now updating...");
+    display.setProgress(0, 100);
+    std::rewind(log);
+    std::string text(256, '\0');
+    text.resize(std::fread(text.data(), 1, text.size(), log));
+    std::fclose(log);
+    EXPECT_EQ(text, "Now updating... 0%, about 17 min left\n");
+}
+
 // Unattended (--yes) on a terminal: after an error that found no device, the device is waited
 // for before the prompt is answered again; a prompt that keeps failing is given up.
 TEST(Terminal, UnattendedWaitsForADeviceThatWentAwayAndGivesUpARepeatedFailure) {

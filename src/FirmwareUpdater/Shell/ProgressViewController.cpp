@@ -2,6 +2,21 @@
 
 #include "Localization.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+std::string timeLeftText(double inSeconds) {
+    const int seconds = static_cast<int>(std::ceil(std::max(0.0, inSeconds)));
+    char text[128];
+    if (seconds < 120) {
+        std::snprintf(text, sizeof text, _("about %d s left"), seconds);
+    } else {
+        std::snprintf(text, sizeof text, _("about %d min left"), (seconds + 59) / 60);
+    }
+    return text;
+}
+
 ProgressViewController::ProgressViewController(CUserInterface& inUI, CProgressDisplay& inDisplay)
     : mUI(inUI), mDisplay(inDisplay) {}
 

@@ -3,6 +3,11 @@
 
 #include "UserInterface.h"
 
+#include <string>
+
+/// How long the transfer has left, for people: "about 8 s left", "about 3 min left".
+std::string timeLeftText(double inSeconds);
+
 class ProgressViewController {
   public:
     /// A bar at 0 of 100 on inDisplay; inUI shows the completion notice.

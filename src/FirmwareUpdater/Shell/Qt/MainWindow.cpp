@@ -1,6 +1,7 @@
 #include "MainWindow.h"
 
 #include "Shell/Localization.h"
+#include "Shell/ProgressViewController.h"
 #include "Shell/VYRAppDelegate.h"
 #include <QWindow>
 
@@ -52,12 +53,6 @@ QLabel* wrapping(QWidget* inParent) {
     label->setWordWrap(true);
     label->setTextInteractionFlags(Qt::TextSelectableByMouse);
     return label;
-}
-
-QString timeLeft(double inSeconds) {
-    const int seconds = static_cast<int>(std::ceil(std::max(0.0, inSeconds)));
-    return seconds < 120 ? QString::fromUtf8(_("about %1 s left")).arg(seconds)
-                         : QString::fromUtf8(_("about %1 min left")).arg((seconds + 59) / 60);
 }
 
 } // namespace
@@ -202,7 +197,7 @@ void CMainWindow::showLatestProgress() {
     const double elapsed = static_cast<double>(mTransferClock.elapsed()) / 1000;
     mTimeLeft->setText(QString::fromUtf8(_("%1 %, %2"))
                            .arg(latest.maximum > 0 ? latest.current * 100 / latest.maximum : 0)
-                           .arg(timeLeft(mImageSeconds - elapsed)));
+                           .arg(QString::fromStdString(timeLeftText(mImageSeconds - elapsed))));
     mProgressShown.restart();
 }
 

@@ -4,6 +4,7 @@
 #include "Platform/EventLoop.h"
 #include "Shell/Launch/StopRule.h"
 #include "Shell/Localization.h"
+#include "Shell/ProgressViewController.h"
 #include "Shell/VYRAppDelegate.h"
 
 #include <algorithm>
@@ -259,6 +260,7 @@ void CTerminalUI::showNotice(const std::string& inText) {
 }
 
 CProgressDisplay& CTerminalUI::showProgressView() {
+    mTransferStart = std::chrono::steady_clock::now();
     mLastPercent = -1;
     mLoggedTenth = -1;
     return *this;
@@ -275,11 +277,18 @@ void CTerminalUI::setProgress(int inCurrent, int inMaximum) {
         return;
     }
     mLastPercent = percent;
+    std::string left;
+    if (mOptions.transferSeconds > 0) {
+        const std::chrono::duration<double> elapsed =
+            std::chrono::steady_clock::now() - mTransferStart;
+        left = ", " + timeLeftText(mOptions.transferSeconds - elapsed.count());
+    }
     if (!mTerminalOutput) {
         // A log, not a display: one line per tenth.
         if (percent / 10 != mLoggedTenth) {
             mLoggedTenth = percent / 10;
-            std::fprintf(mOptions.output, "%s %d%%\n", mProgressMessage.c_str(), percent);
+            std::fprintf(mOptions.output, "%s %d%%%s\n", mProgressMessage.c_str(), percent,
+                         left.c_str());
         }
     } else {
         // Never wider than the terminal, or every redraw would wrap onto a new line.
@@ -287,7 +296,11 @@ void CTerminalUI::setProgress(int inCurrent, int inMaximum) {
         const int columns =
             ioctl(fileno(mOptions.output), TIOCGWINSZ, &size) == 0 && size.ws_col > 0 ? size.ws_col
                                                                                       : 80;
-        const int room = columns - 1 - static_cast<int>(mProgressMessage.size()) - 8;
+        // The time left only where there is room for it beside a bar.
+        if (columns - 1 - static_cast<int>(mProgressMessage.size() + left.size()) - 8 < 5) {
+            left.clear();
+        }
+        const int room = columns - 1 - static_cast<int>(mProgressMessage.size() + left.size()) - 8;
         const int width = std::min(kProgressBarWidth, room);
         std::string line = "\r" + mProgressMessage;
         if (width >= 5) {
@@ -296,7 +309,12 @@ void CTerminalUI::setProgress(int inCurrent, int inMaximum) {
         }
         char number[8];
         std::snprintf(number, sizeof number, " %3d%%", percent);
-        std::fputs((line + number).c_str(), mOptions.output);
+        // Spaces over what a longer line before left at its end.
+        std::string whole = line + number + left;
+        const std::size_t drawn = whole.size();
+        whole.append(mDrawnWidth > drawn ? mDrawnWidth - drawn : 0, ' ');
+        mDrawnWidth = drawn;
+        std::fputs(whole.c_str(), mOptions.output);
         mProgressLineOpen = true;
     }
     std::fflush(mOptions.output);
@@ -312,6 +330,7 @@ void CTerminalUI::endProgressLine() {
         std::fputc('\n', mOptions.output);
         std::fflush(mOptions.output);
         mProgressLineOpen = false;
+        mDrawnWidth = 0;
     }
 }
 

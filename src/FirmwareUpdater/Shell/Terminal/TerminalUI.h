@@ -14,12 +14,14 @@
 
 #include "Shell/Launch/Unattended.h"
 
+#include <chrono>
 #include <cstdio>
 #include <functional>
 #include <mutex>
 #include <string>
 
 struct STerminalOptions {
+    double transferSeconds = 0; // how long the image plays (the time left is shown); 0: unknown
     int inputFd = 0;
     std::FILE* output = stdout;
     std::FILE* errors = stderr; // error alerts and diagnostics
@@ -78,6 +80,8 @@ class CTerminalUI : public CFrontEnd, public CAnswerDisplay, private CProgressDi
     std::mutex mOutputMutex; // the progress line against diagnostics from other threads
     std::string mProgressMessage;
     int mLastPercent = -1;
+    std::chrono::steady_clock::time_point mTransferStart;
+    std::size_t mDrawnWidth = 0; // of the progress line drawn last
     int mLoggedTenth = -1;
     bool mProgressLineOpen = false;
     std::FILE* mAnswerStream = stdout; // where the last prompt shown without a choice went

@@ -89,7 +89,9 @@ SLaunchResult update(const SLaunchOptions& inOptions, const STerminalOptions& in
             std::fprintf(stderr, "vyr-update: %s\n", why.c_str());
             return SLaunchResult::of(endingRow(endingOf(refused)), why);
         }
-        CTerminalUI ui(inTerminal);
+        STerminalOptions terminal = inTerminal;
+        terminal.transferSeconds = launch.imageFacts().durationMs / 1000.0;
+        CTerminalUI ui(terminal);
         std::optional<CUnattended> unattended;
         if (inCommand.yes) {
             SUnattendedOptions answering = inCommand.unattended;
