@@ -1,7 +1,7 @@
-// Arbitrary bytes as the preference file: never a crash, and always a defined result. A file
-// that reads as a dictionary gives a status and no problem, and what is saved over it reads
-// back; anything else is set aside whole as <name>.bad with a problem told, and the file
-// itself is gone.
+// Arbitrary bytes as the preference file: never a crash, and always a defined result. An
+// empty file holds nothing yet; one that reads as a dictionary gives a status and no problem,
+// and what is saved over it reads back; anything else is set aside whole as <name>.bad with
+// a problem told, and the file itself is gone.
 #include "Shell/Launch/PreferenceFile.h"
 
 #include <cstdio>
@@ -47,6 +47,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* inData, std::size_t in
         .write(reinterpret_cast<const char*>(inData), static_cast<std::streamsize>(inSize));
     CPreferenceFile file(path);
     std::int32_t status = 12345;
+    // An empty file is a place to start: nothing stored, nothing set aside.
+    if (inSize == 0) {
+        check(!file.load(status) && file.problem().empty());
+        return 0;
+    }
     check(file.load(status));
     struct stat info {};
     if (file.problem().empty()) {
