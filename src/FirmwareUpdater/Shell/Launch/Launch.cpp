@@ -51,6 +51,9 @@ class CLaunch::CLaunchedUI final : public CUserInterface {
     }
     CProgressDisplay& showProgressView() override {
         mLaunch.mTransferBegan = true;
+        // From the moment the view says "Now updating...", stopping leaves the device in
+        // update mode: a stop only warns.
+        mTransfer = std::make_unique<CStopRule::CTransfer>();
         // The device is open now: the one the transfer goes to.
         if (const CDTAMIDIManager* manager = CDTAMIDIManager::instance();
             manager != nullptr && manager->openedDestination() != 0) {
@@ -59,11 +62,9 @@ class CLaunch::CLaunchedUI final : public CUserInterface {
         return mFrontEnd.showProgressView();
     }
     bool runLongStep(ELongStep inStep, const std::function<bool()>& inRun) override {
-        if (inStep != ELongStep::kTransfer) {
-            return mFrontEnd.runLongStep(inStep, inRun);
-        }
-        // Stopping now leaves the device in update mode: a stop only warns.
-        const CStopRule::CTransfer transfer;
+        // The transfer, begun with its progress view, ends with its step, however it ends.
+        const std::unique_ptr<CStopRule::CTransfer> transfer =
+            inStep == ELongStep::kTransfer ? std::move(mTransfer) : nullptr;
         return mFrontEnd.runLongStep(inStep, inRun);
     }
     void showNotice(const std::string& inText) override { mFrontEnd.showNotice(inText); }
@@ -138,6 +139,7 @@ class CLaunch::CLaunchedUI final : public CUserInterface {
     CPreferenceFile& mPreferences;
     CSleepInhibitor mInhibitor;
     std::string mDifference; // what the device received otherwise, for the error that follows
+    std::unique_ptr<CStopRule::CTransfer> mTransfer; // from the progress view to the step's end
 };
 
 CLaunch::CLaunch(const char* inProgram, SLaunchOptions inOptions)
