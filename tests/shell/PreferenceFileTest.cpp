@@ -87,6 +87,11 @@ TEST_F(PreferenceFile, ContentsAndTheStatusTheyHold) {
         {binary, 1, false},
         {plist + "<dict><key>Other</key><integer>2</integer></dict></plist>", 0, false},
         {plist + "<dict><key>Status</key><string>2</string></dict></plist>", 0, false},
+        // Past 32 bits a status is still no "nothing begun"; a byte-order mark is no fault.
+        {plist + "<dict><key>Status</key><integer>4294967296</integer></dict></plist>", 2147483647,
+         false},
+        {"\xEF\xBB\xBF" + plist + "<dict><key>Status</key><integer>2</integer></dict></plist>", 2,
+         false},
         {"not a property list", 0, true},
         {plist + "<array><integer>2</integer></array></plist>", 0, true},
         {plist + "<dict><key>Status</key><integer>2", 0, true},

@@ -8,12 +8,14 @@
 
 #include <plist/plist.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <limits>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <tuple>
@@ -38,7 +40,12 @@ PlistPtr parseDictionary(const std::vector<std::uint8_t>& inBytes, std::string& 
     }
     plist_t root = nullptr;
     const auto* data = reinterpret_cast<const char*>(inBytes.data());
-    const auto size = static_cast<std::uint32_t>(inBytes.size());
+    auto size = static_cast<std::uint32_t>(inBytes.size());
+    // Editors may put a byte-order mark before the XML; the reader takes none.
+    if (size >= 3 && std::memcmp(data, "\xEF\xBB\xBF", 3) == 0) {
+        data += 3;
+        size -= 3;
+    }
     if (plist_is_binary(data, size) != 0) {
         plist_from_bin(data, size, &root);
     } else {
@@ -160,8 +167,10 @@ bool CPreferenceFile::load(std::int32_t& outStatus) {
         std::uint64_t value = 0;
         plist_get_uint_val(status, &value);
         // The list stores integers as 64 bits; a negative status comes back in two's
-        // complement.
-        outStatus = static_cast<std::int32_t>(static_cast<std::int64_t>(value));
+        // complement. One beyond 32 bits keeps its sign, never becomes 0 ("nothing begun").
+        outStatus = static_cast<std::int32_t>(std::clamp<std::int64_t>(
+            static_cast<std::int64_t>(value), std::numeric_limits<std::int32_t>::min(),
+            std::numeric_limits<std::int32_t>::max()));
     }
     mLoaded = std::make_unique<SLoaded>(SLoaded{std::move(dictionary)});
     return true;
