@@ -3,7 +3,6 @@
 #include "ImageFile.h"
 #include "Platform/Utf8.h"
 
-#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 
@@ -89,11 +88,7 @@ int runInfo(const std::string& inPath) {
         std::printf("\nfirmware    refused: %s\n", schedule.failure().c_str());
         return reportFailure(inPath, "refused: " + schedule.failure());
     }
-    std::uint32_t duration = 0;
-    for (std::size_t i = 0; i < schedule.size(); ++i) {
-        duration = std::max(duration, schedule.timeOf(i));
-    }
     std::printf("\nfirmware    playable: %zu messages, %llu bytes, %u ms\n", schedule.size(),
-                static_cast<unsigned long long>(schedule.totalBytes()), duration);
+                static_cast<unsigned long long>(schedule.totalBytes()), schedule.durationMs());
     return kExitOk;
 }

@@ -2,7 +2,6 @@
 #include "Common/FirmwareSchedule.h"
 #include "ImageFile.h"
 
-#include <algorithm>
 #include <cstdio>
 
 int runSchedule(const std::string& inPath) {
@@ -18,11 +17,7 @@ int runSchedule(const std::string& inPath) {
     const std::size_t count = schedule.size();
     std::printf("# messages %zu\n", count);
     std::printf("# bytes %llu\n", static_cast<unsigned long long>(schedule.totalBytes()));
-    std::uint32_t duration = 0;
-    for (std::size_t i = 0; i < count; ++i) {
-        duration = std::max(duration, schedule.timeOf(i));
-    }
-    std::printf("# duration_ms %u\n", duration);
+    std::printf("# duration_ms %u\n", schedule.durationMs());
     for (std::size_t i = 0; i < count; ++i) {
         std::printf("%zu %u %u\n", i, schedule.timeOf(i), schedule.lengthOf(i));
     }

@@ -1,5 +1,6 @@
 #include "Common/FirmwareSchedule.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <limits>
 
@@ -155,6 +156,14 @@ std::uint32_t CFirmwareSchedule::timeOfTick(std::uint32_t inTick) const {
         segmentEnd = entry->tick;
     }
     return total;
+}
+
+std::uint32_t CFirmwareSchedule::durationMs() const {
+    std::uint32_t duration = 0;
+    for (const SMessage& message : mMessages) {
+        duration = std::max(duration, message.timeMs);
+    }
+    return duration;
 }
 
 int CFirmwareSchedule::progressBefore(std::size_t inIndex, std::size_t inCount) {

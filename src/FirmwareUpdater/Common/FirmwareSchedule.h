@@ -41,6 +41,9 @@ class CFirmwareSchedule {
     }
     std::uint32_t lengthOf(std::size_t inIndex) const { return mMessages[inIndex].length; }
     std::uint64_t totalBytes() const { return mBytes.size(); }
+    /// The latest message's time: how long the playback takes (collection order is not time
+    /// order, so not the last message's).
+    std::uint32_t durationMs() const;
     const std::vector<STempoEntry>& tempoMap() const { return mTempoMap; }
     const std::string& failure() const { return mFailure; }
 

@@ -1,5 +1,6 @@
 #include "Shell/Launch/Endings.h"
 
+#include "Common/CommandLine.h"
 #include "Common/DebugUtil.h"
 #include "Shell/Localization.h"
 
@@ -24,6 +25,7 @@ constexpr SEnding kEndings[] = {
      N_("Another update is running."), false},
     {EEnding::kMIDIUnavailable, "midi unavailable", kExitMIDIUnavailable,
      N_("MIDI devices cannot be reached."), false},
+    {EEnding::kUsageError, "usage error", kExitUsage, N_("The command line is wrong."), false},
 };
 
 } // namespace

@@ -22,6 +22,7 @@ enum class EEnding {
     kImageRefused,
     kAlreadyRunning,
     kMIDIUnavailable,
+    kUsageError, // the command line was wrong
 };
 
 struct SEnding {

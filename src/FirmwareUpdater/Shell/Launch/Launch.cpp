@@ -13,7 +13,6 @@
 #include "Shell/Launch/Unattended.h"
 #include "Shell/Localization.h"
 
-#include <algorithm>
 #include <sys/stat.h>
 #include <syslog.h>
 #include <utility>
@@ -55,10 +54,7 @@ class CLaunch::CLaunchedUI final : public CUserInterface {
         // update mode: a stop only warns.
         mTransfer = std::make_unique<CStopRule::CTransfer>();
         // The device is open now: the one the transfer goes to.
-        if (const CDTAMIDIManager* manager = CDTAMIDIManager::instance();
-            manager != nullptr && manager->openedDestination() != 0) {
-            mLaunch.mDevice = describeEndpoint(manager->openedDestination());
-        }
+        mLaunch.mDevice = openedDevice();
         return mFrontEnd.showProgressView();
     }
     bool runLongStep(ELongStep inStep, const std::function<bool()>& inRun) override {
@@ -106,10 +102,8 @@ class CLaunch::CLaunchedUI final : public CUserInterface {
             return;
         }
         std::string why = _("Updating the firmware of a VYR device");
-        if (const CDTAMIDIManager* manager = CDTAMIDIManager::instance();
-            manager != nullptr && manager->openedDestination() != 0) {
-            const SEndpointText device = describeEndpoint(manager->openedDestination());
-            why += ": " + device.name + " (" + device.address + ")";
+        if (const std::optional<SEndpointText> device = openedDevice()) {
+            why += ": " + device->name + " (" + device->address + ")";
         }
         std::string problem;
         mLaunch.mKeptAwake = mInhibitor.take(mLaunch.mProgram, why, problem);
@@ -134,6 +128,14 @@ class CLaunch::CLaunchedUI final : public CUserInterface {
     }
 
   private:
+    /// The destination the controller opened for the update, if any.
+    static std::optional<SEndpointText> openedDevice() {
+        const CDTAMIDIManager* manager = CDTAMIDIManager::instance();
+        return manager != nullptr && manager->openedDestination() != 0
+                   ? std::optional<SEndpointText>(describeEndpoint(manager->openedDestination()))
+                   : std::nullopt;
+    }
+
     CLaunch& mLaunch;
     CFrontEnd& mFrontEnd;
     CPreferenceFile& mPreferences;
@@ -200,10 +202,7 @@ ELaunchRefusal CLaunch::prepare(std::string& outMessage) {
     if (problem.empty()) {
         CFirmwareSchedule schedule;
         problem = schedule.buildFromImage(mImage.data(), static_cast<std::uint32_t>(mImage.size()));
-        mImageFacts = {schedule.size(), schedule.totalBytes(), 0};
-        for (std::size_t i = 0; i < schedule.size(); ++i) {
-            mImageFacts.durationMs = std::max(mImageFacts.durationMs, schedule.timeOf(i));
-        }
+        mImageFacts = {schedule.size(), schedule.totalBytes(), schedule.durationMs()};
     }
     if (!problem.empty()) {
         mImage.clear();
@@ -292,8 +291,6 @@ SLaunchResult CLaunch::runToTheEnd(CFrontEnd& inFrontEnd, const CUnattended* inU
 SLaunchResult SLaunchResult::of(const SEnding& inEnding, std::string inMessage) {
     SLaunchResult result;
     result.ending = &inEnding;
-    result.outcome = inEnding.name;
-    result.exitStatus = inEnding.exitStatus;
     result.message = std::move(inMessage);
     return result;
 }

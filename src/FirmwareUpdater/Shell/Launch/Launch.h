@@ -35,9 +35,7 @@ class CUnattended;
 
 /// How one launch ended, for people and programs.
 struct SLaunchResult {
-    const SEnding* ending = &endingRow(EEnding::kUnexpectedError);
-    std::string outcome = ending->name; // for scripts
-    int exitStatus = ending->exitStatus;
+    const SEnding* ending = &endingRow(EEnding::kUnexpectedError); // its name and exit status
     std::string message; // why it ended so, as people were told it; "" when complete
     std::string report;  // with --simulate: what the device received, for people
     double seconds = 0;  // the whole run

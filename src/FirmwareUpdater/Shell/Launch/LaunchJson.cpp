@@ -101,8 +101,8 @@ std::string launchResultJson(const SLaunchResult& inResult) {
     const double transferSeconds =
         transfer.started != 0 ? static_cast<double>(transfer.ended - transfer.started) / 1e9 : 0;
     return CObject()
-               .field("outcome", jsonString(inResult.outcome))
-               .field("exit_status", std::to_string(inResult.exitStatus))
+               .field("outcome", jsonString(inResult.ending->name))
+               .field("exit_status", std::to_string(inResult.ending->exitStatus))
                .field("message", jsonString(inResult.message))
                .field("device", device(facts.device))
                .field("messages_sent", std::to_string(transfer.messages))

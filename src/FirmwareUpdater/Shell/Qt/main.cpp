@@ -143,7 +143,7 @@ int main(int argc, char** argv) {
     // The workflow runs on the main thread inside Qt's loop, its prompts as nested loops.
     window.runWhenPlaced([&] {
         const SLaunchResult result = launch.runToTheEnd(ui);
-        status = result.exitStatus;
+        status = result.ending->exitStatus;
         // The simulated device's report stays in the window until it is closed; scripts
         // read it on stdout.
         std::fputs(result.report.c_str(), stdout);

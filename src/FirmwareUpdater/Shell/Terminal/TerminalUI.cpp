@@ -93,19 +93,12 @@ int CTerminalUI::runModal(const SAlert& inAlert) {
 }
 
 int CTerminalUI::ask(const SAlert& inAlert, std::FILE* inStream) {
-    // Wake-ups of stops that only warned (during the transfer) are past.
-    CStopRule::drain();
-    {
-        const std::lock_guard<std::mutex> lock(mOutputMutex);
-        endProgressLine();
-    }
-    std::fflush(mOptions.output);
     // Keys pressed during the transfer, or before this prompt appeared, answer nothing.
     if (mTerminalInput) {
         tcflush(mOptions.inputFd, TCIFLUSH);
     }
     mPendingInput.clear();
-    std::fprintf(inStream, "\n%s\n", inAlert.message.c_str());
+    show(inAlert.message, inStream);
     if (stopRequested()) {
         return stoppedBySignal(inAlert, inStream);
     }
@@ -230,6 +223,7 @@ void CTerminalUI::showErrorPrompt(const std::string& inMessage, int inCode) {
 }
 
 void CTerminalUI::show(const std::string& inMessage, std::FILE* inStream) {
+    // Wake-ups of stops that only warned (during the transfer) are past.
     CStopRule::drain();
     {
         const std::lock_guard<std::mutex> lock(mOutputMutex);

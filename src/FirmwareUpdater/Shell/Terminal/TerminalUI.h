@@ -65,7 +65,7 @@ class CTerminalUI : public CFrontEnd, public CAnswerDisplay, private CProgressDi
     int buttonFor(const SAlert& inAlert, const std::string& inAnswer) const;
     /// An error alert's text: its code, message and what to do next.
     static std::string errorText(const std::string& inMessage, int inCode);
-    /// Prints a prompt's or an error's text, with no choice to make, on inStream.
+    /// Prints a prompt's or an error's text on inStream, the progress line ended first.
     void show(const std::string& inMessage, std::FILE* inStream);
     /// Ends an open progress line; with mOutputMutex held.
     void endProgressLine();

@@ -117,11 +117,9 @@ SLaunchResult update(const SLaunchOptions& inOptions, const STerminalOptions& in
 // A usage error with --json: the line for people, and the object for the program.
 int usageErrorJson(const std::string& inMessage) {
     std::fprintf(stderr, "vyr-update: %s\n(see vyr-update --help)\n", inMessage.c_str());
-    SLaunchResult result;
-    result.outcome = "usage error";
-    result.exitStatus = kExitUsage;
-    result.message = inMessage;
-    std::fputs(launchResultJson(result).c_str(), stdout);
+    std::fputs(
+        launchResultJson(SLaunchResult::of(endingRow(EEnding::kUsageError), inMessage)).c_str(),
+        stdout);
     return kExitUsage;
 }
 
@@ -196,5 +194,5 @@ int main(int argc, char** argv) {
     if (lostOutput() && command.json) {
         return kExitUnexpected;
     }
-    return result.exitStatus;
+    return result.ending->exitStatus;
 }
