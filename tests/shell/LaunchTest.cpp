@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <optional>
 #include <sys/stat.h>
 
@@ -304,6 +305,13 @@ TEST_F(Launch, SecondUpdaterOnTheSameStatusFileIsRefused) {
     EXPECT_EQ(aliased.prepare(message), ELaunchRefusal::kAlreadyRunning);
     CLaunch elsewhere("t", with(true, mDirectory.file("other.plist"), path));
     EXPECT_EQ(elsewhere.prepare(message), ELaunchRefusal::kNone) << "another status file";
+    // A hard link is the same file under a name of its own: it shares the lock too.
+    mDirectory.write("held.plist", Bytes{});
+    CLaunch holder("t", with(true, mDirectory.file("held.plist"), path));
+    ASSERT_EQ(holder.prepare(message), ELaunchRefusal::kNone) << message;
+    std::filesystem::create_hard_link(mDirectory.file("held.plist"), mDirectory.file("link.plist"));
+    CLaunch linked("t", with(true, mDirectory.file("link.plist"), path));
+    EXPECT_EQ(linked.prepare(message), ELaunchRefusal::kAlreadyRunning);
 
     // The lock leaves nothing behind, and the next updater takes a new one.
     EXPECT_TRUE(std::filesystem::exists(lock));
@@ -311,6 +319,54 @@ TEST_F(Launch, SecondUpdaterOnTheSameStatusFileIsRefused) {
     EXPECT_FALSE(std::filesystem::exists(lock));
     CLaunch next("t", with(true, "", path));
     EXPECT_EQ(next.prepare(message), ELaunchRefusal::kNone) << message;
+}
+
+// Without its lock no run begins, and whatever stands in the lock's place stays as it was:
+// nothing followed, used or removed.
+TEST_F(Launch, ALockThatCannotBeTakenRefusesTheRun) {
+    const std::string path =
+        mDirectory.write("image.bin", buildFirmwareImage(sampleFirmwareImage()));
+    const std::string lock = mDirectory.file("status.plist.lock");
+    const std::string target = mDirectory.file("elsewhere");
+    const struct {
+        const char* name;
+        std::function<void()> place;
+        const char* why;
+    } cases[] = {
+        {"a directory", [&] { std::filesystem::create_directory(lock); }, "directory"},
+        {"a FIFO", [&] { ::mkfifo(lock.c_str(), 0600); }, "no regular file"},
+        {"a dangling link", [&] { std::filesystem::create_symlink(target, lock); },
+         "symbolic link"},
+        {"a link to a file", [&] {
+             mDirectory.write("elsewhere", Bytes{});
+             std::filesystem::create_symlink(target, lock);
+         }, "symbolic link"},
+    };
+    for (const auto& c : cases) {
+        std::filesystem::remove_all(lock);
+        std::filesystem::remove(target);
+        c.place();
+        const auto before = std::filesystem::symlink_status(lock).type();
+        {
+            CLaunch launch("t", with(true, mDirectory.file("status.plist"), path));
+            std::string message;
+            EXPECT_EQ(launch.prepare(message), ELaunchRefusal::kLockUnavailable) << c.name;
+            EXPECT_NE(message.find(c.why), std::string::npos) << c.name << ": " << message;
+            EXPECT_NE(message.find("--prefs"), std::string::npos) << c.name << ": " << message;
+        }
+        EXPECT_EQ(std::filesystem::symlink_status(lock).type(), before) << c.name;
+        EXPECT_EQ(std::filesystem::exists(target), std::string(c.name) == "a link to a file")
+            << c.name;
+    }
+    // A lock file a killed updater left is taken, and goes at the end as any other.
+    std::filesystem::remove_all(lock);
+    mDirectory.write("status.plist.lock", Bytes{});
+    {
+        CLaunch launch("t", with(true, mDirectory.file("status.plist"), path));
+        std::string message;
+        EXPECT_EQ(launch.prepare(message), ELaunchRefusal::kNone) << message;
+    }
+    EXPECT_FALSE(std::filesystem::exists(lock));
 }
 
 // The rule every front-end keeps: before the transfer a stop backs out; during it a hang-up
@@ -324,7 +380,8 @@ TEST(StopRuleDeathTest, BeforeTheTransferBacksOutDuringItWarnsThenEnds) {
             CStopRule::install();
             CStopRule::presentOnStandardError("warned\n", "stopped\n");
             CStatusLock held;
-            if (held.take(lock) != CStatusLock::EResult::kTaken) {
+            std::string why;
+            if (held.take(directory.file("status.plist"), why) != CStatusLock::EResult::kTaken) {
                 _exit(1);
             }
             CStopRule::holdLock(&held);

@@ -23,6 +23,8 @@ constexpr SEnding kEndings[] = {
      N_("The firmware image was refused."), false},
     {EEnding::kAlreadyRunning, "already running", kExitAlreadyRunning,
      N_("Another update is running."), false},
+    {EEnding::kLockUnavailable, "lock unavailable", kExitAlreadyRunning,
+     N_("The status file cannot be locked."), false},
     {EEnding::kMIDIUnavailable, "midi unavailable", kExitMIDIUnavailable,
      N_("MIDI devices cannot be reached."), false},
     {EEnding::kUsageError, "usage error", kExitUsage, N_("The command line is wrong."), false},
@@ -59,6 +61,8 @@ EEnding endingOf(ELaunchRefusal inRefusal) {
         return EEnding::kImageRefused;
     case ELaunchRefusal::kAlreadyRunning:
         return EEnding::kAlreadyRunning;
+    case ELaunchRefusal::kLockUnavailable:
+        return EEnding::kLockUnavailable;
     case ELaunchRefusal::kMIDIUnavailable:
     case ELaunchRefusal::kNone:
         break;

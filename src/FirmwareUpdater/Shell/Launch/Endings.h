@@ -9,6 +9,7 @@ enum class ELaunchRefusal {
     kNone,
     kImageRefused,    // the firmware image is missing, unreadable or no playable image
     kAlreadyRunning,  // another updater holds the same status file
+    kLockUnavailable, // the status file's lock cannot be taken
     kMIDIUnavailable, // the MIDI system cannot be used (no devices, no permission)
 };
 
@@ -21,6 +22,7 @@ enum class EEnding {
     kGaveUp, // an unattended run
     kImageRefused,
     kAlreadyRunning,
+    kLockUnavailable,
     kMIDIUnavailable,
     kUsageError, // the command line was wrong
 };

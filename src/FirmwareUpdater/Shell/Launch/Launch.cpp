@@ -226,13 +226,22 @@ ELaunchRefusal CLaunch::prepare(std::string& outMessage) {
         }
         ::mkdir(folder.c_str(), 0700);
     }
-    // One updater per status file. A lock that cannot be made (no folder) is no refusal:
-    // the status cannot be written either, and the workflow says so.
-    const std::string lock = CStatusLock::pathFor(prefs);
-    if (mLock.take(lock) == CStatusLock::EResult::kHeldElsewhere) {
+    // One updater per status file. Without its lock a second updater could reach the device
+    // at the same time: no update then.
+    std::string why;
+    switch (mLock.take(prefs, why)) {
+    case CStatusLock::EResult::kTaken:
+        break;
+    case CStatusLock::EResult::kHeldElsewhere:
         outMessage = std::string(_("another update is running; wait for it to end, or close it")) +
-                     " (" + PrintableText(lock) + ")";
+                     " (" + PrintableText(mLock.path()) + ")";
         return ELaunchRefusal::kAlreadyRunning;
+    case CStatusLock::EResult::kUnavailable:
+        outMessage = std::string(_("cannot lock the status file, so another updater could run "
+                                   "at the same time:")) +
+                     " " + PrintableText(mLock.path()) + ": " + why + "; " +
+                     _("remove what is in its place, or keep the status elsewhere with --prefs");
+        return ELaunchRefusal::kLockUnavailable;
     }
     // A program that ends at once lets it go too.
     CStopRule::holdLock(&mLock);

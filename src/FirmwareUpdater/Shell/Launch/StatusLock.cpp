@@ -1,8 +1,10 @@
 #include "Shell/Launch/StatusLock.h"
 
 #include "Platform/AtomicFile.h"
+#include "Shell/Localization.h"
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <sys/file.h>
@@ -15,8 +17,28 @@ namespace {
 bool isNamed(int inFd, const char* inPath) {
     struct stat held {};
     struct stat named {};
-    return ::fstat(inFd, &held) == 0 && ::stat(inPath, &named) == 0 &&
+    return ::fstat(inFd, &held) == 0 && ::lstat(inPath, &named) == 0 &&
            held.st_dev == named.st_dev && held.st_ino == named.st_ino;
+}
+
+// A lock file of ours: made here, or left by an updater that was killed. Never followed
+// through a link, and a FIFO or a device is no lock file.
+int openLockFile(const char* inPath, std::string& outWhy) {
+    int fd = ::open(inPath, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0 && errno == EEXIST) {
+        fd = ::open(inPath, O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    }
+    if (fd < 0) {
+        outWhy = errno == ELOOP ? _("it is a symbolic link") : std::strerror(errno);
+        return -1;
+    }
+    struct stat status {};
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        outWhy = _("it is no regular file");
+        ::close(fd);
+        return -1;
+    }
+    return fd;
 }
 
 } // namespace
@@ -28,20 +50,44 @@ std::string CStatusLock::pathFor(const std::string& inStatusPath) {
     return (error ? std::filesystem::path(FollowLinks(inStatusPath)) : file).string() + ".lock";
 }
 
-CStatusLock::EResult CStatusLock::take(const std::string& inPath) {
+CStatusLock::EResult CStatusLock::take(const std::string& inStatusPath, std::string& outWhy) {
     release();
-    mPath = inPath;
+    mPath = pathFor(inStatusPath);
+    if (const EResult taken = takeFile(outWhy); taken != EResult::kTaken) {
+        return taken;
+    }
+    // Not there yet, or no regular file (refused or set aside later): only the lock file.
+    const int fd = ::open(inStatusPath.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    struct stat status {};
+    if (fd >= 0 && ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode)) {
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            ::close(fd);
+            release();
+            return EResult::kHeldElsewhere;
+        }
+        mStatusFd = fd;
+    } else if (fd >= 0) {
+        ::close(fd);
+    }
+    return EResult::kTaken;
+}
+
+CStatusLock::EResult CStatusLock::takeFile(std::string& outWhy) {
     // Each retry means another updater removed the file between our open and our lock: it
     // ended, so a few are plenty.
     for (int attempt = 0; attempt < 8; ++attempt) {
-        const int fd = ::open(mPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        const int fd = openLockFile(mPath.c_str(), outWhy);
         if (fd < 0) {
             return EResult::kUnavailable;
         }
         if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-            const bool held = errno == EWOULDBLOCK;
+            const int error = errno;
             ::close(fd);
-            return held ? EResult::kHeldElsewhere : EResult::kUnavailable;
+            if (error == EWOULDBLOCK) {
+                return EResult::kHeldElsewhere;
+            }
+            outWhy = std::strerror(error);
+            return EResult::kUnavailable;
         }
         if (isNamed(fd, mPath.c_str())) {
             mFd = fd;
@@ -49,10 +95,15 @@ CStatusLock::EResult CStatusLock::take(const std::string& inPath) {
         }
         ::close(fd);
     }
+    outWhy = _("it kept changing");
     return EResult::kUnavailable;
 }
 
 void CStatusLock::release() {
+    if (mStatusFd >= 0) {
+        ::close(mStatusFd);
+        mStatusFd = -1;
+    }
     if (mFd < 0) {
         return;
     }

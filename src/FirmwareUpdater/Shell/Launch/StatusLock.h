@@ -1,6 +1,9 @@
-// One updater per status file: an exclusive lock on the file "<status>.lock", held for the
-// launch and removed when it ends. It is removed while still locked, so an updater that was
+// One updater per status file, held for the launch. Two locks make it: a lock file
+// "<status>.lock" beside the file (the file may not exist yet, and every save replaces it),
+// and the status file itself as it was when the run began, so that its other names (hard
+// links) share the lock. The lock file is removed while still locked, so an updater that was
 // just then taking it finds its file gone from the folder and takes the new one instead.
+// Nothing that is no regular file is ever opened, created or removed at the lock's path.
 #pragma once
 
 #include <string>
@@ -10,7 +13,7 @@ class CStatusLock {
     enum class EResult {
         kTaken,
         kHeldElsewhere, // another process holds it
-        kUnavailable,   // cannot be made (no folder, no permission): nothing to hold
+        kUnavailable,   // cannot be made (no folder, no permission, something else there)
     };
 
     CStatusLock() = default;
@@ -22,11 +25,18 @@ class CStatusLock {
     /// folder's path made canonical, so that every name of one status file shares a lock.
     static std::string pathFor(const std::string& inStatusPath);
 
-    EResult take(const std::string& inPath);
+    /// Takes the lock of the status file inStatusPath; kUnavailable with the reason (the
+    /// system's words) in outWhy.
+    [[nodiscard]] EResult take(const std::string& inStatusPath, std::string& outWhy);
+    /// The lock file taken last.
+    const std::string& path() const { return mPath; }
     /// Removes the lock file and lets go; nothing when none is held. Async-signal-safe.
     void release();
 
   private:
+    [[nodiscard]] EResult takeFile(std::string& outWhy);
+
     std::string mPath;
     int mFd = -1;
+    int mStatusFd = -1;
 };

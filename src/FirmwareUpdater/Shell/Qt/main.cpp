@@ -32,8 +32,9 @@ constexpr SProgram kProgram = {
        "it. A transfer that fails or is interrupted is resumed at the next run.\n"),
     N_("exit status: 0 complete, 1 communication error during the transfer, 2 cancelled or the\n"
        "window closed, 3 unexpected error, 5 firmware image refused, 6 another update is\n"
-       "running, 7 MIDI devices cannot be reached, 64 usage error, 69 no display to show the\n"
-       "window on, 130 stopped during the transfer (confirmed, or a second SIGTERM).\n")};
+       "running or the status file cannot be locked, 7 MIDI devices cannot be reached,\n"
+       "64 usage error, 69 no display to show the window on, 130 stopped during the transfer\n"
+       "(confirmed, or a second SIGTERM).\n")};
 
 constexpr int kExitNoDisplay = 69;
 constexpr const char* kDesktopFile = "org.vyr.firmware-updater";

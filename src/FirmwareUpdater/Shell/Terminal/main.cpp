@@ -38,8 +38,9 @@ constexpr SProgram kProgram = {
        "exit status: 0 complete, 1 communication error during the transfer, 2 cancelled,\n"
        "3 unexpected error, 4 unattended run gave up (no device in time, the same error\n"
        "again and again, or a low battery), 5 firmware image refused, 6 another update is\n"
-       "running, 7 MIDI devices cannot be reached (no sound devices, no permission),\n"
-       "64 usage error, 130 stopped by a second Ctrl-C or SIGTERM during the transfer.\n")};
+       "running or the status file cannot be locked, 7 MIDI devices cannot be reached (no\n"
+       "sound devices, no permission), 64 usage error, 130 stopped by a second Ctrl-C or\n"
+       "SIGTERM during the transfer.\n")};
 
 struct SCommand {
     bool list = false;                  // --list
