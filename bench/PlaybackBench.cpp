@@ -105,7 +105,7 @@ void playback(benchmark::State& state, EDisturbance inDisturbance) {
     const Bytes image = benchImage();
     const std::vector<SExpectedMessage> expected = expectedTransfer(image).value();
     auto service = std::make_shared<CVirtualMIDIService>();
-    MIDIServiceInstallDriver(service);
+    (void)MIDIServiceInstallDriver(service);
     STransferReport report;
     double cpuShare = 0;
     std::size_t bunchedCount = 0;
@@ -138,7 +138,7 @@ void playback(benchmark::State& state, EDisturbance inDisturbance) {
         }
         CVYRController::terminate();
     }
-    MIDIServiceInstallDriver(nullptr);
+    (void)MIDIServiceInstallDriver(nullptr);
     state.counters["late_min_ms"] = report.lateMinMs;
     state.counters["late_median_ms"] = report.lateMedianMs;
     state.counters["late_p99_ms"] = report.lateP99Ms;

@@ -17,7 +17,7 @@ namespace {
 class CTransport {
   public:
     CTransport() {
-        MIDIServiceInstallDriver(mService);
+        (void)MIDIServiceInstallDriver(mService);
         mService->addSource("VYR10", "in");
         mService->addDestination("VYR10", "out");
         CDTAMIDIManager::initialize(nullptr, nullptr);
@@ -26,7 +26,7 @@ class CTransport {
     }
     ~CTransport() {
         CDTAMIDIManager::terminate();
-        MIDIServiceInstallDriver(nullptr);
+        (void)MIDIServiceInstallDriver(nullptr);
     }
     std::int64_t messages() const { return mMessages; }
 

@@ -29,7 +29,7 @@ void record(void*, const std::uint8_t* inData, std::uint32_t inLength) {
 CDTAMIDIManager* manager() {
     static CDTAMIDIManager* const sManager = [] {
         static const auto service = std::make_shared<CVirtualMIDIService>();
-        MIDIServiceInstallDriver(service);
+        (void)MIDIServiceInstallDriver(service);
         service->addSource("VYR10", "fuzz");
         CDTAMIDIManager::initialize(nullptr, nullptr);
         CDTAMIDIManager::instance()->openMidiIn(0, record, nullptr, 512);

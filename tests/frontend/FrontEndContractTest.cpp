@@ -156,7 +156,7 @@ TYPED_TEST(FrontEnd, MainLoopTimersTurnDuringAPrompt) {
     driver.whenShown(
         kQuestion.message, [&](const std::string& inShown) { driver.accept(inShown); }, 300ms);
     EXPECT_EQ(driver.ui().runModal(kQuestion), kAlertFirstButtonReturn);
-    RemoveEventLoopTimer(timer);
+    (void)RemoveEventLoopTimer(timer);
     EXPECT_GE(sTicks, 3) << "in 300 ms of a timer every 10 ms";
 }
 

@@ -19,7 +19,7 @@ void tick(EventLoopTimerRef inTimer, void* inUserData) {
     ticks->thread = std::this_thread::get_id();
     ++ticks->calls;
     if (ticks->removeOnFirst == inTimer) {
-        RemoveEventLoopTimer(inTimer); // a timer may remove itself
+        (void)RemoveEventLoopTimer(inTimer); // a timer may remove itself
     }
 }
 

@@ -38,8 +38,8 @@ class VirtualService : public testing::Test {
         ASSERT_EQ(MIDIClientCreate(CFSTR("test"), nullptr, nullptr, &mClient), noErr);
     }
     void TearDown() override {
-        MIDIClientDispose(mClient);
-        MIDIServiceInstallDriver(nullptr);
+        (void)MIDIClientDispose(mClient);
+        (void)MIDIServiceInstallDriver(nullptr);
     }
 
     MIDIPortRef inputPort(SReception& ioReception) {

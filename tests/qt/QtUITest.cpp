@@ -74,7 +74,7 @@ TEST_F(QtUI, TheTransferRunsBesideAResponsiveWindow) {
         display.setProgress(60, 100);
         return eventually([&] { return turned.load(); });
     }));
-    RemoveEventLoopTimer(timer);
+    (void)RemoveEventLoopTimer(timer);
     EXPECT_EQ(ticks, 0);
     for (int i = 0; i < 200 && mWindow.bar().value() != 60; ++i) { // the bar's own pace
         QCoreApplication::processEvents();

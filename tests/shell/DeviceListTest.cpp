@@ -52,7 +52,7 @@ TEST(DeviceList, MarksTheVYRDevicesAndThePairTheUpdaterWouldUse) {
                                                           << text;
         }
     }
-    MIDIServiceInstallDriver(nullptr);
+    (void)MIDIServiceInstallDriver(nullptr);
 }
 
 } // namespace

@@ -143,7 +143,7 @@ class Workflow : public testing::Test {
     void TearDown() override {
         mDevice.reset();
         CVYRController::terminate();
-        MIDIServiceInstallDriver(nullptr);
+        (void)MIDIServiceInstallDriver(nullptr);
     }
 
     /// The device sends a heartbeat (when it is in normal mode) whenever the workflow waits.

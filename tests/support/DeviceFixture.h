@@ -26,7 +26,7 @@ class DeviceFixture : public testing::Test {
     }
     void TearDown() override {
         CVYRController::terminate();
-        MIDIServiceInstallDriver(nullptr);
+        (void)MIDIServiceInstallDriver(nullptr);
     }
 
     /// Events delivered so far, and forgets them.

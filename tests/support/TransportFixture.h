@@ -24,7 +24,7 @@ class TransportFixture : public testing::Test {
         CDTAMIDIManager::terminate();
         EXPECT_EQ(CDTAMIDIManager::instance(), nullptr);
         EXPECT_EQ(mService->clientCount(), 0u);
-        MIDIServiceInstallDriver(nullptr);
+        (void)MIDIServiceInstallDriver(nullptr);
     }
 
     /// Opens the input on the source at inIndex, collecting messages into mReceived.

@@ -7,8 +7,7 @@
 
 bool readFileBytes(const std::string& inPath, std::vector<std::uint8_t>& outBytes,
                    std::string& outError) {
-    outError = ReadWholeFile(inPath, EFileKind::kAnyStream, kMaxFileBytes, outBytes);
-    return outError.empty();
+    return ReadWholeFile(inPath, EFileKind::kAnyStream, kMaxFileBytes, outBytes, outError);
 }
 
 bool writeFileBytes(const std::string& inPath, const std::vector<std::uint8_t>& inBytes,

@@ -7,4 +7,4 @@
 
 /// Reads inPath into ioSmf. On failure returns false with a one-line reason in outError:
 /// what is wrong and, for a refused file, at which byte offset.
-bool loadImageFile(const std::string& inPath, CSMF& ioSmf, std::string& outError);
+[[nodiscard]] bool loadImageFile(const std::string& inPath, CSMF& ioSmf, std::string& outError);

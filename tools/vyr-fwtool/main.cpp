@@ -84,7 +84,7 @@ int main(int argc, char** argv) {
     }
     const int status = runCommand(operands, sort);
     // What was printed is the result (dump is read by scripts): lost output is a failure.
-    if (const std::string lost = FinishStandardOutput(); !lost.empty() && status == kExitOk) {
+    if (std::string lost; !FinishStandardOutput(lost) && status == kExitOk) {
         return reportFailure("standard output", lost);
     }
     return status;

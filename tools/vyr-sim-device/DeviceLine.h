@@ -17,10 +17,10 @@ class CDeviceLine {
     /// Descriptors that become readable when bytes come.
     virtual std::vector<pollfd> descriptors() = 0;
     /// Appends the bytes that came; false when the line failed.
-    virtual bool read(std::vector<std::uint8_t>& ioBytes) = 0;
+    [[nodiscard]] virtual bool read(std::vector<std::uint8_t>& ioBytes) = 0;
     /// Sends one SysEx message whole; false when the line failed.
-    virtual bool write(const std::vector<std::uint8_t>& inBytes) = 0;
-    /// Takes the device off its bus and, after inDelay, puts it back. Returns "" or what
-    /// went wrong.
-    virtual std::string replug(std::chrono::milliseconds inDelay) = 0;
+    [[nodiscard]] virtual bool write(const std::vector<std::uint8_t>& inBytes) = 0;
+    /// Takes the device off its bus and, after inDelay, puts it back; false, with what went
+    /// wrong in outWhy, when it is not back.
+    [[nodiscard]] virtual bool replug(std::chrono::milliseconds inDelay, std::string& outWhy) = 0;
 };

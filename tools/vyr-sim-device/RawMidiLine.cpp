@@ -13,18 +13,19 @@ constexpr auto kReappearTimeout = std::chrono::seconds(10);
 
 CRawMidiLine::CRawMidiLine(std::string inDevice, std::string inUdcFile)
     : mDevice(std::move(inDevice)), mUdcFile(std::move(inUdcFile)) {
-    mProblem = open();
+    (void)open(mProblem); // problem() tells
 }
 
 CRawMidiLine::~CRawMidiLine() {
     close();
 }
 
-std::string CRawMidiLine::open() {
+bool CRawMidiLine::open(std::string& outWhy) {
     int status = snd_rawmidi_open(&mIn, &mOut, mDevice.c_str(), SND_RAWMIDI_NONBLOCK);
     if (status < 0) {
         mIn = mOut = nullptr;
-        return mDevice + ": " + snd_strerror(status);
+        outWhy = mDevice + ": " + snd_strerror(status);
+        return false;
     }
     snd_rawmidi_params_t* params = nullptr;
     snd_rawmidi_params_alloca(&params);
@@ -33,9 +34,11 @@ std::string CRawMidiLine::open() {
     status = snd_rawmidi_params(mIn, params);
     if (status < 0) {
         close();
-        return mDevice + ": " + snd_strerror(status);
+        outWhy = mDevice + ": " + snd_strerror(status);
+        return false;
     }
-    return {};
+    outWhy.clear();
+    return true;
 }
 
 void CRawMidiLine::close() {
@@ -90,11 +93,14 @@ bool CRawMidiLine::write(const std::vector<std::uint8_t>& inBytes) {
     return mOut != nullptr;
 }
 
-std::string CRawMidiLine::writeUdc(const std::string& inContent) const {
+bool CRawMidiLine::writeUdc(const std::string& inContent, std::string& outWhy) const {
     std::ofstream udc(mUdcFile);
     udc << inContent << '\n';
     udc.close();
-    return udc ? std::string() : mUdcFile + ": cannot write \"" + inContent + "\"";
+    if (!udc) {
+        outWhy = mUdcFile + ": cannot write \"" + inContent + "\"";
+    }
+    return static_cast<bool>(udc);
 }
 
 std::string CRawMidiLine::boundController() const {
@@ -104,23 +110,28 @@ std::string CRawMidiLine::boundController() const {
     return name;
 }
 
-std::string CRawMidiLine::replug(std::chrono::milliseconds inDelay) {
+bool CRawMidiLine::replug(std::chrono::milliseconds inDelay, std::string& outWhy) {
     if (mUdcFile.empty()) {
-        return "no --udc file: the gadget cannot be unplugged";
+        outWhy = "no --udc file: the gadget cannot be unplugged";
+        return false;
     }
     const std::string controller = boundController();
     close();
-    if (std::string problem = writeUdc(""); !problem.empty()) {
-        return problem;
+    if (!writeUdc("", outWhy)) {
+        return false;
     }
     std::this_thread::sleep_for(inDelay);
-    if (std::string problem = writeUdc(controller); !problem.empty()) {
-        return problem;
+    if (!writeUdc(controller, outWhy)) {
+        return false;
     }
     // The gadget's own card comes back once the host has configured it again.
     const auto deadline = std::chrono::steady_clock::now() + kReappearTimeout;
-    while (!(mProblem = open()).empty() && std::chrono::steady_clock::now() < deadline) {
+    while (!open(mProblem)) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            outWhy = mProblem;
+            return false;
+        }
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
-    return mProblem;
+    return true;
 }

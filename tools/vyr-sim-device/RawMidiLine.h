@@ -18,19 +18,19 @@ class CRawMidiLine final : public CDeviceLine {
     /// "" when the device is open, else why not.
     const std::string& problem() const { return mProblem; }
     /// Writes inContent to the UDC file: "" unplugs the gadget, the controller's name binds
-    /// it again. Returns "" or what went wrong.
-    std::string writeUdc(const std::string& inContent) const;
+    /// it again. False, with what went wrong in outWhy, when it cannot be written.
+    [[nodiscard]] bool writeUdc(const std::string& inContent, std::string& outWhy) const;
     /// The controller the gadget is bound to, "" if none or unknown.
     std::string boundController() const;
 
     std::string describe() const override { return mDevice; }
     std::vector<pollfd> descriptors() override;
-    bool read(std::vector<std::uint8_t>& ioBytes) override;
-    bool write(const std::vector<std::uint8_t>& inBytes) override;
-    std::string replug(std::chrono::milliseconds inDelay) override;
+    [[nodiscard]] bool read(std::vector<std::uint8_t>& ioBytes) override;
+    [[nodiscard]] bool write(const std::vector<std::uint8_t>& inBytes) override;
+    [[nodiscard]] bool replug(std::chrono::milliseconds inDelay, std::string& outWhy) override;
 
   private:
-    std::string open();
+    [[nodiscard]] bool open(std::string& outWhy);
     void close();
 
     const std::string mDevice;

@@ -3,18 +3,19 @@
 #include <thread>
 
 CSequencerLine::CSequencerLine(std::string inModel) : mModel(std::move(inModel)) {
-    mProblem = open();
+    (void)open(mProblem); // problem() tells
 }
 
 CSequencerLine::~CSequencerLine() {
     close();
 }
 
-std::string CSequencerLine::open() {
+bool CSequencerLine::open(std::string& outWhy) {
     int status = snd_seq_open(&mSequencer, "default", SND_SEQ_OPEN_DUPLEX, SND_SEQ_NONBLOCK);
     if (status < 0) {
         mSequencer = nullptr;
-        return std::string("sequencer: ") + snd_strerror(status);
+        outWhy = std::string("sequencer: ") + snd_strerror(status);
+        return false;
     }
     snd_seq_set_client_name(mSequencer, mModel.c_str());
     snd_seq_set_client_pool_input(mSequencer, 2000);
@@ -26,10 +27,12 @@ std::string CSequencerLine::open() {
     status = mPort < 0 ? mPort : snd_midi_event_new(256, &mParser);
     if (status < 0) {
         close();
-        return std::string("sequencer port: ") + snd_strerror(status);
+        outWhy = std::string("sequencer port: ") + snd_strerror(status);
+        return false;
     }
     snd_midi_event_no_status(mParser, 1);
-    return {};
+    outWhy.clear();
+    return true;
 }
 
 void CSequencerLine::close() {
@@ -93,8 +96,10 @@ bool CSequencerLine::write(const std::vector<std::uint8_t>& inBytes) {
     return snd_seq_event_output_direct(mSequencer, &event) >= 0;
 }
 
-std::string CSequencerLine::replug(std::chrono::milliseconds inDelay) {
+bool CSequencerLine::replug(std::chrono::milliseconds inDelay, std::string& outWhy) {
     close();
     std::this_thread::sleep_for(inDelay);
-    return mProblem = open();
+    const bool opened = open(mProblem);
+    outWhy = mProblem;
+    return opened;
 }

@@ -19,12 +19,12 @@ class CSequencerLine final : public CDeviceLine {
 
     std::string describe() const override;
     std::vector<pollfd> descriptors() override;
-    bool read(std::vector<std::uint8_t>& ioBytes) override;
-    bool write(const std::vector<std::uint8_t>& inBytes) override;
-    std::string replug(std::chrono::milliseconds inDelay) override;
+    [[nodiscard]] bool read(std::vector<std::uint8_t>& ioBytes) override;
+    [[nodiscard]] bool write(const std::vector<std::uint8_t>& inBytes) override;
+    [[nodiscard]] bool replug(std::chrono::milliseconds inDelay, std::string& outWhy) override;
 
   private:
-    std::string open();
+    [[nodiscard]] bool open(std::string& outWhy);
     void close();
 
     const std::string mModel;

@@ -114,8 +114,7 @@ bool serve(CDeviceLine& ioLine, CVYRDeviceModel& ioDevice, const SOptions& inOpt
             const bool switched = ioDevice.switchToUpdateMode();
             if (switched && inOptions.restartOnSwitch) {
                 say("restarting in update mode");
-                if (const std::string problem = ioLine.replug(inOptions.replugDelay);
-                    !problem.empty()) {
+                if (std::string problem; !ioLine.replug(inOptions.replugDelay, problem)) {
                     say(problem);
                     return false;
                 }
@@ -136,8 +135,7 @@ bool serve(CDeviceLine& ioLine, CVYRDeviceModel& ioDevice, const SOptions& inOpt
         }
         if (ioDevice.receive(bytes, UpTime())) {
             say("unplugged after message " + std::to_string(ioDevice.received().size()));
-            if (const std::string problem = ioLine.replug(inOptions.replugDelay);
-                !problem.empty()) {
+            if (std::string problem; !ioLine.replug(inOptions.replugDelay, problem)) {
                 say(problem);
                 return false;
             }
@@ -159,9 +157,10 @@ int main(int argc, char** argv) {
     std::vector<std::uint8_t> image;
     std::optional<std::vector<SExpectedMessage>> expected;
     if (!options.firmware.empty()) {
-        const std::string problem =
-            ReadWholeFile(options.firmware, EFileKind::kRegularOnly, 64u << 20, image);
-        expected = problem.empty() ? expectedTransfer(image) : std::nullopt;
+        std::string problem;
+        if (ReadWholeFile(options.firmware, EFileKind::kRegularOnly, 64u << 20, image, problem)) {
+            expected = expectedTransfer(image);
+        }
         if (!expected) {
             say(options.firmware + ": " + (problem.empty() ? "no playable image" : problem));
             return 2;
@@ -192,7 +191,7 @@ int main(int argc, char** argv) {
         report += "messages cut short: " + std::to_string(device.brokenMessages()) + "\n";
     }
     std::printf("Simulated VYR device:\n%s", report.c_str());
-    if (const std::string lost = FinishStandardOutput(); !lost.empty()) {
+    if (std::string lost; !FinishStandardOutput(lost)) {
         say("the report was lost: " + lost);
         return 1;
     }

@@ -9,9 +9,9 @@ namespace mstd {
 class CCriticalRegionGuard {
   public:
     explicit CCriticalRegionGuard(MPCriticalRegionID inRegion) : mRegion(inRegion) {
-        MPEnterCriticalRegion(mRegion, kDurationForever);
+        (void)MPEnterCriticalRegion(mRegion, kDurationForever);
     }
-    ~CCriticalRegionGuard() { MPExitCriticalRegion(mRegion); }
+    ~CCriticalRegionGuard() { (void)MPExitCriticalRegion(mRegion); }
 
     CCriticalRegionGuard(const CCriticalRegionGuard&) = delete;
     CCriticalRegionGuard& operator=(const CCriticalRegionGuard&) = delete;

@@ -54,9 +54,9 @@ CDTAMIDIManager::CDTAMIDIManager(DTAMIDINotifyProc inNotifyProc, void* inContext
 CDTAMIDIManager::~CDTAMIDIManager() {
     closeMidiIn();
     closeMidiOut();
-    MIDIClientDispose(mPrivate->client);
+    (void)MIDIClientDispose(mPrivate->client);
     mPrivate->client = 0;
-    MPDeleteCriticalRegion(mPrivate->region);
+    (void)MPDeleteCriticalRegion(mPrivate->region);
     mPrivate->region = nullptr;
 }
 
@@ -149,7 +149,7 @@ OSStatus CDTAMIDIManager::closeMidiIn() {
 
 OSStatus CDTAMIDIManager::closeMidiOut() {
     if (mPrivate->destination != 0) {
-        MIDIFlushOutput(mPrivate->destination);
+        (void)MIDIFlushOutput(mPrivate->destination);
     }
     mOutputStarted = false;
     mPrivate->destination = 0;
@@ -178,7 +178,7 @@ OSStatus CDTAMIDIManager::stopMidiIn() {
 
 OSStatus CDTAMIDIManager::stopMidiOut() {
     if (mPrivate->destination != 0) {
-        MIDIFlushOutput(mPrivate->destination);
+        (void)MIDIFlushOutput(mPrivate->destination);
     }
     mOutputStarted = false;
     return noErr;

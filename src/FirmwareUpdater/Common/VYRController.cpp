@@ -55,8 +55,10 @@ CVYRController::CVYRController() {
     if (sTimerUPP == nullptr) {
         sTimerUPP = NewEventLoopTimerUPP(procTimer);
     }
-    InstallEventLoopTimer(GetMainEventLoop(), kTimerInterval, kTimerInterval, sTimerUPP, this,
-                          &mTimer);
+    if (InstallEventLoopTimer(GetMainEventLoop(), kTimerInterval, kTimerInterval, sTimerUPP, this,
+                              &mTimer) != noErr) {
+        DTA_LOCATED_DIAGNOSTIC("InstallEventLoopTimer returned error.", kSourceName);
+    }
     if (MPCreateCriticalRegion(&mRegion) != noErr) {
         DTA_LOCATED_DIAGNOSTIC("MPCreateCriticalRegion returned error.", kSourceName);
     }
@@ -65,10 +67,10 @@ CVYRController::CVYRController() {
 CVYRController::~CVYRController() {
     closeVYR();
     if (mTimer != nullptr) {
-        RemoveEventLoopTimer(mTimer);
+        (void)RemoveEventLoopTimer(mTimer);
         mTimer = nullptr;
     }
-    MPDeleteCriticalRegion(mRegion);
+    (void)MPDeleteCriticalRegion(mRegion);
     mRegion = nullptr;
 }
 

@@ -76,10 +76,10 @@ MIDIPacket* MIDIPacketListAdd(MIDIPacketList* ioList, ByteCount inListSize, MIDI
                               MIDITimeStamp inTime, ByteCount inDataSize,
                               const std::uint8_t* inData);
 
-OSStatus MIDIClientCreate(CFStringRef inName, MIDINotifyProc inNotifyProc, void* inNotifyRefCon,
+[[nodiscard]] OSStatus MIDIClientCreate(CFStringRef inName, MIDINotifyProc inNotifyProc, void* inNotifyRefCon,
                           MIDIClientRef* outClient);
 /// Disposes of the client and its ports. No notification of the client runs after it returns.
-OSStatus MIDIClientDispose(MIDIClientRef inClient);
+[[nodiscard]] OSStatus MIDIClientDispose(MIDIClientRef inClient);
 
 ItemCount MIDIGetNumberOfSources();
 /// The source at inIndex, 0 when out of range.
@@ -88,22 +88,22 @@ ItemCount MIDIGetNumberOfDestinations();
 MIDIEndpointRef MIDIGetDestination(ItemCount inIndex);
 
 /// On success stores a new string that the caller releases.
-OSStatus MIDIObjectGetStringProperty(MIDIObjectRef inObject, CFStringRef inPropertyID,
+[[nodiscard]] OSStatus MIDIObjectGetStringProperty(MIDIObjectRef inObject, CFStringRef inPropertyID,
                                      CFStringRef* outString);
 
-OSStatus MIDIInputPortCreate(MIDIClientRef inClient, CFStringRef inPortName,
+[[nodiscard]] OSStatus MIDIInputPortCreate(MIDIClientRef inClient, CFStringRef inPortName,
                              MIDIReadProc inReadProc, void* inRefCon, MIDIPortRef* outPort);
-OSStatus MIDIOutputPortCreate(MIDIClientRef inClient, CFStringRef inPortName, MIDIPortRef* outPort);
+[[nodiscard]] OSStatus MIDIOutputPortCreate(MIDIClientRef inClient, CFStringRef inPortName, MIDIPortRef* outPort);
 /// Disposes of a port. No read procedure of the port runs after it returns, unless it is
 /// called from that read procedure itself.
-OSStatus MIDIPortDispose(MIDIPortRef inPort);
-OSStatus MIDIPortConnectSource(MIDIPortRef inPort, MIDIEndpointRef inSource, void* inConnRefCon);
-OSStatus MIDIPortDisconnectSource(MIDIPortRef inPort, MIDIEndpointRef inSource);
+[[nodiscard]] OSStatus MIDIPortDispose(MIDIPortRef inPort);
+[[nodiscard]] OSStatus MIDIPortConnectSource(MIDIPortRef inPort, MIDIEndpointRef inSource, void* inConnRefCon);
+[[nodiscard]] OSStatus MIDIPortDisconnectSource(MIDIPortRef inPort, MIDIEndpointRef inSource);
 
 /// Sends every packet of the list, in order, to the destination.
-OSStatus MIDISend(MIDIPortRef inPort, MIDIEndpointRef inDestination, const MIDIPacketList* inList);
+[[nodiscard]] OSStatus MIDISend(MIDIPortRef inPort, MIDIEndpointRef inDestination, const MIDIPacketList* inList);
 /// Drops output still pending for the destination.
-OSStatus MIDIFlushOutput(MIDIEndpointRef inDestination);
+[[nodiscard]] OSStatus MIDIFlushOutput(MIDIEndpointRef inDestination);
 
 /// The current host time, in the time base of packet time stamps.
 MIDITimeStamp AudioGetCurrentHostTime();

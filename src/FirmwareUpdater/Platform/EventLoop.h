@@ -33,12 +33,12 @@ EventLoopRef GetMainEventLoop();
 
 /// Installs a timer that first fires inFireDelay seconds from now and then every inInterval
 /// seconds (0: once). Any thread may install or remove timers.
-OSStatus InstallEventLoopTimer(EventLoopRef inLoop, EventTimerInterval inFireDelay,
+[[nodiscard]] OSStatus InstallEventLoopTimer(EventLoopRef inLoop, EventTimerInterval inFireDelay,
                                EventTimerInterval inInterval, EventLoopTimerUPP inProc,
                                void* inUserData, EventLoopTimerRef* outTimer);
 /// Removes a timer; a timer procedure may remove its own timer. Returns paramErr for an
 /// unknown timer.
-OSStatus RemoveEventLoopTimer(EventLoopTimerRef inTimer);
+[[nodiscard]] OSStatus RemoveEventLoopTimer(EventLoopTimerRef inTimer);
 
 /// Turns the loop on the calling thread, running timers as they fall due, for inTimeout
 /// seconds (kEventDurationForever: without limit). Returns eventLoopTimedOutErr when the

@@ -39,15 +39,16 @@ std::string readToEnd(int inFd, std::size_t inMaxBytes, std::vector<std::uint8_t
 
 } // namespace
 
-std::string ReadWholeFile(const std::string& inPath, EFileKind inKind, std::size_t inMaxBytes,
-                          std::vector<std::uint8_t>& outBytes) {
+bool ReadWholeFile(const std::string& inPath, EFileKind inKind, std::size_t inMaxBytes,
+                   std::vector<std::uint8_t>& outBytes, std::string& outWhy) {
     outBytes.clear();
     const bool standardInput = inKind == EFileKind::kAnyStream && inPath == "-";
     // O_NONBLOCK: opening a FIFO must not wait for a writer before its kind is known.
     const int fd = standardInput ? ::dup(STDIN_FILENO)
                                  : ::open(inPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
-        return systemError("cannot open", errno);
+        outWhy = systemError("cannot open", errno);
+        return false;
     }
     struct stat info {};
     std::string error;
@@ -76,6 +77,7 @@ std::string ReadWholeFile(const std::string& inPath, EFileKind inKind, std::size
     ::close(fd);
     if (!error.empty()) {
         outBytes.clear();
+        outWhy = error;
     }
-    return error;
+    return error.empty();
 }

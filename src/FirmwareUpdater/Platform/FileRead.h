@@ -12,8 +12,9 @@ enum class EFileKind {
     kAnyStream,   // also pipes, FIFOs, character devices and "-" for standard input
 };
 
-/// Reads the whole of inPath into outBytes. Returns "" or a one-line reason: what is wrong
-/// (missing, a directory, not a regular file, larger than inMaxBytes, a read error with the
-/// system's words). outBytes is empty after a failure.
-std::string ReadWholeFile(const std::string& inPath, EFileKind inKind, std::size_t inMaxBytes,
-                          std::vector<std::uint8_t>& outBytes);
+/// Reads the whole of inPath into outBytes. False with a one-line reason in outWhy: what is
+/// wrong (missing, a directory, not a regular file, larger than inMaxBytes, a read error with
+/// the system's words); outBytes is empty then.
+[[nodiscard]] bool ReadWholeFile(const std::string& inPath, EFileKind inKind,
+                                 std::size_t inMaxBytes, std::vector<std::uint8_t>& outBytes,
+                                 std::string& outWhy);

@@ -40,28 +40,28 @@ class CMIDIDriver {
 
     virtual ~CMIDIDriver() = default;
 
-    /// Called once, before anything else. Returns "" or, in the user's words, why the
-    /// MIDI system cannot be used; the service does not start then.
-    virtual std::string attach(CMIDIDriverHost& inHost) = 0;
+    /// Called once, before anything else. False, with why in the user's words in outWhy,
+    /// when the MIDI system cannot be used; the service does not start then.
+    [[nodiscard]] virtual bool attach(CMIDIDriverHost& inHost, std::string& outWhy) = 0;
     /// Called once, last: no call of the host may follow its return.
     virtual void detach() = 0;
 
     /// Every source (destination) in the order the system gives them.
     virtual std::vector<MIDIDriverEndpoint> endpoints(bool inSources) = 0;
     /// kMIDIObjectNotFound for an endpoint that is gone, kMIDIUnknownProperty when unreadable.
-    virtual OSStatus property(MIDIDriverEndpoint inEndpoint, EProperty inProperty,
+    [[nodiscard]] virtual OSStatus property(MIDIDriverEndpoint inEndpoint, EProperty inProperty,
                               std::string& outValue) = 0;
 
-    virtual OSStatus openClient(MIDIClientRef inClient, const std::string& inName) = 0;
+    [[nodiscard]] virtual OSStatus openClient(MIDIClientRef inClient, const std::string& inName) = 0;
     virtual void closeClient(MIDIClientRef inClient) = 0;
-    virtual OSStatus openPort(MIDIClientRef inClient, MIDIPortRef inPort, bool inInput) = 0;
-    virtual OSStatus closePort(MIDIPortRef inPort) = 0;
-    virtual OSStatus connect(MIDIPortRef inPort, MIDIDriverEndpoint inSource) = 0;
-    virtual OSStatus disconnect(MIDIPortRef inPort, MIDIDriverEndpoint inSource) = 0;
+    [[nodiscard]] virtual OSStatus openPort(MIDIClientRef inClient, MIDIPortRef inPort, bool inInput) = 0;
+    [[nodiscard]] virtual OSStatus closePort(MIDIPortRef inPort) = 0;
+    [[nodiscard]] virtual OSStatus connect(MIDIPortRef inPort, MIDIDriverEndpoint inSource) = 0;
+    [[nodiscard]] virtual OSStatus disconnect(MIDIPortRef inPort, MIDIDriverEndpoint inSource) = 0;
     /// Sends every packet in order; noErr only when every byte was taken.
-    virtual OSStatus send(MIDIPortRef inPort, MIDIDriverEndpoint inDestination,
+    [[nodiscard]] virtual OSStatus send(MIDIPortRef inPort, MIDIDriverEndpoint inDestination,
                           const MIDIPacketList& inList) = 0;
-    virtual OSStatus flush(MIDIDriverEndpoint inDestination) = 0;
+    [[nodiscard]] virtual OSStatus flush(MIDIDriverEndpoint inDestination) = 0;
 
     /// What made the last call fail, in the user's words, once; "" when there is nothing
     /// to add to the status.

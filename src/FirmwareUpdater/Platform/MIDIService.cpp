@@ -37,7 +37,7 @@ OSStatus MIDIServiceInstallDriver(std::shared_ptr<CMIDIDriver> inDriver,
         return noErr;
     }
     auto fresh = std::make_shared<CMIDIServiceCore>(std::move(inDriver), inEndpointFilter);
-    if (!fresh->problem().empty()) {
+    if (!fresh->attached()) {
         if (outProblem != nullptr) {
             *outProblem = fresh->problem();
         }

@@ -13,7 +13,7 @@
 /// With inEndpointFilter, only endpoints whose name or address contains it are listed.
 /// Returns kMIDIServerStartErr, changing nothing, while a client of the installed service
 /// exists or when the driver cannot start; then outProblem (if given) says why.
-OSStatus MIDIServiceInstallDriver(std::shared_ptr<CMIDIDriver> inDriver,
+[[nodiscard]] OSStatus MIDIServiceInstallDriver(std::shared_ptr<CMIDIDriver> inDriver,
                                   const std::string& inEndpointFilter = {},
                                   std::string* outProblem = nullptr);
 

@@ -44,11 +44,11 @@ CMIDIServiceCore::CMIDIServiceCore(std::shared_ptr<CMIDIDriver> inDriver,
                                    std::string inEndpointFilter)
     : mDriver(std::move(inDriver)), mEndpointFilter(std::move(inEndpointFilter)),
       mThread([this] { run(); }) {
-    mProblem = mDriver->attach(*this);
+    mAttached = mDriver->attach(*this, mProblem);
 }
 
 CMIDIServiceCore::~CMIDIServiceCore() {
-    if (mProblem.empty()) {
+    if (mAttached) {
         mDriver->detach();
     }
     {
@@ -97,7 +97,7 @@ OSStatus CMIDIServiceCore::clientDispose(MIDIClientRef inClient) {
         }
     }
     for (const MIDIPortRef port : ports) {
-        mDriver->closePort(port);
+        (void)mDriver->closePort(port); // the client goes all the same
     }
     mDriver->closeClient(inClient);
     std::unique_lock<std::mutex> lock(mMutex);

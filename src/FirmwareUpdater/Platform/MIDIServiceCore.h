@@ -31,25 +31,26 @@ class CMIDIServiceCore final : private CMIDIDriverHost {
     CMIDIServiceCore(const CMIDIServiceCore&) = delete;
     CMIDIServiceCore& operator=(const CMIDIServiceCore&) = delete;
 
-    /// "" when the driver started, else why it did not.
+    /// Whether the driver started, and why not.
+    bool attached() const { return mAttached; }
     const std::string& problem() const { return mProblem; }
     bool hasClients() const;
     std::string takeProblem() { return mDriver->takeProblem(); }
 
-    OSStatus clientCreate(CFStringRef inName, MIDINotifyProc inNotifyProc, void* inRefCon,
+    [[nodiscard]] OSStatus clientCreate(CFStringRef inName, MIDINotifyProc inNotifyProc, void* inRefCon,
                           MIDIClientRef* outClient);
-    OSStatus clientDispose(MIDIClientRef inClient);
+    [[nodiscard]] OSStatus clientDispose(MIDIClientRef inClient);
     ItemCount numberOfEndpoints(bool inSources);
     MIDIEndpointRef endpoint(bool inSources, ItemCount inIndex);
-    OSStatus objectGetStringProperty(MIDIObjectRef inObject, CFStringRef inPropertyID,
+    [[nodiscard]] OSStatus objectGetStringProperty(MIDIObjectRef inObject, CFStringRef inPropertyID,
                                      CFStringRef* outString);
-    OSStatus portCreate(MIDIClientRef inClient, MIDIReadProc inReadProc, void* inRefCon,
+    [[nodiscard]] OSStatus portCreate(MIDIClientRef inClient, MIDIReadProc inReadProc, void* inRefCon,
                         bool inInput, MIDIPortRef* outPort);
-    OSStatus portDispose(MIDIPortRef inPort);
-    OSStatus portConnectSource(MIDIPortRef inPort, MIDIEndpointRef inSource, void* inConnRefCon);
-    OSStatus portDisconnectSource(MIDIPortRef inPort, MIDIEndpointRef inSource);
-    OSStatus send(MIDIPortRef inPort, MIDIEndpointRef inDestination, const MIDIPacketList* inList);
-    OSStatus flushOutput(MIDIEndpointRef inDestination);
+    [[nodiscard]] OSStatus portDispose(MIDIPortRef inPort);
+    [[nodiscard]] OSStatus portConnectSource(MIDIPortRef inPort, MIDIEndpointRef inSource, void* inConnRefCon);
+    [[nodiscard]] OSStatus portDisconnectSource(MIDIPortRef inPort, MIDIEndpointRef inSource);
+    [[nodiscard]] OSStatus send(MIDIPortRef inPort, MIDIEndpointRef inDestination, const MIDIPacketList* inList);
+    [[nodiscard]] OSStatus flushOutput(MIDIEndpointRef inDestination);
 
   private:
     struct SClient {
@@ -80,7 +81,7 @@ class CMIDIServiceCore final : private CMIDIDriverHost {
     /// The reference of a driver's endpoint, made on first sight. With the lock held.
     MIDIEndpointRef refOf(MIDIDriverEndpoint inIdentity, bool inIsSource);
     /// The endpoint behind inRef if it is of the wanted kind. With the lock held.
-    bool lookUp(MIDIEndpointRef inRef, bool inIsSource, MIDIDriverEndpoint& outIdentity) const;
+    [[nodiscard]] bool lookUp(MIDIEndpointRef inRef, bool inIsSource, MIDIDriverEndpoint& outIdentity) const;
     /// Tells every client inMessage on the delivery thread. With the lock held.
     void notifyClients(MIDINotificationMessageID inMessage);
     /// Runs inCall for inObject if inStillWanted, checked under the lock, says so; disposals
@@ -94,6 +95,7 @@ class CMIDIServiceCore final : private CMIDIDriverHost {
 
     const std::shared_ptr<CMIDIDriver> mDriver;
     const std::string mEndpointFilter;
+    bool mAttached = false;
     std::string mProblem;
 
     mutable std::mutex mMutex;

@@ -12,14 +12,14 @@ using MPCriticalRegionID = OpaqueMPCriticalRegionID*;
 
 /// Creates a region and stores it in *outRegion. Returns noErr, paramErr for a null
 /// outRegion, or memFullErr (then *outRegion is null).
-OSStatus MPCreateCriticalRegion(MPCriticalRegionID* outRegion);
+[[nodiscard]] OSStatus MPCreateCriticalRegion(MPCriticalRegionID* outRegion);
 
 /// Destroys a region that no thread holds. Returns paramErr for a null region.
-OSStatus MPDeleteCriticalRegion(MPCriticalRegionID inRegion);
+[[nodiscard]] OSStatus MPDeleteCriticalRegion(MPCriticalRegionID inRegion);
 
 /// Returns noErr once the calling thread holds the region. Only kDurationForever is
 /// supported: any other time-out, or a null region, returns paramErr at once.
-OSStatus MPEnterCriticalRegion(MPCriticalRegionID inRegion, Duration inTimeout);
+[[nodiscard]] OSStatus MPEnterCriticalRegion(MPCriticalRegionID inRegion, Duration inTimeout);
 
 /// Leaves the region once; the calling thread must hold it. Returns paramErr for a null region.
-OSStatus MPExitCriticalRegion(MPCriticalRegionID inRegion);
+[[nodiscard]] OSStatus MPExitCriticalRegion(MPCriticalRegionID inRegion);

@@ -17,7 +17,7 @@ void EnsureStandardDescriptors() {
     }
 }
 
-std::string FinishStandardOutput() {
+bool FinishStandardOutput(std::string& outWhy) {
     const bool failedBefore = std::ferror(stdout) != 0; // its errno is long gone
     errno = 0;
     const bool flushed = std::fflush(stdout) == 0;
@@ -26,7 +26,8 @@ std::string FinishStandardOutput() {
         error = errno;
     }
     if (flushed && error == 0 && !failedBefore) {
-        return {};
+        return true;
     }
-    return error == EBADF || error == 0 ? "it is closed or refused a write" : std::strerror(error);
+    outWhy = error == EBADF || error == 0 ? "it is closed or refused a write" : std::strerror(error);
+    return false;
 }

@@ -8,6 +8,6 @@
 /// program opens later takes its number (and gets its messages). Call first thing.
 void EnsureStandardDescriptors();
 
-/// Flushes and closes standard output. "" when everything written reached its destination,
-/// else why not (a full disk, a closed pipe).
-std::string FinishStandardOutput();
+/// Flushes and closes standard output. True when everything written reached its
+/// destination, else false with why not (a full disk, a closed pipe) in outWhy.
+[[nodiscard]] bool FinishStandardOutput(std::string& outWhy);

@@ -80,9 +80,9 @@ class CUserInterface : public CFrontEnd {
                                                               const std::string& inType) = 0;
     /// Reads the stored update status: false when none is stored yet. When a store could not
     /// be read, outProblem says what was done with it (else "").
-    virtual bool loadStatus(std::int32_t& outStatus, std::string& outProblem) = 0;
+    [[nodiscard]] virtual bool loadStatus(std::int32_t& outStatus, std::string& outProblem) = 0;
     /// Stores inStatus, whole or not at all: false with the reason in outProblem.
-    virtual bool saveStatus(std::int32_t inStatus, std::string& outProblem) = 0;
+    [[nodiscard]] virtual bool saveStatus(std::int32_t inStatus, std::string& outProblem) = 0;
     /// One line for the system log.
     virtual void log(const std::string& inLine) = 0;
     /// "" when the computer's power allows a transfer; else why not (a low battery), as a
@@ -93,5 +93,5 @@ class CUserInterface : public CFrontEnd {
     virtual void keepAwake(bool inAwake) = 0;
     /// After a transfer that sent every message: false when the device is known to have
     /// received something else (a simulated device can tell; the error then says what).
-    virtual bool deviceReceivedTheImage() = 0;
+    [[nodiscard]] virtual bool deviceReceivedTheImage() = 0;
 };

@@ -77,7 +77,7 @@ void VYRAppDelegate::applicationDidFinishLaunching() {
 void VYRAppDelegate::applicationWillTerminate() {
     // The poll calls the controller: it must be gone before the controller is.
     stopPoll();
-    savePreferenceData();
+    (void)savePreferenceData(); // a failure is in the log; nothing is left to ask
     CVYRController::terminate();
 }
 
@@ -203,8 +203,8 @@ bool VYRAppDelegate::runUpdate() {
             return false;
         }
         // On disk before the notice, and with the transfer: it is done whatever happens to
-        // the window or the notice.
-        setStatus(kStatusTransferCompleted);
+        // the window or the notice. Unsaved (logged), the next run resumes a whole transfer.
+        (void)setStatus(kStatusTransferCompleted);
         return true;
     };
     bool completed = false;

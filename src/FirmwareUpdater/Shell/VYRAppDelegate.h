@@ -61,7 +61,7 @@ class VYRAppDelegate {
     /// begun.
     bool loadPreferenceData();
     /// Stores mStatus unless it is 0; false when it could not be stored (logged).
-    bool savePreferenceData();
+    [[nodiscard]] bool savePreferenceData();
     /// "Waiting..." until the device answers (true) or the user cancels (false).
     bool waitForConnectToVYR();
     /// The background poll: opens the device and waits for its heartbeat. Returns true when
@@ -91,7 +91,7 @@ class VYRAppDelegate {
     /// Sets the status and writes it at once, so a crash or a kill during the transfer still
     /// leaves "transfer begun" on disk, and a completed transfer is on record before its
     /// notice. False when it could not be written.
-    bool setStatus(std::int32_t inStatus);
+    [[nodiscard]] bool setStatus(std::int32_t inStatus);
     /// The status cannot be written as the transfer begins: tells the user why, and asks
     /// whether to go on (true) though an interrupted transfer could not be resumed.
     bool goOnWithoutStatus();

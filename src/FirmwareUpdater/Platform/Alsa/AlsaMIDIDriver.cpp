@@ -31,17 +31,18 @@ CAlsaMIDIDriver::~CAlsaMIDIDriver() {
     detach();
 }
 
-std::string CAlsaMIDIDriver::attach(CMIDIDriverHost& inHost) {
+bool CAlsaMIDIDriver::attach(CMIDIDriverHost& inHost, std::string& outWhy) {
     InstallAlsaErrorHandler();
     const int status = snd_seq_open(&mQuery, "default", SND_SEQ_OPEN_DUPLEX, SND_SEQ_NONBLOCK);
     if (status < 0) {
         mQuery = nullptr;
-        return DescribeSequencerOpenFailure(status);
+        outWhy = DescribeSequencerOpenFailure(status);
+        return false;
     }
     snd_seq_set_client_name(mQuery, "VYR updater (listing)");
     const std::lock_guard<std::mutex> lock(mMutex);
     mHost = &inHost;
-    return {};
+    return true;
 }
 
 void CAlsaMIDIDriver::detach() {

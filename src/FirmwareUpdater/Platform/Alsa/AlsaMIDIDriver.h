@@ -29,20 +29,20 @@ class CAlsaMIDIDriver final : public CMIDIDriver {
     CAlsaMIDIDriver& operator=(const CAlsaMIDIDriver&) = delete;
 
     // CMIDIDriver
-    std::string attach(CMIDIDriverHost& inHost) override;
+    [[nodiscard]] bool attach(CMIDIDriverHost& inHost, std::string& outWhy) override;
     void detach() override;
     std::vector<MIDIDriverEndpoint> endpoints(bool inSources) override;
-    OSStatus property(MIDIDriverEndpoint inEndpoint, EProperty inProperty,
+    [[nodiscard]] OSStatus property(MIDIDriverEndpoint inEndpoint, EProperty inProperty,
                       std::string& outValue) override;
-    OSStatus openClient(MIDIClientRef inClient, const std::string& inName) override;
+    [[nodiscard]] OSStatus openClient(MIDIClientRef inClient, const std::string& inName) override;
     void closeClient(MIDIClientRef inClient) override;
-    OSStatus openPort(MIDIClientRef inClient, MIDIPortRef inPort, bool inInput) override;
-    OSStatus closePort(MIDIPortRef inPort) override;
-    OSStatus connect(MIDIPortRef inPort, MIDIDriverEndpoint inSource) override;
-    OSStatus disconnect(MIDIPortRef inPort, MIDIDriverEndpoint inSource) override;
-    OSStatus send(MIDIPortRef inPort, MIDIDriverEndpoint inDestination,
+    [[nodiscard]] OSStatus openPort(MIDIClientRef inClient, MIDIPortRef inPort, bool inInput) override;
+    [[nodiscard]] OSStatus closePort(MIDIPortRef inPort) override;
+    [[nodiscard]] OSStatus connect(MIDIPortRef inPort, MIDIDriverEndpoint inSource) override;
+    [[nodiscard]] OSStatus disconnect(MIDIPortRef inPort, MIDIDriverEndpoint inSource) override;
+    [[nodiscard]] OSStatus send(MIDIPortRef inPort, MIDIDriverEndpoint inDestination,
                   const MIDIPacketList& inList) override;
-    OSStatus flush(MIDIDriverEndpoint inDestination) override;
+    [[nodiscard]] OSStatus flush(MIDIDriverEndpoint inDestination) override;
     std::string takeProblem() override;
 
   private:
@@ -57,13 +57,13 @@ class CAlsaMIDIDriver final : public CMIDIDriver {
 
     /// The output of ioPort to inDestination at inAddress, made on first use (a card's port
     /// opened, with who keeps it busy told). With the lock held.
-    OSStatus outputTo(SPort& ioPort, MIDIDriverEndpoint inDestination, Address inAddress,
+    [[nodiscard]] OSStatus outputTo(SPort& ioPort, MIDIDriverEndpoint inDestination, Address inAddress,
                       std::shared_ptr<CAlsaOutput>& outOutput);
 
     /// The identity of the port at inAddress, made on first sight. With the lock held.
     MIDIDriverEndpoint identityOf(Address inAddress);
     /// The address behind inIdentity while its port lives. With the lock held.
-    bool addressOf(MIDIDriverEndpoint inIdentity, Address& outAddress) const;
+    [[nodiscard]] bool addressOf(MIDIDriverEndpoint inIdentity, Address& outAddress) const;
     bool isOurs(int inClient) const;
     /// "hw:C,D,S" when the port at inAddress is a card's MIDI port. With the lock held.
     std::string rawDeviceOf(Address inAddress) const;
@@ -72,7 +72,7 @@ class CAlsaMIDIDriver final : public CMIDIDriver {
     /// "name" (client:port) for messages. With the lock held.
     std::string labelOf(Address inAddress) const;
     /// Sets the problem for takeProblem() and returns inStatus. With the lock held.
-    OSStatus fail(OSStatus inStatus, std::string inProblem);
+    [[nodiscard]] OSStatus fail(OSStatus inStatus, std::string inProblem);
 
     void received(MIDIClientRef inClient, int inOurPort, Address inSource,
                   const std::vector<std::vector<std::uint8_t>>& inPackets);

@@ -144,10 +144,10 @@ std::size_t CVirtualMIDIService::clientCount() const {
     return mClients.size();
 }
 
-std::string CVirtualMIDIService::attach(CMIDIDriverHost& inHost) {
+bool CVirtualMIDIService::attach(CMIDIDriverHost& inHost, std::string& /*outWhy*/) {
     const std::lock_guard<std::mutex> lock(mMutex);
     mHost = &inHost;
-    return {};
+    return true;
 }
 
 void CVirtualMIDIService::detach() {

@@ -81,20 +81,20 @@ class CVirtualMIDIService final : public CMIDIDriver {
     std::size_t clientCount() const;
 
     // CMIDIDriver
-    std::string attach(CMIDIDriverHost& inHost) override;
+    [[nodiscard]] bool attach(CMIDIDriverHost& inHost, std::string& outWhy) override;
     void detach() override;
     std::vector<MIDIDriverEndpoint> endpoints(bool inSources) override;
-    OSStatus property(MIDIDriverEndpoint inEndpoint, EProperty inProperty,
+    [[nodiscard]] OSStatus property(MIDIDriverEndpoint inEndpoint, EProperty inProperty,
                       std::string& outValue) override;
-    OSStatus openClient(MIDIClientRef inClient, const std::string& inName) override;
+    [[nodiscard]] OSStatus openClient(MIDIClientRef inClient, const std::string& inName) override;
     void closeClient(MIDIClientRef inClient) override;
-    OSStatus openPort(MIDIClientRef inClient, MIDIPortRef inPort, bool inInput) override;
-    OSStatus closePort(MIDIPortRef inPort) override;
-    OSStatus connect(MIDIPortRef inPort, MIDIDriverEndpoint inSource) override;
-    OSStatus disconnect(MIDIPortRef inPort, MIDIDriverEndpoint inSource) override;
-    OSStatus send(MIDIPortRef inPort, MIDIDriverEndpoint inDestination,
+    [[nodiscard]] OSStatus openPort(MIDIClientRef inClient, MIDIPortRef inPort, bool inInput) override;
+    [[nodiscard]] OSStatus closePort(MIDIPortRef inPort) override;
+    [[nodiscard]] OSStatus connect(MIDIPortRef inPort, MIDIDriverEndpoint inSource) override;
+    [[nodiscard]] OSStatus disconnect(MIDIPortRef inPort, MIDIDriverEndpoint inSource) override;
+    [[nodiscard]] OSStatus send(MIDIPortRef inPort, MIDIDriverEndpoint inDestination,
                   const MIDIPacketList& inList) override;
-    OSStatus flush(MIDIDriverEndpoint inDestination) override;
+    [[nodiscard]] OSStatus flush(MIDIDriverEndpoint inDestination) override;
 
   private:
     struct SEndpoint {
@@ -115,7 +115,7 @@ class CVirtualMIDIService final : public CMIDIDriver {
 
     MIDIDriverEndpoint addEndpoint(SEndpoint inEndpoint);
     /// Takes a pending fault of inOperation, if any. Called with the lock held.
-    OSStatus takeFault(EOperation inOperation);
+    [[nodiscard]] OSStatus takeFault(EOperation inOperation);
 
     mutable std::mutex mMutex;
     CMIDIDriverHost* mHost = nullptr;

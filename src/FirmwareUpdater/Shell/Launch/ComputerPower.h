@@ -38,7 +38,7 @@ struct SPowerSupply {
 
 /// What UPower says of the power supply; nothing, with why in outProblem, when it cannot be
 /// asked.
-std::optional<SPowerSupply> readPowerSupply(std::string& outProblem);
+[[nodiscard]] std::optional<SPowerSupply> readPowerSupply(std::string& outProblem);
 
 /// "" when inSupply allows an update; else one sentence that says the battery is low.
 std::string lowBatteryWarning(const SPowerSupply& inSupply);

@@ -154,7 +154,7 @@ CLaunch::CLaunch(const char* inProgram, SLaunchOptions inOptions)
 }
 
 CLaunch::~CLaunch() {
-    MIDIServiceInstallDriver(nullptr);
+    (void)MIDIServiceInstallDriver(nullptr);
     mSimulation.reset();
     CStopRule::holdLock(nullptr);
     mLock.release();
@@ -198,8 +198,8 @@ ELaunchRefusal CLaunch::prepare(std::string& outMessage) {
                      " (" + kFirmwareResourceName + "." + kFirmwareResourceType + ")";
         return ELaunchRefusal::kImageRefused;
     }
-    std::string problem = ReadWholeFile(image, EFileKind::kRegularOnly, kMaxImageBytes, mImage);
-    if (problem.empty()) {
+    std::string problem;
+    if (ReadWholeFile(image, EFileKind::kRegularOnly, kMaxImageBytes, mImage, problem)) {
         CFirmwareSchedule schedule;
         problem = schedule.buildFromImage(mImage.data(), static_cast<std::uint32_t>(mImage.size()));
         mImageFacts = {schedule.size(), schedule.totalBytes(), schedule.durationMs()};

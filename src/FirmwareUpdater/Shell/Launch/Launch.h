@@ -63,10 +63,10 @@ class CLaunch {
     /// file's lock, before anything touches the device. Returns kNone, or the refusal with
     /// one line for the user in outMessage (the file and what is wrong, what the MIDI system
     /// lacks, or who holds the lock).
-    ELaunchRefusal prepare(std::string& outMessage);
+    [[nodiscard]] ELaunchRefusal prepare(std::string& outMessage);
     /// Installs the MIDI system of the options (with the --device filter); false, with
     /// why in outMessage, when it cannot start. prepare() calls it.
-    bool startMIDI(std::string& outMessage);
+    [[nodiscard]] bool startMIDI(std::string& outMessage);
     /// The checked image (empty before prepare() succeeded).
     const std::vector<std::uint8_t>& firmwareImage() const { return mImage; }
     /// What its check found (zero before prepare() succeeded).

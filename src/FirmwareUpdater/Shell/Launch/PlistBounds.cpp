@@ -152,12 +152,12 @@ std::string binaryBoundsProblem(const std::vector<std::uint8_t>& inBytes) {
 
 } // namespace
 
-std::string plistBoundsProblem(const std::vector<std::uint8_t>& inBytes) {
+bool plistWithinBounds(const std::vector<std::uint8_t>& inBytes, std::string& outWhy) {
     static constexpr std::string_view kBinary = "bplist00";
-    if (inBytes.size() >= kBinary.size() &&
-        std::memcmp(inBytes.data(), kBinary.data(), kBinary.size()) == 0) {
-        return binaryBoundsProblem(inBytes);
-    }
-    return xmlBoundsProblem(
-        std::string_view(reinterpret_cast<const char*>(inBytes.data()), inBytes.size()));
+    const bool binary = inBytes.size() >= kBinary.size() &&
+                        std::memcmp(inBytes.data(), kBinary.data(), kBinary.size()) == 0;
+    outWhy = binary ? binaryBoundsProblem(inBytes)
+                    : xmlBoundsProblem(std::string_view(
+                          reinterpret_cast<const char*>(inBytes.data()), inBytes.size()));
+    return outWhy.empty();
 }

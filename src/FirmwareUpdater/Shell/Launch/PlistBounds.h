@@ -13,6 +13,7 @@ inline constexpr unsigned kMaxPlistDepth = 64;
 /// The most objects a binary list may expand to.
 inline constexpr std::size_t kMaxPlistObjects = 100'000;
 
-/// "" when inBytes, XML or binary, stays within those bounds; else why not, for people. A
-/// binary list whose references run out of the file is refused too.
-std::string plistBoundsProblem(const std::vector<std::uint8_t>& inBytes);
+/// True when inBytes, XML or binary, stays within those bounds; else false with why not, for
+/// people, in outWhy. A binary list whose references run out of the file is refused too.
+[[nodiscard]] bool plistWithinBounds(const std::vector<std::uint8_t>& inBytes,
+                                     std::string& outWhy);

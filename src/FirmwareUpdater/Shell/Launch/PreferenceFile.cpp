@@ -35,7 +35,7 @@ using PlistPtr = std::unique_ptr<std::remove_pointer_t<plist_t>, SPlistFree>;
 // The root dictionary of XML or binary property-list bytes; null, with why in outProblem,
 // when they hold none or one the library cannot safely take.
 PlistPtr parseDictionary(const std::vector<std::uint8_t>& inBytes, std::string& outProblem) {
-    if (outProblem = plistBoundsProblem(inBytes); !outProblem.empty()) {
+    if (!plistWithinBounds(inBytes, outProblem)) {
         return nullptr;
     }
     plist_t root = nullptr;
@@ -122,11 +122,11 @@ std::string CPreferenceFile::refusalOf(const std::string& inPath) {
                    : _("its folder does not exist");
     }
     std::vector<std::uint8_t> bytes;
-    if (std::string problem = ReadWholeFile(inPath, EFileKind::kRegularOnly, kMaxBytes, bytes);
-        !problem.empty() || bytes.empty()) {
+    std::string problem;
+    if (!ReadWholeFile(inPath, EFileKind::kRegularOnly, kMaxBytes, bytes, problem) ||
+        bytes.empty()) {
         return problem; // an empty file is a place to start, as no file is
     }
-    std::string problem;
     parseDictionary(bytes, problem);
     return problem;
 }
@@ -141,12 +141,13 @@ bool CPreferenceFile::load(std::int32_t& outStatus) {
     }
     outStatus = 0;
     std::vector<std::uint8_t> bytes;
-    std::string problem = ReadWholeFile(mPath, EFileKind::kRegularOnly, kMaxBytes, bytes);
-    if (problem.empty() && bytes.empty()) {
+    std::string problem;
+    const bool read = ReadWholeFile(mPath, EFileKind::kRegularOnly, kMaxBytes, bytes, problem);
+    if (read && bytes.empty()) {
         return false; // nothing stored yet: the save writes it
     }
     PlistPtr dictionary;
-    if (problem.empty()) {
+    if (read) {
         dictionary = parseDictionary(bytes, problem);
     }
     if (dictionary == nullptr) {

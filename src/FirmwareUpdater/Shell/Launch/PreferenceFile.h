@@ -30,11 +30,11 @@ class CPreferenceFile {
     /// dictionary is set aside as <path>.bad (.bad.1, .bad.2 ... when that is taken: never
     /// overwritten), so that nothing overwrites what may be the only record of a begun transfer,
     /// and problem() says so; outStatus is 0 then.
-    bool load(std::int32_t& outStatus);
+    [[nodiscard]] bool load(std::int32_t& outStatus);
     /// Writes inStatus beside the other keys last loaded, through a symlink to its target.
     /// False when it cannot be written, with the reason in problem(); the old file is then
     /// as it was.
-    bool save(std::int32_t inStatus);
+    [[nodiscard]] bool save(std::int32_t inStatus);
 
     const std::string& path() const { return mPath; }
     /// What went wrong in the last load or save, or "".

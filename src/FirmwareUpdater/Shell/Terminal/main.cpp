@@ -126,11 +126,12 @@ int usageErrorJson(const std::string& inMessage) {
 
 // Flushes and closes stdout; true, after saying so, when some of it did not arrive.
 bool lostOutput() {
-    const std::string lost = FinishStandardOutput();
-    if (!lost.empty()) {
-        std::fprintf(stderr, "vyr-update: %s: %s\n", _("some output was lost"), lost.c_str());
+    std::string why;
+    if (FinishStandardOutput(why)) {
+        return false;
     }
-    return !lost.empty();
+    std::fprintf(stderr, "vyr-update: %s: %s\n", _("some output was lost"), why.c_str());
+    return true;
 }
 
 } // namespace
