@@ -84,20 +84,12 @@ void tellWhyNot(const CMainWindow& inWindow, const std::string& inProblem) {
     box.exec();
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-    CStopRule::install();
-    initLocalization();
-    const std::string stopped =
-        std::string("vyr-updater: ") +
-        _("stopped during the transfer; VYR stays in update mode, run the updater again to "
-          "resume") +
-        "\n";
-    CStopRule::presentOnStandardError(nullptr, stopped.c_str());
+// What ends the program before there is a window: --help and --version need no display, and
+// without one a line says so (after a usage error, still the first thing to hear about).
+std::optional<int> endsBeforeTheWindow(int argc, char** argv) {
     SLaunchOptions options;
-    // --help and --version need no display; Qt's own options (-platform ...) are taken away
-    // by QApplication before the rest is parsed.
+    // Qt's own options (-platform ...) are taken away by QApplication before the rest is
+    // parsed: until then only these are looked for.
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
         if (argument == "-h" || argument == "--help" || argument == "--version") {
@@ -105,13 +97,51 @@ int main(int argc, char** argv) {
         }
     }
     if (const std::string problem = displayProblem(argc, argv); !problem.empty()) {
-        // A usage error is still the first thing to hear about.
         if (const std::optional<int> early =
                 parseLaunchOptions(argc, argv, kProgram, {}, options)) {
-            return *early;
+            return early;
         }
         std::fprintf(stderr, "vyr-updater: %s\n", problem.c_str());
         return kExitNoDisplay;
+    }
+    return std::nullopt;
+}
+
+// The line a stop that ends the transfer leaves on stderr; the window's own question is the
+// warning.
+void presentTheStop() {
+    static const std::string stopped =
+        std::string("vyr-updater: ") +
+        _("stopped during the transfer; VYR stays in update mode, run the updater again to "
+          "resume") +
+        "\n";
+    CStopRule::presentOnStandardError(nullptr, stopped.c_str());
+}
+
+// How the run ended, once it did: its report on stdout for scripts, and, when there is one to
+// read, in the window until it is closed.
+int showTheEnd(CMainWindow& ioWindow, const CLaunch& inLaunch, const SLaunchResult& inResult,
+               const CQtUI& inUI) {
+    std::fputs(inResult.report.c_str(), stdout);
+    std::fflush(stdout);
+    if (inResult.report.empty() || inUI.stopRequested()) {
+        QApplication::quit();
+    } else {
+        ioWindow.onClose({});
+        ioWindow.showResult(launchResult(*inResult.ending, inLaunch));
+        QApplication::setQuitOnLastWindowClosed(true);
+    }
+    return inResult.ending->exitStatus;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    CStopRule::install();
+    initLocalization();
+    presentTheStop();
+    if (const std::optional<int> early = endsBeforeTheWindow(argc, argv)) {
+        return *early;
     }
     QApplication application(argc, argv);
     QGuiApplication::setDesktopFileName(kDesktopFile);
@@ -121,6 +151,7 @@ int main(int argc, char** argv) {
     installQtLanguage(qtTexts);
     CMainWindow window;
     // Started from a menu, nobody reads stderr: a usage error is told in a window too.
+    SLaunchOptions options;
     std::string usage;
     if (const std::optional<int> early =
             parseLaunchOptions(argc, argv, kProgram, {}, options, &usage)) {
@@ -142,21 +173,8 @@ int main(int argc, char** argv) {
     });
     int status = kExitUnexpected;
     // The workflow runs on the main thread inside Qt's loop, its prompts as nested loops.
-    window.runWhenPlaced([&] {
-        const SLaunchResult result = launch.runToTheEnd(ui);
-        status = result.ending->exitStatus;
-        // The simulated device's report stays in the window until it is closed; scripts
-        // read it on stdout.
-        std::fputs(result.report.c_str(), stdout);
-        std::fflush(stdout);
-        if (result.report.empty() || ui.stopRequested()) {
-            QApplication::quit();
-            return;
-        }
-        window.onClose({});
-        window.showResult(launchResult(*result.ending, launch));
-        QApplication::setQuitOnLastWindowClosed(true);
-    });
+    window.runWhenPlaced(
+        [&] { status = showTheEnd(window, launch, launch.runToTheEnd(ui), ui); });
     QApplication::exec();
     return status;
 }
