@@ -182,7 +182,9 @@ TEST_F(Update, SignalsDuringTheTransfer) {
         ASSERT_TRUE(run->expect("Now updating...")) << run->output();
         run->kill(c.signals.front());
         if (c.signals.front() != SIGHUP) {
-            ASSERT_TRUE(run->expect("Press Ctrl-C again to stop anyway.")) << run->output();
+            // No terminal to press Ctrl-C on: the warning names the signals.
+            ASSERT_TRUE(run->expect("Send SIGINT or SIGTERM again to stop anyway."))
+                << run->output();
         }
         if (c.signals.size() > 1) {
             run->kill(c.signals.back());
@@ -286,6 +288,15 @@ TEST_F(Update, RefusalsListingsAndLinesForProgramsAndPeople) {
     ASSERT_NO_THROW(result = json::parse(list->output())) << list->output();
     EXPECT_EQ(result["destinations"][0]["model"], "VYR10");
     EXPECT_EQ(result["destinations"][0]["used"], true);
+
+    // No MIDI system to list (ALSA without its configuration): the object says why not.
+    CChildProcess unlisted({VYR_UPDATE, "--list", "--json"},
+                           {"LC_ALL=C", "ALSA_CONFIG_PATH=" + mDirectory.file("none")}, true);
+    EXPECT_EQ(unlisted.wait(), 7);
+    ASSERT_NO_THROW(result = json::parse(unlisted.output())) << unlisted.output();
+    EXPECT_EQ(result["outcome"], "midi unavailable");
+    EXPECT_NE(unlisted.errors().find("cannot reach MIDI devices"), std::string::npos)
+        << unlisted.errors();
 }
 
 } // namespace

@@ -36,6 +36,9 @@ class CScriptedUI : public CUserInterface, public CProgressDisplay {
     bool receivedTheImage = true;       // what the device says it received
     bool awake = false;
     std::vector<bool> awakeAtSaves;
+    bool stopped = false; // a stop request came
+
+    bool stopRequested() const override { return stopped; }
 
     int runModal(const SAlert& inAlert) override {
         shown.push_back(inAlert.key);
@@ -182,6 +185,19 @@ const std::string kWaiting = "Waiting...";
 const std::string kReady = "Ready";
 const std::string kPrompt = "Please change VYR to update mode.";
 const std::string kComplete = "Complete";
+
+// A prompt that cannot back out ("Ready" has one button) still ends the run at a stop, with
+// nothing sent and no prompt after it.
+TEST_F(Workflow, AStopAtReadyEndsTheRun) {
+    plugIn();
+    mUI.script = {kWait, [this] {
+                      mUI.stopped = true;
+                      return kAlertFirstButtonReturn;
+                  }};
+    EXPECT_EQ(launch(), ELaunchOutcome::kCancelled);
+    EXPECT_EQ(mUI.shown, (std::vector<std::string>{kWaiting, kReady}));
+    EXPECT_FALSE(mUI.stored.has_value());
+}
 
 TEST_F(Workflow, FirstRunUpdatesTheDeviceAndRemembersIt) {
     plugIn();

@@ -144,7 +144,8 @@ bool VYRAppDelegate::waitForConnectToVYR() {
     }
     mPoll.join();
     mUI.runModal(createAlertWithMessage(N_("Ready"), "OK"));
-    return true;
+    // Its one button cannot back out: a stop there ends the run before the next prompt.
+    return !mUI.stopRequested();
 }
 
 bool VYRAppDelegate::checkHeartbeat() {

@@ -67,10 +67,13 @@ CTerminalUI::CTerminalUI(STerminalOptions inOptions) : mOptions(std::move(inOpti
     }
     // What a stop during the transfer says: the main thread plays the firmware then, so the
     // rule's handler writes it.
+    // Without a terminal nobody can press Ctrl-C: a service manager or a script stops it.
     const std::string warning =
         std::string("\n") +
         _("Interrupting now leaves VYR in update mode; run vyr-update again to resume.") + "\n" +
-        _("Press Ctrl-C again to stop anyway.") + "\n";
+        (mTerminalInput ? _("Press Ctrl-C again to stop anyway.")
+                        : _("Send SIGINT or SIGTERM again to stop anyway.")) +
+        "\n";
     const std::string stopped =
         std::string("\n") +
         _("Stopped. VYR stays in update mode; run vyr-update again to resume.") + "\n";
@@ -114,7 +117,13 @@ int CTerminalUI::ask(const SAlert& inAlert, std::FILE* inStream) {
 }
 
 int CTerminalUI::stoppedBySignal(const SAlert& inAlert, std::FILE* inStream) {
-    std::fprintf(inStream, _("-> %s (stopped by a signal)\n"), inAlert.buttons.back().c_str());
+    // A lone button ("OK") is no way out: naming it would read as if it had been chosen.
+    if (inAlert.buttons.size() == 1) {
+        std::fprintf(inStream, "-> %s\n", _("(stopped by a signal)"));
+    } else {
+        std::fprintf(inStream, _("-> %s (stopped by a signal)\n"),
+                     inAlert.buttons.back().c_str());
+    }
     std::fflush(inStream);
     return resultOfButton(inAlert.buttons.size() - 1);
 }

@@ -162,7 +162,12 @@ int main(int argc, char** argv) {
         std::string problem;
         if (!launch.startMIDI(problem)) {
             std::fprintf(stderr, "vyr-update: %s\n", problem.c_str());
-            return kExitMIDIUnavailable;
+            // A program that asked for the list still gets an object, one that says why not.
+            if (command.json) {
+                const SEnding& ending = endingRow(EEnding::kMIDIUnavailable);
+                std::fputs(launchResultJson(SLaunchResult::of(ending, problem)).c_str(), stdout);
+            }
+            return lostOutput() ? kExitUnexpected : kExitMIDIUnavailable;
         }
         std::fputs(command.json ? midiDevicesJson(listMIDIDevices()).c_str()
                                 : describeMIDIDevices().c_str(),
