@@ -258,6 +258,17 @@ TEST_F(Update, SpeaksTheUsersLanguageOrEnglishWhole) {
             EXPECT_EQ(run.output().find(other), std::string::npos) << run.output();
         }
     }
+    // What the codec and the command line say too: a refused image's reason, a metavariable.
+    const std::string bad = mDirectory.write("bad.mid", std::vector<std::uint8_t>{'M', 'T'});
+    for (const auto& [arguments, expected] :
+         {std::pair<std::vector<std::string>, std::string>{
+              {VYR_UPDATE, "--simulate", "--yes", "--prefs", prefs(), "--firmware", bad},
+              "abgelehnt bei Byte 2: zu kurz"},
+          {{VYR_UPDATE, "--help"}, "--firmware DATEI"}}) {
+        CChildProcess run(arguments, {"LANGUAGE=de", "LC_ALL=de_DE.UTF-8", "LOCPATH=" + locales});
+        run.wait();
+        EXPECT_NE(run.output().find(expected), std::string::npos) << run.output();
+    }
 }
 
 // Without a terminal it needs --yes, and so do --wait and --tries; a program that asked for JSON

@@ -69,7 +69,7 @@ std::string optionName(const SOption& inOption) {
                                                : std::string("      ");
     name += std::string("--") + inOption.name;
     if (inOption.valueName != nullptr) {
-        name += std::string(" ") + inOption.valueName;
+        name += std::string(" ") + _(inOption.valueName);
     }
     return name;
 }

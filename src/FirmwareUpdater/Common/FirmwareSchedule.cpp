@@ -1,5 +1,7 @@
 #include "Common/FirmwareSchedule.h"
 
+#include "Common/Gettext.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <limits>
@@ -17,21 +19,21 @@ class CMessageFraming {
         for (outAt = 0; outAt < inLength; ++outAt) {
             const std::uint8_t byte = inBytes[outAt];
             if (outAt > 0 && inBytes[outAt - 1] == 0xF7) {
-                return "bytes after the F7 that closes the message";
+                return _("bytes after the F7 that closes the message");
             }
             if (byte == 0xF0 && mOpen) {
-                return "a message begins before the one before it is closed with F7";
+                return _("a message begins before the one before it is closed with F7");
             }
             if (byte == 0xF0) {
                 mOpen = true;
             } else if (!mOpen) {
-                return "a byte outside any message: it neither begins one with F0 nor continues "
-                       "an open one";
+                return _("a byte outside any message: it neither begins one with F0 nor "
+                         "continues an open one");
             } else if (byte == 0xF7) {
                 mOpen = false;
             } else if (byte >= 0x80) {
-                return "a status byte inside a message (only bytes below 0x80 go between F0 and "
-                       "F7)";
+                return _("a status byte inside a message (only bytes below 0x80 go between F0 and "
+                         "F7)");
             }
         }
         return nullptr;
@@ -43,8 +45,7 @@ class CMessageFraming {
 };
 
 std::string describeMessage(std::size_t inIndex, std::size_t inTrack, std::uint32_t inTick) {
-    return "SysEx message " + std::to_string(inIndex) + " (track " + std::to_string(inTrack) +
-           ", tick " + std::to_string(inTick) + ")";
+    return formatted(_("SysEx message %zu (track %zu, tick %u)"), inIndex, inTrack, inTick);
 }
 
 } // namespace
@@ -65,7 +66,7 @@ bool CFirmwareSchedule::build(const CSMF& inSmf) {
                 continue;
             }
             if (mBytes.size() + sysEx->getDataSize() > std::numeric_limits<std::uint32_t>::max()) {
-                return refuse("the SysEx messages add up to 4 GiB or more");
+                return refuse(_("the SysEx messages add up to 4 GiB or more"));
             }
             const auto offset = static_cast<std::uint32_t>(mBytes.size());
             mBytes.insert(mBytes.end(), sysEx->getParam(),
@@ -74,7 +75,7 @@ bool CFirmwareSchedule::build(const CSMF& inSmf) {
         }
     }
     if (mMessages.empty()) {
-        return refuse("holds no SysEx message: there is no firmware in it");
+        return refuse(_("holds no SysEx message: there is no firmware in it"));
     }
     return true;
 }
@@ -95,15 +96,13 @@ bool CFirmwareSchedule::checkMessageFraming(const CSMF& inSmf) {
             }
             const std::string where = describeMessage(index++, t, event->mTick);
             if (sysEx->getDataSize() == 0) {
-                return refuse(where + ": an empty SysEx event");
+                return refuse(where + ": " + _("an empty SysEx event"));
             }
             const bool wasOpen = framing.open();
             std::uint32_t at = 0;
             if (const char* problem = framing.follow(sysEx->getParam(), sysEx->getDataSize(), at)) {
-                char byte[48];
-                std::snprintf(byte, sizeof byte, ", its byte %u (0x%02X): ", at,
-                              static_cast<unsigned>(sysEx->getParam()[at]));
-                return refuse(where + byte + problem);
+                return refuse(formatted(_("%s, its byte %u (0x%02X): %s"), where.c_str(), at,
+                                        static_cast<unsigned>(sysEx->getParam()[at]), problem));
             }
             if (!wasOpen && framing.open()) {
                 unclosed = where;
@@ -111,7 +110,7 @@ bool CFirmwareSchedule::checkMessageFraming(const CSMF& inSmf) {
         }
     }
     if (framing.open()) {
-        return refuse(unclosed + ": the message it begins is never closed with F7");
+        return refuse(unclosed + ": " + _("the message it begins is never closed with F7"));
     }
     return true;
 }
@@ -132,9 +131,12 @@ bool CFirmwareSchedule::buildTempoMap(const CMidiTrack& inTrack) {
         const std::uint8_t* d = meta->getParam();
         const std::uint32_t value = meta->getDataSize() < 3 ? 0 : (d[0] << 16) | (d[1] << 8) | d[2];
         if (value == 0) {
-            return refuse("Set Tempo event at tick " + std::to_string(event->mTick) +
-                          " of track 0 has " +
-                          (meta->getDataSize() < 3 ? "fewer than 3 data bytes" : "the value 0"));
+            return refuse(formatted(meta->getDataSize() < 3
+                                        ? _("Set Tempo event at tick %u of track 0 has fewer "
+                                            "than 3 data bytes")
+                                        : _("Set Tempo event at tick %u of track 0 has the "
+                                            "value 0"),
+                                    event->mTick));
         }
         mTempoMap.push_back({event->mTick, 60000000u / value});
     }

@@ -1,5 +1,7 @@
 #include "Platform/FileRead.h"
 
+#include "Common/Gettext.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -13,7 +15,7 @@ std::string systemError(const char* inWhat, int inErrno) {
 }
 
 std::string tooLarge(std::size_t inMaxBytes) {
-    return "larger than " + std::to_string(inMaxBytes) + " bytes";
+    return formatted(_("larger than %zu bytes"), inMaxBytes);
 }
 
 // Reads to the end (a stream has no size to trust), one byte past the limit at most.
@@ -25,7 +27,7 @@ std::string readToEnd(int inFd, std::size_t inMaxBytes, std::vector<std::uint8_t
             continue;
         }
         if (n < 0) {
-            return systemError("cannot read", errno);
+            return systemError(_("cannot read"), errno);
         }
         if (n == 0) {
             return {};
@@ -47,24 +49,24 @@ bool ReadWholeFile(const std::string& inPath, EFileKind inKind, std::size_t inMa
     const int fd = standardInput ? ::dup(STDIN_FILENO)
                                  : ::open(inPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
-        outWhy = systemError("cannot open", errno);
+        outWhy = systemError(_("cannot open"), errno);
         return false;
     }
     struct stat info {};
     std::string error;
     if (::fstat(fd, &info) != 0) {
-        error = systemError("cannot read", errno);
+        error = systemError(_("cannot read"), errno);
     } else if (S_ISDIR(info.st_mode)) {
-        error = "is a directory";
+        error = _("is a directory");
     } else if (!S_ISREG(info.st_mode) && inKind == EFileKind::kRegularOnly) {
-        error = "is not a regular file (a device, FIFO or socket)";
+        error = _("is not a regular file (a device, FIFO or socket)");
     } else if (S_ISREG(info.st_mode) && static_cast<std::uint64_t>(info.st_size) > inMaxBytes) {
         error = tooLarge(inMaxBytes);
     } else if (S_ISFIFO(info.st_mode) && !standardInput) {
         // A named FIFO is read once its writer comes, as cat reads it: a second, waiting open
         // (the first one read nothing, not even an end, from a FIFO without a writer yet).
         const int waiting = ::open(inPath.c_str(), O_RDONLY | O_CLOEXEC);
-        error = waiting < 0 ? systemError("cannot open", errno)
+        error = waiting < 0 ? systemError(_("cannot open"), errno)
                             : readToEnd(waiting, inMaxBytes, outBytes);
         if (waiting >= 0) {
             ::close(waiting);

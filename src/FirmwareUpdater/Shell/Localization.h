@@ -3,3 +3,11 @@
 #pragma once
 
 #include "Common/Gettext.h"
+
+#include <string>
+
+/// A button as people read it: the workflow names its buttons by their English titles
+/// (marked N_() where they are written), and a window may show its toolkit's own instead.
+inline std::string buttonTitle(const std::string& inButton) {
+    return _(inButton.c_str());
+}

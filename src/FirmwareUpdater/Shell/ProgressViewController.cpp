@@ -32,5 +32,5 @@ void ProgressViewController::incrementProgressValue(int inValue) {
 
 int ProgressViewController::showCompleteAlert() {
     mDisplay.hideWindow();
-    return mUI.runModal({"Complete", _("Complete"), {"OK"}, false});
+    return mUI.runModal({"Complete", _("Complete"), {N_("OK")}, false});
 }

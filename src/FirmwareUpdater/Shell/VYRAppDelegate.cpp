@@ -121,7 +121,7 @@ bool VYRAppDelegate::setStatus(std::int32_t inStatus) {
 }
 
 bool VYRAppDelegate::goOnWithoutStatus() {
-    SAlert alert = createAlertWithMessage(kStatusNotSaved, "OK", "Cancel");
+    SAlert alert = createAlertWithMessage(kStatusNotSaved, N_("OK"), N_("Cancel"));
     alert.message += "\n" + mSaveProblem + "\n" +
                      _("If the transfer is interrupted, the next run cannot resume it.");
     return mUI.runModal(alert) == kAlertFirstButtonReturn;
@@ -135,7 +135,7 @@ bool VYRAppDelegate::waitForConnectToVYR() {
             }
         });
     }
-    const int result = mUI.runModal({"Waiting...", _("Waiting..."), {"Cancel"}, true});
+    const int result = mUI.runModal({"Waiting...", _("Waiting..."), {N_("Cancel")}, true});
     if (result != kModalResponseAbort) {
         // Nothing is waiting for the device any more; a poll left running would also call
         // the controller after it is gone.
@@ -143,7 +143,7 @@ bool VYRAppDelegate::waitForConnectToVYR() {
         return false;
     }
     mPoll.join();
-    mUI.runModal(createAlertWithMessage(N_("Ready"), "OK"));
+    mUI.runModal(createAlertWithMessage(N_("Ready"), N_("OK")));
     // Its one button cannot back out: a stop there ends the run before the next prompt.
     return !mUI.stopRequested();
 }
@@ -168,7 +168,7 @@ bool VYRAppDelegate::checkHeartbeat() {
 }
 
 bool VYRAppDelegate::waitForUpdateMode() {
-    const SAlert prompt = createAlertWithMessage(kUpdateModePrompt, "OK", "Cancel");
+    const SAlert prompt = createAlertWithMessage(kUpdateModePrompt, N_("OK"), N_("Cancel"));
     for (;;) {
         if (mUI.runModal(prompt) == kAlertSecondButtonReturn) {
             return false;
@@ -225,7 +225,7 @@ bool VYRAppDelegate::runUpdate() {
 
 bool VYRAppDelegate::powerAllowsUpdate() {
     for (std::string low = mUI.powerProblem(); !low.empty(); low = mUI.powerProblem()) {
-        SAlert alert = createAlertWithMessage(kLowBattery, _("Check again"), "Cancel");
+        SAlert alert = createAlertWithMessage(kLowBattery, N_("Check again"), N_("Cancel"));
         alert.message = low + "\n" + alert.message;
         alert.onlyAPersonAnswers = true;
         if (mUI.runModal(alert) != kAlertFirstButtonReturn) {

@@ -25,15 +25,17 @@ STransferReport compareTransfer(const std::vector<SExpectedMessage>& inExpected,
     const std::size_t common = std::min(inExpected.size(), inReceived.size());
     for (std::size_t i = 0; i < common && report.firstDifference.empty(); ++i) {
         if (inExpected[i].bytes != inReceived[i].bytes) {
-            report.firstDifference = "message " + std::to_string(i) + " differs (" +
-                                     std::to_string(inReceived[i].bytes.size()) +
-                                     " bytes received, " +
-                                     std::to_string(inExpected[i].bytes.size()) + " expected)";
+            const char* difference = N_("message %zu differs (%zu bytes received, %zu expected)");
+            report.firstDifference = formatted(difference, i, inReceived[i].bytes.size(),
+                                               inExpected[i].bytes.size());
+            report.firstDifferenceTold = formatted(_(difference), i, inReceived[i].bytes.size(),
+                                                   inExpected[i].bytes.size());
         }
     }
     if (report.firstDifference.empty() && inExpected.size() != inReceived.size()) {
-        report.firstDifference = std::to_string(inReceived.size()) + " of " +
-                                 std::to_string(inExpected.size()) + " messages received";
+        const char* shortfall = N_("%zu of %zu messages received");
+        report.firstDifference = formatted(shortfall, inReceived.size(), inExpected.size());
+        report.firstDifferenceTold = formatted(_(shortfall), inReceived.size(), inExpected.size());
     }
     report.identical = report.firstDifference.empty();
     if (common == 0) {
@@ -63,10 +65,9 @@ std::string describeTransfer(const STransferReport& inReport) {
     std::snprintf(line, sizeof line, _("messages received: %zu of %zu\n"), inReport.received,
                   inReport.expected);
     text += line;
-    // The first difference stays as the report's data has it: scripts read it too.
     text += inReport.identical ? std::string(_("identical to the image: yes\n"))
                                : std::string(_("identical to the image: no")) + " (" +
-                                     inReport.firstDifference + ")\n";
+                                     inReport.firstDifferenceTold + ")\n";
     if (inReport.received > 0 && inReport.expected > 0) {
         std::snprintf(
             line, sizeof line,

@@ -122,7 +122,7 @@ class CLaunch::CLaunchedUI final : public CUserInterface {
         if (!report.identical) {
             mDifference =
                 std::string(_("the simulated device received something other than the image:")) +
-                " " + report.firstDifference;
+                " " + report.firstDifferenceTold;
         }
         return report.identical;
     }
@@ -265,6 +265,9 @@ bool CLaunch::startMIDI(std::string& outMessage) {
 
 ELaunchOutcome CLaunch::run(CFrontEnd& inFrontEnd) {
     DTA_ASSERT(!mImage.empty());
+    if (mSimulation != nullptr) {
+        tellMisbehavioursPastTheImage(inFrontEnd);
+    }
     CPreferenceFile preferences(preferencePath());
     CLaunchedUI ui(*this, inFrontEnd, preferences);
     VYRAppDelegate delegate(ui);
@@ -272,6 +275,26 @@ ELaunchOutcome CLaunch::run(CFrontEnd& inFrontEnd) {
     delegate.applicationWillTerminate();
     mResumed = delegate.resumed();
     return delegate.outcome();
+}
+
+// A misbehaviour asked for at a message past the image's last never happens: said, or the
+// run completes as if it had been tried.
+void CLaunch::tellMisbehavioursPastTheImage(CFrontEnd& ioFrontEnd) const {
+    const SSimulatedDeviceOptions& device = mOptions.simulation.device;
+    const std::pair<const char*, std::uint32_t> misbehaviours[] = {
+        {"--sim-fail-at", device.refuseSendsFrom},
+        {"--sim-vanish-at", device.behaviour.vanishAfterMessage},
+        {"--sim-service-fault-at", device.serviceFaultAt},
+        {"--sim-garble-at", device.garbleAt},
+    };
+    for (const auto& [option, message] : misbehaviours) {
+        if (message > mImageFacts.messages) {
+            ioFrontEnd.showNotice(formatted(
+                _("%s %u: the image has only %zu messages, so the simulated device never gets "
+                  "that far"),
+                option, message, mImageFacts.messages));
+        }
+    }
 }
 
 SLaunchResult CLaunch::runToTheEnd(CFrontEnd& inFrontEnd, const CUnattended* inUnattended) {

@@ -103,6 +103,8 @@ class CLaunch {
   private:
     class CLaunchedUI;
 
+    void tellMisbehavioursPastTheImage(CFrontEnd& ioFrontEnd) const;
+
     std::string mProgram;
     SLaunchOptions mOptions;
     std::unique_ptr<CSimulation> mSimulation;

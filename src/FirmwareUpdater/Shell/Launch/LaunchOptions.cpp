@@ -39,11 +39,11 @@ std::vector<SOption> sharedOptions(SLaunchOptions& ioOptions) {
     };
     SSimulationOptions& sim = ioOptions.simulation;
     return {
-        {"midi", 0, "SYSTEM",
+        {"midi", 0, N_("SYSTEM"),
          N_("where devices are found: alsa (real devices, the default)\n"
             "or virtual (the simulated device, as --simulate)"),
          midiSystem},
-        {"device", 0, "TEXT",
+        {"device", 0, N_("TEXT"),
          N_("use only MIDI ports whose name or address contains TEXT\n"
             "(for two devices plugged in at once)"),
          [&ioOptions](const char* inValue) {
@@ -55,9 +55,9 @@ std::vector<SOption> sharedOptions(SLaunchOptions& ioOptions) {
          }},
         {"simulate", 0, nullptr, N_("update a simulated VYR device (no hardware needed)"),
          setsFlag(ioOptions.simulate)},
-        {"firmware", 0, "FILE", N_("play FILE instead of the bundled image"),
+        {"firmware", 0, N_("FILE"), N_("play FILE instead of the bundled image"),
          path("--firmware", ioOptions.firmwarePath)},
-        {"prefs", 0, "FILE", N_("keep the update status in FILE"),
+        {"prefs", 0, N_("FILE"), N_("keep the update status in FILE"),
          path("--prefs", ioOptions.prefsPath)},
         {"ignore-power", 0, nullptr,
          N_("update even on a battery below 25 % (a transfer the battery\n"
@@ -66,14 +66,16 @@ std::vector<SOption> sharedOptions(SLaunchOptions& ioOptions) {
         {"sim-absent", 0, nullptr, N_("simulated device: not connected"), setsFlag(sim.absent)},
         {"sim-normal-mode", 0, nullptr, N_("simulated device: stays in normal mode"),
          setsFlag(sim.device.behaviour.staysInNormalMode)},
-        {"sim-fail-at", 0, "K", N_("simulated device: refuses the K-th firmware message and later"),
+        {"sim-fail-at", 0, N_("K"),
+         N_("simulated device: refuses the K-th firmware message and later"),
          messageNumber("--sim-fail-at", sim.device.refuseSendsFrom)},
-        {"sim-vanish-at", 0, "K", N_("simulated device: unplugged after the K-th firmware message"),
+        {"sim-vanish-at", 0, N_("K"),
+         N_("simulated device: unplugged after the K-th firmware message"),
          messageNumber("--sim-vanish-at", sim.device.behaviour.vanishAfterMessage)},
-        {"sim-service-fault-at", 0, "K",
+        {"sim-service-fault-at", 0, N_("K"),
          N_("the MIDI service fails unexpectedly at the K-th message"),
          messageNumber("--sim-service-fault-at", sim.device.serviceFaultAt)},
-        {"sim-garble-at", 0, "K",
+        {"sim-garble-at", 0, N_("K"),
          N_("simulated device: the K-th firmware message arrives with a byte\nchanged"),
          messageNumber("--sim-garble-at", sim.device.garbleAt)},
     };

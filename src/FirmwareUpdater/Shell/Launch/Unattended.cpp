@@ -14,13 +14,6 @@ namespace {
 constexpr double kDevicePollSeconds = 0.5;
 constexpr double kHeartbeatCheckSeconds = 1.5;
 
-// printf into a string, for the lines that say how a prompt was answered.
-template <typename... Args> std::string formatted(const char* inFormat, Args... inArguments) {
-    char text[512];
-    std::snprintf(text, sizeof text, inFormat, inArguments...);
-    return text;
-}
-
 int resultOfButton(std::size_t inIndex) {
     return kAlertFirstButtonReturn + static_cast<int>(inIndex);
 }
@@ -69,7 +62,7 @@ int CUnattended::runModal(const SAlert& inAlert) {
                                               mRepeats));
         }
     }
-    mDisplay.showAnswer("-> " + inAlert.buttons.front() + " " + _("(--yes)"));
+    mDisplay.showAnswer("-> " + buttonTitle(inAlert.buttons.front()) + " " + _("(--yes)"));
     return kAlertFirstButtonReturn;
 }
 
@@ -97,7 +90,8 @@ int CUnattended::waitForTheDevice(const SAlert& inAlert) {
         return kModalResponseAbort;
     }
     mGaveUpBecause = formatted(_("no VYR device answered within %g s"), mOptions.deviceWaitSeconds);
-    mDisplay.showAnswer("-> " + inAlert.buttons.front() + " " + _("(no answer in time)"));
+    mDisplay.showAnswer("-> " + buttonTitle(inAlert.buttons.front()) + " " +
+                        _("(no answer in time)"));
     return kAlertFirstButtonReturn;
 }
 
@@ -126,6 +120,6 @@ bool CUnattended::waitForADeviceThatWentAway(const SAlert& inAlert) {
 }
 
 int CUnattended::backOut(const SAlert& inAlert, const std::string& inWhy) {
-    mDisplay.showAnswer("-> " + inAlert.buttons.back() + " " + inWhy);
+    mDisplay.showAnswer("-> " + buttonTitle(inAlert.buttons.back()) + " " + inWhy);
     return resultOfButton(inAlert.buttons.size() - 1);
 }

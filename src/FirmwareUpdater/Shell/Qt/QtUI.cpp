@@ -32,7 +32,7 @@ QPushButton* addButton(QMessageBox& ioBox, const std::string& inTitle, bool inBa
     if (inTitle == "Cancel") {
         return ioBox.addButton(QMessageBox::Cancel);
     }
-    return ioBox.addButton(QString::fromStdString(inTitle),
+    return ioBox.addButton(QString::fromStdString(buttonTitle(inTitle)),
                            inBacksOut ? QMessageBox::RejectRole : QMessageBox::AcceptRole);
 }
 

@@ -46,7 +46,7 @@ std::string choiceLine(const SAlert& inAlert) {
     std::string line;
     for (std::size_t i = 0; i < inAlert.buttons.size(); ++i) {
         line += i == 0 ? std::string(_("[Enter]")) + " " : "   [" + std::to_string(i + 1) + "] ";
-        line += inAlert.buttons[i];
+        line += buttonTitle(inAlert.buttons[i]);
     }
     return line;
 }
@@ -122,7 +122,7 @@ int CTerminalUI::stoppedBySignal(const SAlert& inAlert, std::FILE* inStream) {
         std::fprintf(inStream, "-> %s\n", _("(stopped by a signal)"));
     } else {
         std::fprintf(inStream, _("-> %s (stopped by a signal)\n"),
-                     inAlert.buttons.back().c_str());
+                     buttonTitle(inAlert.buttons.back()).c_str());
     }
     std::fflush(inStream);
     return resultOfButton(inAlert.buttons.size() - 1);
@@ -195,10 +195,14 @@ int CTerminalUI::buttonFor(const SAlert& inAlert, const std::string& inAnswer) c
         return kAlertFirstButtonReturn;
     }
     const std::string answer = lowercase(inAnswer);
+    // The title shown, or the English one that the help and the scripts name.
     for (std::size_t i = 0; i < inAlert.buttons.size(); ++i) {
-        const std::string title = lowercase(inAlert.buttons[i]);
-        if (answer == title || answer == title.substr(0, 1) || answer == std::to_string(i + 1)) {
-            return resultOfButton(i);
+        for (const std::string& title :
+             {lowercase(buttonTitle(inAlert.buttons[i])), lowercase(inAlert.buttons[i])}) {
+            if (answer == title || answer == title.substr(0, 1) ||
+                answer == std::to_string(i + 1)) {
+                return resultOfButton(i);
+            }
         }
     }
     return -1;
@@ -212,7 +216,7 @@ void CTerminalUI::abortModal() {
 }
 
 int CTerminalUI::showError(const std::string& inMessage, int inCode) {
-    return ask({"error", errorText(inMessage, inCode), {"OK"}, false}, mOptions.errors);
+    return ask({"error", errorText(inMessage, inCode), {N_("OK")}, false}, mOptions.errors);
 }
 
 std::string CTerminalUI::errorText(const std::string& inMessage, int inCode) {

@@ -70,12 +70,12 @@ std::vector<SOption> terminalOptions(SCommand& outCommand) {
          setsFlag(outCommand.list)},
         {"yes", 'y', nullptr, N_("answer every prompt with its first button (unattended)"),
          setsFlag(outCommand.yes)},
-        {"wait", 0, "SECONDS",
+        {"wait", 0, N_("SECONDS"),
          N_("unattended: how long to wait for the device, 1 to 86400\n(default 60)"),
          given(setsNumber("--wait", 1, 86400, unattended.deviceWaitSeconds))},
-        {"tries", 0, "N",
-         N_("unattended: how often to answer the update-mode prompt\nagain after the same error, "
-            "1 to 100 (default 3)"),
+        {"tries", 0, N_("N"),
+         N_("unattended: how many tries of the update-mode prompt in all\nwhile each ends in the "
+            "same error, 1 to 100 (default 3)"),
          given(setsNumber("--tries", 1, 100, unattended.promptRepeats))},
     };
 }
