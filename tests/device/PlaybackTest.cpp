@@ -36,7 +36,8 @@ class Playback : public DeviceFixture {
         return false; // a false result must not stop anything
     }
     static std::vector<SExpectedMessage> expectedOf(const Bytes& inImage) {
-        return expectedTransfer(inImage).value();
+        std::string why;
+        return expectedTransfer(inImage, why).value();
     }
     // inCount messages of inSize bytes, inTicksApart at 120 bpm and division 1000 (1 tick = 0.5
     // ms).

@@ -130,6 +130,10 @@ TEST_F(FwTool, RewriteReplacesOnlyRegularFiles) {
     }
     EXPECT_TRUE(fs::is_character_file(device));
     EXPECT_TRUE(fs::is_fifo(mDir / "fifo"));
+    const SRun unnamed = run("rewrite " + in + " ''");
+    EXPECT_EQ(unnamed.status, 2);
+    EXPECT_NE(unnamed.err.find("an empty file name names no file"), std::string::npos)
+        << unnamed.err;
 
     const std::string target = file("target.mid", {});
     fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
@@ -197,6 +201,13 @@ TEST_F(FwTool, InfoCountsEventsPerTrack) {
                             "never closed with F7\n";
     EXPECT_TRUE(refused.out.ends_with("firmware    " + why)) << refused.out;
     EXPECT_EQ(refused.err, "vyr-fwtool: " + unclosed + ": " + why);
+    // Bytes after the last track are not read, and said.
+    const std::string trailing =
+        file("t.mid", smftest::smfFile(1, 480, {kTrack0, kTrack1}) + Bytes{'j', 'u', 'n', 'k'});
+    const SRun noted = run("info " + trailing);
+    EXPECT_EQ(noted.status, 0);
+    EXPECT_NE(noted.err.find("4 bytes after the last track are not read"), std::string::npos)
+        << noted.err;
 }
 
 TEST_F(FwTool, SchedulePrintsWhenEachMessageIsSent) {
@@ -224,6 +235,11 @@ TEST_F(FwTool, SampleGeneratorKnowsHelpFromAFileName) {
     EXPECT_TRUE(fs::is_empty(mDir)) << "no file named after an option";
     EXPECT_EQ(std::system((generator + " image.bin").c_str()), 0);
     EXPECT_EQ(run("info " + (mDir / "image.bin").string()).status, 0);
+    // The longest burst message is the longest the reader takes; one byte more is refused.
+    EXPECT_EQ(std::system((generator + " --burst 2 65536 burst.bin").c_str()), 0);
+    EXPECT_EQ(run("info " + (mDir / "burst.bin").string()).status, 0);
+    EXPECT_NE(std::system((generator + " --burst 2 65537 long.bin 2>/dev/null").c_str()), 0);
+    EXPECT_FALSE(fs::exists(mDir / "long.bin"));
 }
 
 } // namespace

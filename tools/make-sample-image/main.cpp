@@ -2,6 +2,7 @@
 // of long messages for the send path's tests on the real kernel.
 #include "FirmwareImage.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -14,7 +15,8 @@ constexpr const char* kUsage =
     "       vyr-make-sample-image --burst COUNT BYTES OUTPUT\n"
     "\n"
     "Writes the sample firmware image that the updater bundles; with --burst, COUNT\n"
-    "messages of BYTES bytes (12 to 1048576) all at tick 0, sent back to back.\n";
+    "messages of BYTES bytes (12 to 65536: the most one SysEx event of a MIDI file\n"
+    "holds) all at tick 0, sent back to back.\n";
 
 // A whole number from inMin to inMax, or 0.
 std::uint32_t count(const char* inText, unsigned long inMin, unsigned long inMax) {
@@ -40,22 +42,20 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::uint32_t messages = burst ? count(argv[2], 1, 16384) : 0;
-    const std::uint32_t size = burst ? count(argv[3], 12, 1u << 20) : 0;
+    // The event holds the message but its F0, at most 65535 bytes for the reader.
+    const std::uint32_t size = burst ? count(argv[3], 12, 65536) : 0;
     if (burst && (messages == 0 || size == 0)) {
-        std::fprintf(stderr, "vyr-make-sample-image: COUNT is 1 to 16384, BYTES 12 to 1048576\n");
+        std::fprintf(stderr, "vyr-make-sample-image: COUNT is 1 to 16384, BYTES 12 to 65536\n");
         return 2;
     }
     try {
         const std::vector<std::uint8_t> bytes =
             buildFirmwareImage(burst ? burstFirmwareImage(messages, size) : sampleFirmwareImage());
         std::FILE* file = std::fopen(output, "wb");
-        if (file == nullptr) {
-            std::perror(output);
-            return 1;
-        }
-        const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-        if (std::fclose(file) != 0 || !written) {
-            std::perror(output);
+        const bool written =
+            file != nullptr && std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+        if (file == nullptr || std::fclose(file) != 0 || !written) {
+            std::fprintf(stderr, "vyr-make-sample-image: %s: %s\n", output, std::strerror(errno));
             return 1;
         }
     } catch (const std::exception& e) {

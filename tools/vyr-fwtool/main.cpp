@@ -4,6 +4,7 @@
 #include "Platform/StandardStreams.h"
 #include "Platform/Utf8.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -53,6 +54,10 @@ int runCommand(const std::vector<std::string>& inArgs, bool inSort) {
     const std::size_t files = inArgs.size() - 1;
     if (inSort && command != "rewrite") {
         return usageError(kProgram, "--sort goes with rewrite only");
+    }
+    if (std::find(inArgs.begin() + 1, inArgs.end(), "") != inArgs.end()) {
+        return usageError(kProgram, "an empty file name names no file (- is standard input or "
+                                    "output)");
     }
     if ((command == "info" || command == "dump" || command == "schedule") && files == 1) {
         return command == "info"   ? runInfo(inArgs[1])

@@ -1,5 +1,7 @@
 #include "RawMidiLine.h"
 
+#include "Platform/Alsa/AlsaProblems.h"
+
 #include <fstream>
 #include <thread>
 
@@ -13,7 +15,8 @@ constexpr auto kReappearTimeout = std::chrono::seconds(10);
 
 CRawMidiLine::CRawMidiLine(std::string inDevice, std::string inUdcFile)
     : mDevice(std::move(inDevice)), mUdcFile(std::move(inUdcFile)) {
-    (void)open(mProblem); // problem() tells
+    InstallAlsaErrorHandler(); // alsa-lib's own lines say less, and in its words
+    (void)open(mProblem);      // problem() tells
 }
 
 CRawMidiLine::~CRawMidiLine() {

@@ -1,9 +1,12 @@
 #include "SequencerLine.h"
 
+#include "Platform/Alsa/AlsaProblems.h"
+
 #include <thread>
 
 CSequencerLine::CSequencerLine(std::string inModel) : mModel(std::move(inModel)) {
-    (void)open(mProblem); // problem() tells
+    InstallAlsaErrorHandler(); // alsa-lib's own lines say less, and in its words
+    (void)open(mProblem);      // problem() tells
 }
 
 CSequencerLine::~CSequencerLine() {

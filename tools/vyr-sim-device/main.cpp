@@ -6,6 +6,7 @@
 #include "Platform/Clock.h"
 #include "Platform/FileRead.h"
 #include "Platform/StandardStreams.h"
+#include "Platform/Utf8.h"
 #include "RawMidiLine.h"
 #include "SequencerLine.h"
 #include "Simulator/ExpectedTransfer.h"
@@ -89,8 +90,12 @@ std::optional<int> parse(int argc, char** argv, SOptions& outOptions) {
     if (!operands.empty()) {
         return usageError(kProgram, "unexpected argument " + operands[0]);
     }
-    if (outOptions.rawmidi.empty() == outOptions.sequencerModel.empty()) {
+    if (outOptions.rawmidi.empty() && outOptions.sequencerModel.empty()) {
         return usageError(kProgram, "one of --rawmidi and --seq is needed");
+    }
+    if (!outOptions.rawmidi.empty() && !outOptions.sequencerModel.empty()) {
+        return usageError(kProgram, "--rawmidi and --seq exclude each other: the device is on "
+                                    "one line");
     }
     return std::nullopt;
 }
@@ -159,10 +164,10 @@ int main(int argc, char** argv) {
     if (!options.firmware.empty()) {
         std::string problem;
         if (ReadWholeFile(options.firmware, EFileKind::kRegularOnly, 64u << 20, image, problem)) {
-            expected = expectedTransfer(image);
+            expected = expectedTransfer(image, problem);
         }
         if (!expected) {
-            say(options.firmware + ": " + (problem.empty() ? "no playable image" : problem));
+            say(PrintableText(options.firmware) + ": " + problem);
             return 2;
         }
     }

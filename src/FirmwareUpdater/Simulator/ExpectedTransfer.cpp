@@ -3,13 +3,10 @@
 #include "Common/FirmwareSchedule.h"
 
 std::optional<std::vector<SExpectedMessage>>
-expectedTransfer(const std::vector<std::uint8_t>& inImage) {
-    CSMF image;
-    std::uint32_t count = 0;
+expectedTransfer(const std::vector<std::uint8_t>& inImage, std::string& outWhy) {
     CFirmwareSchedule schedule;
-    if (inImage.empty() ||
-        !image.setData(inImage.data(), static_cast<std::uint32_t>(inImage.size()), count) ||
-        !schedule.build(image)) {
+    outWhy = schedule.buildFromImage(inImage.data(), static_cast<std::uint32_t>(inImage.size()));
+    if (!outWhy.empty()) {
         return std::nullopt;
     }
     std::vector<SExpectedMessage> expected;

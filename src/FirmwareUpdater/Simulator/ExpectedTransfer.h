@@ -7,7 +7,7 @@
 #include <optional>
 #include <vector>
 
-/// The image's SysEx messages in send order with their times; nothing when the playback
-/// would refuse the image.
-std::optional<std::vector<SExpectedMessage>>
-expectedTransfer(const std::vector<std::uint8_t>& inImage);
+/// The image's SysEx messages in send order with their times; nothing, with the reason in
+/// outWhy, when the playback would refuse the image.
+[[nodiscard]] std::optional<std::vector<SExpectedMessage>>
+expectedTransfer(const std::vector<std::uint8_t>& inImage, std::string& outWhy);

@@ -27,5 +27,6 @@ std::string CSimulation::report(const std::vector<std::uint8_t>& inImage) const 
 STransferReport CSimulation::transferReport(const std::vector<std::uint8_t>& inImage) const {
     DTA_ASSERT(mDevice != nullptr);
     // The image was checked at launch, so its schedule exists.
-    return mDevice->report(expectedTransfer(inImage).value());
+    std::string unused;
+    return mDevice->report(expectedTransfer(inImage, unused).value());
 }
