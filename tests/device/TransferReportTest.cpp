@@ -28,6 +28,15 @@ TEST(TransferReport, LatenessAgainstTheScheduleFromTheFirstArrival) {
     EXPECT_NEAR(report.lateP99Ms, 0.2, 1e-6);
     EXPECT_NEAR(report.lateMaxMs, 3.0, 1e-6);
     EXPECT_EQ(report.earlyCount, 1u);
+
+    // A first message that came late makes no other early against the best-kept one.
+    received.front().hostTimeNs += 5'000'000;
+    EXPECT_EQ(compareTransfer(expected, received).earlyCount, 99u);
+    const STransferReport best = compareTransfer(expected, received, ELatenessAnchor::kBestKept);
+    EXPECT_EQ(best.earlyCount, 0u);
+    EXPECT_NEAR(best.lateMinMs, 0, 1e-6); // the message that came 1.5 ms early
+    EXPECT_NEAR(best.lateMedianMs, 1.7, 1e-6);
+    EXPECT_NEAR(best.lateMaxMs, 6.5, 1e-6); // the first
 }
 
 TEST(TransferReport, DifferencesAreNamed) {

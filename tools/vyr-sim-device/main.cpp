@@ -188,7 +188,9 @@ int main(int argc, char** argv) {
     std::string report = "messages received: " + std::to_string(device.received().size()) + "\n";
     bool identical = true;
     if (expected) {
-        const STransferReport compared = compareTransfer(*expected, device.received());
+        // The updater opens its port as it sends the first message: that one may come late.
+        const STransferReport compared =
+            compareTransfer(*expected, device.received(), ELatenessAnchor::kBestKept);
         report = describeTransfer(compared);
         identical = compared.identical;
     }

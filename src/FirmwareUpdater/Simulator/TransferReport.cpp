@@ -18,7 +18,8 @@ double percentile(const std::vector<double>& inSorted, double inShare) {
 } // namespace
 
 STransferReport compareTransfer(const std::vector<SExpectedMessage>& inExpected,
-                                const std::vector<SReceivedMessage>& inReceived) {
+                                const std::vector<SReceivedMessage>& inReceived,
+                                ELatenessAnchor inAnchor) {
     STransferReport report;
     report.expected = inExpected.size();
     report.received = inReceived.size();
@@ -26,10 +27,10 @@ STransferReport compareTransfer(const std::vector<SExpectedMessage>& inExpected,
     for (std::size_t i = 0; i < common && report.firstDifference.empty(); ++i) {
         if (inExpected[i].bytes != inReceived[i].bytes) {
             const char* difference = N_("message %zu differs (%zu bytes received, %zu expected)");
-            report.firstDifference = formatted(difference, i, inReceived[i].bytes.size(),
-                                               inExpected[i].bytes.size());
-            report.firstDifferenceTold = formatted(_(difference), i, inReceived[i].bytes.size(),
-                                                   inExpected[i].bytes.size());
+            report.firstDifference =
+                formatted(difference, i, inReceived[i].bytes.size(), inExpected[i].bytes.size());
+            report.firstDifferenceTold =
+                formatted(_(difference), i, inReceived[i].bytes.size(), inExpected[i].bytes.size());
         }
     }
     if (report.firstDifference.empty() && inExpected.size() != inReceived.size()) {
@@ -43,14 +44,21 @@ STransferReport compareTransfer(const std::vector<SExpectedMessage>& inExpected,
     }
     std::vector<double> lateness;
     for (std::size_t i = 0; i < common; ++i) {
-        const double arrivedMs =
-            static_cast<double>(inReceived[i].hostTimeNs - inReceived[0].hostTimeNs) / 1e6;
+        const double arrivedMs = static_cast<double>(static_cast<std::int64_t>(
+                                     inReceived[i].hostTimeNs - inReceived[0].hostTimeNs)) /
+                                 1e6;
         const double scheduledMs = static_cast<double>(inExpected[i].timeMs) - inExpected[0].timeMs;
         lateness.push_back(arrivedMs - scheduledMs);
-        if (lateness.back() < -1.0) {
-            ++report.earlyCount;
-        }
     }
+    if (inAnchor == ELatenessAnchor::kBestKept) {
+        const double best = *std::min_element(lateness.begin(), lateness.end());
+        for (double& late : lateness) {
+            late -= best;
+        }
+        report.earlyMeasured = false;
+    }
+    report.earlyCount = static_cast<std::size_t>(std::count_if(
+        lateness.begin(), lateness.end(), [](double inLate) { return inLate < -1.0; }));
     std::sort(lateness.begin(), lateness.end());
     report.lateMinMs = lateness.front();
     report.lateMedianMs = percentile(lateness, 0.5);
@@ -68,13 +76,19 @@ std::string describeTransfer(const STransferReport& inReport) {
     text += inReport.identical ? std::string(_("identical to the image: yes\n"))
                                : std::string(_("identical to the image: no")) + " (" +
                                      inReport.firstDifferenceTold + ")\n";
-    if (inReport.received > 0 && inReport.expected > 0) {
+    if (inReport.received > 0 && inReport.expected > 0 && inReport.earlyMeasured) {
         std::snprintf(
             line, sizeof line,
             _("lateness (ms): min %.3f, median %.3f, p99 %.3f, max %.3f; more than 1 ms early: "
               "%zu\n"),
             inReport.lateMinMs, inReport.lateMedianMs, inReport.lateP99Ms, inReport.lateMaxMs,
             inReport.earlyCount);
+        text += line;
+    } else if (inReport.received > 0 && inReport.expected > 0) {
+        std::snprintf(line, sizeof line,
+                      _("lateness (ms) against the best-kept message: median %.3f, p99 %.3f, "
+                        "max %.3f\n"),
+                      inReport.lateMedianMs, inReport.lateP99Ms, inReport.lateMaxMs);
         text += line;
     }
     return text;

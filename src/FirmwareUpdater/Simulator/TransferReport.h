@@ -16,6 +16,13 @@ struct SReceivedMessage {
     std::vector<std::uint8_t> bytes;
 };
 
+/// Which arrival is taken as on time, for the lateness of the rest.
+enum class ELatenessAnchor {
+    kFirstMessage, // the sender plays the first message at once: an early send shows
+    kBestKept,     // the first may come late (the sender opened its port then): the earliest
+                   // against its schedule is on time, and nothing can be seen as early
+};
+
 struct STransferReport {
     std::size_t expected = 0;
     std::size_t received = 0;
@@ -23,7 +30,8 @@ struct STransferReport {
     std::string firstDifference; // empty when identical; in English, for scripts
     std::string firstDifferenceTold; // the same in the user's language
     // Lateness in ms of every received message that has an expected counterpart, against
-    // its schedule, taking the first message's arrival as its scheduled time.
+    // its schedule, from the anchor's arrival.
+    bool earlyMeasured = true; // false with kBestKept
     double lateMinMs = 0;
     double lateMedianMs = 0;
     double lateP99Ms = 0;
@@ -32,7 +40,8 @@ struct STransferReport {
 };
 
 STransferReport compareTransfer(const std::vector<SExpectedMessage>& inExpected,
-                                const std::vector<SReceivedMessage>& inReceived);
+                                const std::vector<SReceivedMessage>& inReceived,
+                                ELatenessAnchor inAnchor = ELatenessAnchor::kFirstMessage);
 
 /// The report as lines for people.
 std::string describeTransfer(const STransferReport& inReport);
