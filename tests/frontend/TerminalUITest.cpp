@@ -1,9 +1,12 @@
 // What only the terminal does: answers typed as words, keys typed too early, the progress line
 // and notices from other threads beside it, and the unattended answers of --yes.
 #include "Common/DebugUtil.h"
+#include "Shell/Launch/StopRule.h"
 #include "TerminalDriver.h"
 
+#include <csignal>
 #include <sys/ioctl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -60,16 +63,20 @@ TEST(Terminal, TheProgressSaysTheTimeLeft) {
 }
 
 // Unattended (--yes) on a terminal: after an error that found no device, the device is waited
-// for before the prompt is answered again; a prompt that keeps failing is given up.
+// for before the prompt is answered again, and a stop ends that wait; a prompt that keeps
+// failing is given up.
 TEST(Terminal, UnattendedWaitsForADeviceThatWentAwayAndGivesUpARepeatedFailure) {
+    CStopRule::install();
     const struct {
-        int listedFrom; // the poll from which the device is listed again; -1: never
+        int listedFrom; // the poll from which the device is listed again; -1: never, -2: a
+                        // stop comes instead
         std::vector<int> errors;
         int result;
         const char* says;
     } cases[] = {
         {1, {1000}, kAlertFirstButtonReturn, "(waiting up to 1 s for the device)\n-> OK (--yes)"},
         {-1, {1000}, kAlertSecondButtonReturn, "-> Cancel (no device in time)"},
+        {-2, {1000}, kAlertSecondButtonReturn, "-> Cancel (stopped by a signal)"},
         {0, {1002, 1002}, kAlertSecondButtonReturn, "-> Cancel (--yes: given up after 2 tries)"},
     };
     for (const auto& c : cases) {
@@ -78,6 +85,9 @@ TEST(Terminal, UnattendedWaitsForADeviceThatWentAwayAndGivesUpARepeatedFailure) 
         CTerminalUI terminal({.output = output, .errors = output});
         CUnattended ui(terminal, terminal,
                        {.deviceWaitSeconds = 1, .promptRepeats = 2, .deviceListed = [&] {
+                            if (c.listedFrom == -2 && polls++ == 1) {
+                                kill(getpid(), SIGTERM);
+                            }
                             return c.listedFrom >= 0 && polls++ >= c.listedFrom;
                         }});
         int result = ui.runModal(kQuestion);
@@ -91,7 +101,10 @@ TEST(Terminal, UnattendedWaitsForADeviceThatWentAwayAndGivesUpARepeatedFailure) 
         std::fclose(output);
         EXPECT_EQ(result, c.result) << text;
         EXPECT_NE(text.find(c.says), std::string::npos) << text;
-        EXPECT_EQ(ui.gaveUpBecause().empty(), c.result != kAlertSecondButtonReturn) << text;
+        EXPECT_EQ(ui.gaveUpBecause().empty(),
+                  c.result != kAlertSecondButtonReturn || c.listedFrom == -2)
+            << text;
+        CStopRule::forget();
     }
 }
 
