@@ -6,9 +6,11 @@
 #include "ManualClock.h"
 #include "Question.h"
 #include "Shell/Launch/StopRule.h"
+#include "Shell/VYRAppDelegate.h"
 
 #include <QApplication>
 #include <QLabel>
+#include <QPushButton>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -174,6 +176,42 @@ TEST_F(QtUI, EveryTextIsShownAsItIs) {
     mUI.runModal({"x", name.toStdString(), {"OK"}, false});
     mUI.showError(name.toStdString(), 1001);
     EXPECT_EQ(boxes, 2);
+}
+
+// The end stays in the window: where the run stopped (in words a screen reader says too),
+// what to do next and a way to try again; a resumed run shows the steps it passed over as
+// skipped, not done; everything a screen reader reaches has a name.
+TEST_F(QtUI, TheEndShowsWhereItStoppedAndWhatIsNext) {
+    mWindow.show();
+    mWindow.showStep(kUpdateModePrompt); // resumed: straight to the update mode
+    mWindow.showProgressView();
+    EXPECT_EQ(mWindow.stepState(0).toStdString(), "Connect: skipped");
+    EXPECT_EQ(mWindow.stepState(3).toStdString(), "Transfer: current");
+    int tries = 0;
+    mWindow.showResult("failed", false, [&] { ++tries; });
+    EXPECT_EQ(mWindow.stepState(2).toStdString(), "Update mode: done");
+    EXPECT_EQ(mWindow.stepState(3).toStdString(), "Transfer: failed");
+    EXPECT_FALSE(mWindow.bar().isVisible());
+    const auto button = [&](const char* inText) {
+        for (QPushButton* candidate : mWindow.findChildren<QPushButton*>()) {
+            if (candidate->text() == inText && candidate->isVisible()) {
+                return candidate;
+            }
+        }
+        return static_cast<QPushButton*>(nullptr);
+    };
+    ASSERT_NE(button("Try again"), nullptr);
+    button("Try again")->click();
+    EXPECT_EQ(tries, 1);
+    EXPECT_EQ(button("Close"), nullptr) << "the run goes on";
+    mWindow.showResult("complete", true);
+    EXPECT_EQ(mWindow.stepState(4).toStdString(), "Complete: done");
+    EXPECT_EQ(button("Try again"), nullptr);
+    for (const QAbstractButton* control : mWindow.findChildren<QAbstractButton*>()) {
+        EXPECT_FALSE(control->text().isEmpty() && control->accessibleName().isEmpty());
+    }
+    mWindow.showProgressView();
+    EXPECT_FALSE(mWindow.bar().accessibleName().isEmpty());
 }
 
 // Qt is woken when the next timer is due, never before: an early wake finds nothing due and

@@ -1,7 +1,8 @@
-// vyr-screenshots OUTDIR NAME-PREFIX: runs the windowed update against the simulated device
-// on the X display it is given (Xvfb in scripts/screenshots) and takes a picture of the whole
-// screen with `import -window root` at each prompt, mid-transfer, at "Complete" and of the
-// result, clicking the first button of each prompt as a user would. Pictures:
+// vyr-screenshots OUTDIR NAME-PREFIX [failing]: runs the windowed update against the
+// simulated device on the X display it is given (Xvfb in scripts/screenshots) and takes a
+// picture of the whole screen with `import -window root` at each prompt, mid-transfer, at
+// "Complete" (with "failing": at the error of a device that refuses the 200th message) and of
+// the result, clicking the first button of each prompt as a user would. Pictures:
 // OUTDIR/PREFIX-<step>.png.
 #include "LaunchWindow.h"
 #include "MainWindow.h"
@@ -33,8 +34,9 @@ bool shoot(const std::string& inPath) {
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: vyr-screenshots OUTDIR NAME-PREFIX\n");
+    const bool failing = argc == 4 && std::strcmp(argv[3], "failing") == 0;
+    if (argc != 3 && !failing) {
+        std::fprintf(stderr, "usage: vyr-screenshots OUTDIR NAME-PREFIX [failing]\n");
         return 2;
     }
     initLocalization();
@@ -53,6 +55,7 @@ int main(int argc, char** argv) {
     SLaunchOptions options;
     options.simulate = true;
     options.prefsPath = prefs.string();
+    options.simulation.device.refuseSendsFrom = failing ? 200 : 0;
     CLaunch launch("vyr-screenshots", options);
     std::string refusal;
     if (launch.prepare(refusal) != ELaunchRefusal::kNone) {
@@ -69,7 +72,8 @@ int main(int argc, char** argv) {
     const std::map<std::string, std::string> steps = {{_("Waiting..."), "1-waiting"},
                                                       {_("Ready"), "2-ready"},
                                                       {_(kUpdateModePrompt), "3-update-mode"},
-                                                      {_("Complete"), "5-complete"}};
+                                                      {_("Complete"), "5-complete"},
+                                                      {_("Communication error."), "5-error"}};
     std::map<std::string, int> ticks; // the watcher's ticks each prompt has been open
     int failures = 0;
     QTimer watcher;
@@ -78,7 +82,7 @@ int main(int argc, char** argv) {
         if (box == nullptr) {
             return;
         }
-        const std::string text = box->text().toStdString();
+        const std::string text = box->text().section('\n', 0, 0).toStdString();
         const auto step = steps.find(text);
         // One tick to appear and be painted, the picture on the next, and only one.
         if (step == steps.end() || ++ticks[text] != 2) {
@@ -97,12 +101,13 @@ int main(int argc, char** argv) {
     watcher.start(300);
 
     const SEnding& ending = launch.ending(launch.run(ui), false);
-    window.showResult(launchResult(ending, launch));
+    showLaunchResult(window, ending, launch, failing ? [] {} : std::function<void()>());
     QTimer::singleShot(500, [&] {
         failures += shoot(prefix + "6-result.png") ? 0 : 1;
         QApplication::quit();
     });
     QApplication::exec();
     std::filesystem::remove_all(folder);
-    return ending.exitStatus == kExitComplete && failures == 0 ? 0 : 1;
+    const int expected = failing ? kExitTransferFailed : kExitComplete;
+    return ending.exitStatus == expected && failures == 0 ? 0 : 1;
 }

@@ -16,7 +16,7 @@ void describeLaunch(CMainWindow& ioWindow, const CLaunch& inLaunch) {
                  locale.toString(static_cast<qulonglong>(image.messages)))
             .arg(static_cast<int>(seconds + 0.999)),
         seconds);
-    ioWindow.onStep([&ioWindow](int inStep) {
+    ioWindow.onStep([&ioWindow](int) {
         const std::optional<SEndpointText> device = CLaunch::foundDevice();
         if (!device) {
             ioWindow.showDevice(QString::fromUtf8(_("not found yet")));
@@ -27,17 +27,30 @@ void describeLaunch(CMainWindow& ioWindow, const CLaunch& inLaunch) {
         QString text =
             QString::fromStdString(named ? device->name : device->model + " " + device->name) +
             " (" + QString::fromStdString(device->address) + ")";
-        if (inStep >= 1) {
+        // A resumed run checks no heartbeat: the device is in update mode already.
+        if (ioWindow.reached(1)) {
             text += ", " + QString::fromUtf8(_("heartbeat seen"));
         }
         ioWindow.showDevice(text);
     });
 }
 
-QString launchResult(const SEnding& inEnding, const CLaunch& inLaunch) {
+void showLaunchResult(CMainWindow& ioWindow, const SEnding& inEnding, const CLaunch& inLaunch,
+                      std::function<void()> inTryAgain) {
+    const bool completed = inEnding.ending == EEnding::kComplete;
     QString result = QString::fromUtf8(_(inEnding.sentence));
+    // Once the transfer began the device waits in update mode for the rest of it; the
+    // communication error's sentence says so already.
+    if (!completed && inLaunch.transferBegan() && inEnding.ending != EEnding::kCommunicationError) {
+        result += " " + QString::fromUtf8(_("VYR stays in update mode; run the updater again "
+                                            "to resume the update."));
+    }
+    if (!completed && inTryAgain) {
+        result += "\n" + QString::fromUtf8(_("Try again goes on from the update-mode step, or "
+                                             "from the start if nothing was sent."));
+    }
     if (const std::string report = inLaunch.report(); !report.empty()) {
         result += "\n\n" + QString::fromStdString(report);
     }
-    return result;
+    ioWindow.showResult(result, completed, completed ? nullptr : std::move(inTryAgain));
 }

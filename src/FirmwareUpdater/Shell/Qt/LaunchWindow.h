@@ -9,5 +9,7 @@
 /// After inLaunch.prepare() succeeded; ioWindow must not outlive inLaunch.
 void describeLaunch(CMainWindow& ioWindow, const CLaunch& inLaunch);
 
-/// How inLaunch's run ended, for people, with the report when it has one.
-QString launchResult(const SEnding& inEnding, const CLaunch& inLaunch);
+/// Shows in ioWindow how inLaunch's run ended and what to do next, with the report when it
+/// has one; unless it completed, inTryAgain (if given) runs it again.
+void showLaunchResult(CMainWindow& ioWindow, const SEnding& inEnding, const CLaunch& inLaunch,
+                      std::function<void()> inTryAgain);

@@ -19,6 +19,7 @@
 namespace {
 
 constexpr int kTransferStep = 3;
+constexpr int kCompleteStep = 4;
 constexpr qint64 kProgressPaceMs = 1000;
 
 struct SStep {
@@ -60,12 +61,13 @@ QLabel* wrapping(QWidget* inParent) {
 CMainWindow::CMainWindow()
     : mDevice(wrapping(this)), mImage(wrapping(this)), mGuidance(wrapping(this)),
       mNotice(wrapping(this)), mWarning(wrapping(this)), mMessage(plain(this)),
-      mBar(new QProgressBar(this)), mTimeLeft(plain(this)), mResult(wrapping(this)),
-      mClose(new QPushButton(QString::fromUtf8(_("Close")), this)) {
+      mBar(new QProgressBar(this)), mTimeLeft(plain(this)), mResult(wrapping(this)) {
     setWindowTitle(QString::fromUtf8(_("VYR Firmware Updater")));
     auto* layout = new QVBoxLayout(this);
 
     auto* facts = new QFormLayout;
+    // Some styles keep a field at its hint's width; a long name would be cut there.
+    facts->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
     facts->addRow(plain(this, QString::fromUtf8(_("Device:"))), mDevice);
     facts->addRow(plain(this, QString::fromUtf8(_("Firmware:"))), mImage);
     layout->addLayout(facts);
@@ -76,6 +78,10 @@ CMainWindow::CMainWindow()
         mSteps[i] = plain(this);
         steps->addWidget(mSteps[i]);
     }
+    // Made after what stands above them, so that a screen reader reaches them in that order.
+    mTryAgain = new QPushButton(QString::fromUtf8(_("Try again")), this);
+    mClose = new QPushButton(QString::fromUtf8(_("Close")), this);
+    mBar->setAccessibleName(QString::fromUtf8(_("Transfer progress")));
     steps->addStretch();
     layout->addSpacing(6);
     layout->addLayout(steps);
@@ -86,18 +92,24 @@ CMainWindow::CMainWindow()
     mWarning->setFont(bold);
     for (QWidget* widget : {static_cast<QWidget*>(mNotice), static_cast<QWidget*>(mWarning),
                             static_cast<QWidget*>(mMessage), static_cast<QWidget*>(mBar),
-                            static_cast<QWidget*>(mTimeLeft), static_cast<QWidget*>(mResult),
-                            static_cast<QWidget*>(mClose)}) {
+                            static_cast<QWidget*>(mTimeLeft), static_cast<QWidget*>(mResult)}) {
         layout->addWidget(widget);
         widget->hide();
     }
-    layout->setAlignment(mClose, Qt::AlignRight);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(mTryAgain);
+    buttons->addWidget(mClose);
+    mTryAgain->hide();
+    mClose->hide();
+    layout->addLayout(buttons);
     layout->addStretch();
     mBar->setRange(0, 100);
     mBar->setValue(0);
     mBar->setTextVisible(false);
     QObject::connect(mClose, &QPushButton::clicked, this, &QWidget::close);
     markStep(0);
+    mReached.fill(false); // the first step is done once its prompt came
     // Room below the steps for the prompts, which open there.
     setMinimumSize(540, 360);
 }
@@ -112,18 +124,40 @@ void CMainWindow::showStep(const std::string& inPromptKey) {
 
 void CMainWindow::markStep(int inStep) {
     mStep = inStep;
+    mReached[static_cast<std::size_t>(inStep)] = true;
     for (int i = 0; i < static_cast<int>(mSteps.size()); ++i) {
-        const char* marker = i < inStep ? "✓ " : i == inStep ? "▶ " : "○ ";
-        QFont font = mSteps[i]->font();
-        font.setBold(i == inStep);
-        mSteps[i]->setFont(font);
-        mSteps[i]->setEnabled(i <= inStep);
-        mSteps[i]->setText(QString::fromUtf8(marker) + QString::fromUtf8(_(kSteps[i].name)));
+        // A resumed run goes straight to the update mode: what it passed over was not done.
+        const bool done = mReached[static_cast<std::size_t>(i)];
+        showStepState(i, i == inStep  ? EStepState::kCurrent
+                         : i > inStep ? EStepState::kNotYet
+                         : done       ? EStepState::kDone
+                                      : EStepState::kSkipped);
     }
     mGuidance->setText(QString::fromUtf8(_(kSteps[inStep].guidance)));
     if (mOnStep) {
         mOnStep(inStep);
     }
+}
+
+// A glyph for the eye, and a state in words for a screen reader.
+void CMainWindow::showStepState(int inStep, EStepState inState) {
+    struct SLook {
+        const char* glyph;
+        const char* state;
+    };
+    static constexpr SLook kLooks[] = {
+        {"○", N_("not yet")}, {"▶", N_("current")}, {"✓", N_("done")},
+        {"–", N_("skipped")}, {"✗", N_("failed")},
+    };
+    const SLook& look = kLooks[static_cast<int>(inState)];
+    QLabel* label = mSteps[static_cast<std::size_t>(inStep)];
+    const QString name = QString::fromUtf8(_(kSteps[inStep].name));
+    QFont font = label->font();
+    font.setBold(inState == EStepState::kCurrent || inState == EStepState::kFailed);
+    label->setFont(font);
+    label->setEnabled(inState != EStepState::kNotYet);
+    label->setText(QString::fromUtf8(look.glyph) + " " + name);
+    label->setAccessibleName(name + ": " + QString::fromUtf8(_(look.state)));
 }
 
 void CMainWindow::showDevice(const QString& inText) {
@@ -158,12 +192,34 @@ void CMainWindow::showWarning(const QString& inText) {
     mWarning->show();
 }
 
-void CMainWindow::showResult(const QString& inText) {
-    mMessage->hide();
-    mBar->hide();
-    mTimeLeft->hide();
+void CMainWindow::showResult(const QString& inText, bool inCompleted,
+                             std::function<void()> inTryAgain) {
+    hideWindow();
+    if (inCompleted) {
+        for (int i = 0; i < static_cast<int>(mSteps.size()); ++i) {
+            showStepState(i, mReached[static_cast<std::size_t>(i)] || i == kCompleteStep
+                                 ? EStepState::kDone
+                                 : EStepState::kSkipped);
+        }
+    } else if (mStep >= 0) {
+        showStepState(mStep, EStepState::kFailed);
+    }
+    // The step's guidance and the notices were for the run; the result says what is next.
+    mGuidance->hide();
+    mNotice->hide();
     mResult->setText(inText);
     mResult->show();
+    QObject::disconnect(mTryAgain, &QPushButton::clicked, nullptr, nullptr);
+    mTryAgain->setVisible(static_cast<bool>(inTryAgain));
+    if (inTryAgain) {
+        QObject::connect(mTryAgain, &QPushButton::clicked, this, [this, inTryAgain] {
+            mTryAgain->hide();
+            mClose->hide();
+            mResult->hide();
+            mGuidance->show();
+            inTryAgain();
+        });
+    }
     mClose->show();
     mClose->setDefault(true);
     mClose->setFocus();
@@ -195,14 +251,17 @@ void CMainWindow::showLatestProgress() {
     mBar->setMaximum(latest.maximum);
     mBar->setValue(latest.current);
     const double elapsed = static_cast<double>(mTransferClock.elapsed()) / 1000;
-    mTimeLeft->setText(QString::fromUtf8(_("%1 %, %2"))
+    mTimeLeft->setText(QString::fromUtf8(_("%1%, %2"))
                            .arg(latest.maximum > 0 ? latest.current * 100 / latest.maximum : 0)
                            .arg(QString::fromStdString(timeLeftText(mImageSeconds - elapsed))));
     mProgressShown.restart();
 }
 
+// The window stays: the progress view ends, and "Complete" and the result come over it.
 void CMainWindow::hideWindow() {
-    hide();
+    mMessage->hide();
+    mBar->hide();
+    mTimeLeft->hide();
 }
 
 void CMainWindow::closeEvent(QCloseEvent* inEvent) {

@@ -35,8 +35,10 @@ class CMainWindow final : public QWidget, public CProgressDisplay {
     void showProgressView();
     void showNotice(const QString& inText);
     void showWarning(const QString& inText);
-    /// The end: inText in the window, and a button that closes it.
-    void showResult(const QString& inText);
+    /// The end: the steps show where it ended (all done when inCompleted, else the marked
+    /// one failed), inText says how and what to do next, a button closes the window and,
+    /// when inTryAgain is given, another one calls it.
+    void showResult(const QString& inText, bool inCompleted, std::function<void()> inTryAgain = {});
     /// Runs inStart once the window manager has placed the window (or after a second), so
     /// that a prompt it opens comes over the window.
     void runWhenPlaced(std::function<void()> inStart);
@@ -52,6 +54,12 @@ class CMainWindow final : public QWidget, public CProgressDisplay {
     bool warns() const { return !mWarning->isHidden(); }
     /// The marked step, 0 to 4 (-1: none yet).
     int step() const { return mStep; }
+    /// Whether the run went through step inStep (a resumed run passes over the first two).
+    bool reached(int inStep) const { return mReached[static_cast<std::size_t>(inStep)]; }
+    /// What a screen reader says of step inStep ("Transfer: failed").
+    QString stepState(int inStep) const {
+        return mSteps[static_cast<std::size_t>(inStep)]->accessibleName();
+    }
 
   protected:
     void closeEvent(QCloseEvent* inEvent) override;
@@ -62,10 +70,14 @@ class CMainWindow final : public QWidget, public CProgressDisplay {
         int maximum = 100;
     };
 
+    enum class EStepState { kNotYet, kCurrent, kDone, kSkipped, kFailed };
+
     void markStep(int inStep);
+    void showStepState(int inStep, EStepState inState);
     void showLatestProgress();
 
     std::array<QLabel*, 5> mSteps{};
+    std::array<bool, 5> mReached{}; // steps the run went through, not over
     QLabel* mDevice;
     QLabel* mImage;
     QLabel* mGuidance;
@@ -75,7 +87,8 @@ class CMainWindow final : public QWidget, public CProgressDisplay {
     QProgressBar* mBar;
     QLabel* mTimeLeft;
     QLabel* mResult;
-    QPushButton* mClose;
+    QPushButton* mTryAgain = nullptr;
+    QPushButton* mClose = nullptr;
     QElapsedTimer mTransferClock;
     QElapsedTimer mProgressShown;
     std::atomic<SProgress> mLatestProgress;

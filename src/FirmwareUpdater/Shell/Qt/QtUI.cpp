@@ -105,8 +105,13 @@ CQtUI::CQtUI(CMainWindow& inWindow)
     : mWindow(inWindow),
       mStops((CStopRule::install(), CStopRule::wakeDescriptor()), QSocketNotifier::Read),
       mEndNow([](int inExitStatus) { std::_Exit(inExitStatus); }) {
-    mWindow.onClose([this] { return closeRequested(); });
+    attend();
     QObject::connect(&mStops, &QSocketNotifier::activated, [this] { stopAsked(); });
+}
+
+void CQtUI::attend() {
+    mAbortPending = false;
+    mWindow.onClose([this] { return closeRequested(); });
 }
 
 int CQtUI::runModal(const SAlert& inAlert) {

@@ -47,6 +47,10 @@ class CQtUI final : public QObject, public CFrontEnd {
     /// it (how the transfer ended: it ends first). By default it only exits.
     void onEndNow(std::function<void(int inExitStatus)> inEnd) { mEndNow = std::move(inEnd); }
 
+    /// Watches the window's close button for a run: from the start, and again for a run
+    /// tried again after the last one ended.
+    void attend();
+
     /// The message box open now, if any (for tests and the screenshot script).
     QMessageBox* openBox() const { return mBox; }
 

@@ -118,17 +118,17 @@ void presentTheStop() {
     CStopRule::presentOnStandardError(nullptr, stopped.c_str());
 }
 
-// How the run ended, once it did: its report on stdout for scripts, and, when there is one to
-// read, in the window until it is closed.
+// How the run ended, once it did: its report on stdout for scripts, and in the window until
+// it is closed, with a way to try again; a window closed during the run ends the program.
 int showTheEnd(CMainWindow& ioWindow, const CLaunch& inLaunch, const SLaunchResult& inResult,
-               const CQtUI& inUI) {
+               const CQtUI& inUI, std::function<void()> inTryAgain) {
     std::fputs(inResult.report.c_str(), stdout);
     std::fflush(stdout);
-    if (inResult.report.empty() || inUI.stopRequested()) {
+    if (inUI.stopRequested()) {
         QApplication::quit();
     } else {
         ioWindow.onClose({});
-        ioWindow.showResult(launchResult(*inResult.ending, inLaunch));
+        showLaunchResult(ioWindow, *inResult.ending, inLaunch, std::move(inTryAgain));
         QApplication::setQuitOnLastWindowClosed(true);
     }
     return inResult.ending->exitStatus;
@@ -173,8 +173,11 @@ int main(int argc, char** argv) {
     });
     int status = kExitUnexpected;
     // The workflow runs on the main thread inside Qt's loop, its prompts as nested loops.
-    window.runWhenPlaced(
-        [&] { status = showTheEnd(window, launch, launch.runToTheEnd(ui), ui); });
+    std::function<void()> run = [&] {
+        ui.attend();
+        status = showTheEnd(window, launch, launch.runToTheEnd(ui), ui, run);
+    };
+    window.runWhenPlaced(run);
     QApplication::exec();
     return status;
 }
