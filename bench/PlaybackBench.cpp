@@ -103,7 +103,8 @@ enum class EDisturbance { kNone, kBusyCores, kStoppedOnce };
 
 void playback(benchmark::State& state, EDisturbance inDisturbance) {
     const Bytes image = benchImage();
-    const std::vector<SExpectedMessage> expected = expectedTransfer(image).value();
+    std::string unused;
+    const std::vector<SExpectedMessage> expected = expectedTransfer(image, unused).value();
     auto service = std::make_shared<CVirtualMIDIService>();
     (void)MIDIServiceInstallDriver(service);
     STransferReport report;
