@@ -187,11 +187,22 @@ TEST_F(QtUI, TheEndShowsWhereItStoppedAndWhatIsNext) {
     mWindow.showProgressView();
     EXPECT_EQ(mWindow.stepState(0).toStdString(), "Connect: skipped");
     EXPECT_EQ(mWindow.stepState(3).toStdString(), "Transfer: current");
+    // The error's box already stands over a failed step, the progress view gone.
+    std::string stateAtTheError;
+    meanwhile([&] {
+        if (QMessageBox* box = mUI.openBox()) {
+            stateAtTheError = mWindow.stepState(3).toStdString();
+            EXPECT_FALSE(mWindow.bar().isVisible());
+            box->buttons().at(0)->click();
+        }
+    });
+    mUI.showError("Communication error.", 1001);
+    mTicker.stop();
+    EXPECT_EQ(stateAtTheError, "Transfer: failed");
     int tries = 0;
     mWindow.showResult("failed", false, [&] { ++tries; });
     EXPECT_EQ(mWindow.stepState(2).toStdString(), "Update mode: done");
     EXPECT_EQ(mWindow.stepState(3).toStdString(), "Transfer: failed");
-    EXPECT_FALSE(mWindow.bar().isVisible());
     const auto button = [&](const char* inText) {
         for (QPushButton* candidate : mWindow.findChildren<QPushButton*>()) {
             if (candidate->text() == inText && candidate->isVisible()) {

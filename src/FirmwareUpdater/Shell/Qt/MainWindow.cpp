@@ -134,6 +134,7 @@ void CMainWindow::markStep(int inStep) {
                                       : EStepState::kSkipped);
     }
     mGuidance->setText(QString::fromUtf8(_(kSteps[inStep].guidance)));
+    mGuidance->show();
     if (mOnStep) {
         mOnStep(inStep);
     }
@@ -201,10 +202,10 @@ void CMainWindow::showResult(const QString& inText, bool inCompleted,
                                  ? EStepState::kDone
                                  : EStepState::kSkipped);
         }
-    } else if (mStep >= 0) {
-        showStepState(mStep, EStepState::kFailed);
+    } else {
+        showFailure();
     }
-    // The step's guidance and the notices were for the run; the result says what is next.
+    // The notices were for the run; the result says what is next.
     mGuidance->hide();
     mNotice->hide();
     mResult->setText(inText);
@@ -255,6 +256,14 @@ void CMainWindow::showLatestProgress() {
                            .arg(latest.maximum > 0 ? latest.current * 100 / latest.maximum : 0)
                            .arg(QString::fromStdString(timeLeftText(mImageSeconds - elapsed))));
     mProgressShown.restart();
+}
+
+void CMainWindow::showFailure() {
+    hideWindow();
+    if (mStep >= 0) {
+        showStepState(mStep, EStepState::kFailed);
+    }
+    mGuidance->hide();
 }
 
 // The window stays: the progress view ends, and "Complete" and the result come over it.

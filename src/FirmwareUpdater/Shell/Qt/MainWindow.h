@@ -35,6 +35,9 @@ class CMainWindow final : public QWidget, public CProgressDisplay {
     void showProgressView();
     void showNotice(const QString& inText);
     void showWarning(const QString& inText);
+    /// An error: the marked step failed, and its guidance ("Do not disconnect…") and the
+    /// progress view are over. The next step marked goes on from there.
+    void showFailure();
     /// The end: the steps show where it ended (all done when inCompleted, else the marked
     /// one failed), inText says how and what to do next, a button closes the window and,
     /// when inTryAgain is given, another one calls it.

@@ -36,14 +36,6 @@ QPushButton* addButton(QMessageBox& ioBox, const std::string& inTitle, bool inBa
                            inBacksOut ? QMessageBox::RejectRole : QMessageBox::AcceptRole);
 }
 
-void widen(QMessageBox& ioBox) {
-    if (auto* grid = qobject_cast<QGridLayout*>(ioBox.layout())) {
-        grid->addItem(
-            new QSpacerItem(kBoxMinimumWidth, 0, QSizePolicy::Minimum, QSizePolicy::Expanding),
-            grid->rowCount(), 0, 1, grid->columnCount());
-    }
-}
-
 // Shows inBox without blocking the main window and waits until it is done; its result. Over
 // the window it sits in the lower part, which holds nothing while a prompt is open, so the
 // device, the steps and the notices stay in sight.
@@ -90,6 +82,14 @@ void finishLongStepAtExit() {
 }
 
 } // namespace
+
+void widen(QMessageBox& ioBox) {
+    if (auto* grid = qobject_cast<QGridLayout*>(ioBox.layout())) {
+        grid->addItem(
+            new QSpacerItem(kBoxMinimumWidth, 0, QSizePolicy::Minimum, QSizePolicy::Expanding),
+            grid->rowCount(), 0, 1, grid->columnCount());
+    }
+}
 
 void setPlainTexts(QMessageBox& ioBox, const QString& inText, const QString& inDetail) {
     ioBox.setTextFormat(Qt::PlainText);
@@ -170,6 +170,7 @@ int CQtUI::showError(const std::string& inMessage, int inCode) {
     if (const char* advice = adviceAfterError(inCode)) {
         detail = QString::fromUtf8(advice) + "\n\n" + detail;
     }
+    mWindow.showFailure();
     return ask({"error", inMessage, {"OK"}, false}, QMessageBox::Critical, detail);
 }
 

@@ -29,6 +29,8 @@
 /// Sets a box's message and detail as they are: names and reasons from outside are never
 /// read as markup.
 void setPlainTexts(QMessageBox& ioBox, const QString& inText, const QString& inDetail);
+/// Makes a box wide enough that a window manager shows its whole title.
+void widen(QMessageBox& ioBox);
 
 class CQtUI final : public QObject, public CFrontEnd {
   public:

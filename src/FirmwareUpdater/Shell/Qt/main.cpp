@@ -72,12 +72,11 @@ std::string displayProblem(int argc, char** argv) {
 // from a menu, in a box: a sentence first, then the line the terminal gets.
 void tellWhyNot(const CMainWindow& inWindow, const std::string& inProblem) {
     std::fprintf(stderr, "vyr-updater: %s\n", inProblem.c_str());
-    QString detail = QString::fromStdString(inProblem);
-    if (!detail.isEmpty()) {
-        detail[0] = detail[0].toUpper();
-    }
+    // The line as it is: it may begin with a file's name, which no capital may change.
     QMessageBox box(QMessageBox::Critical, inWindow.windowTitle(), {}, QMessageBox::Ok);
-    setPlainTexts(box, QString::fromUtf8(_("The update cannot begin.")), detail + ".");
+    setPlainTexts(box, QString::fromUtf8(_("The update cannot begin.")),
+                  QString::fromStdString(inProblem));
+    widen(box);
     // A stop request backs out of it, as of every question.
     QSocketNotifier stops(CStopRule::wakeDescriptor(), QSocketNotifier::Read);
     QObject::connect(&stops, &QSocketNotifier::activated, &box, &QMessageBox::reject);
