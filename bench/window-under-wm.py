@@ -185,12 +185,15 @@ def without_display(build):
     env = {k: v for k, v in os.environ.items() if k not in ('DISPLAY', 'WAYLAND_DISPLAY',
                                                             'QT_QPA_PLATFORM')}
     env.update(LANGUAGE='en', LC_ALL='C.UTF-8')
-    for arguments, expected in ((['--simulate'], 69), (['--bogus'], 64), (['--help'], 0)):
-        done = subprocess.run([program, *arguments], env=env, capture_output=True, text=True)
+    cases = ((['--simulate'], {}, 69), (['--bogus'], {}, 64), (['--help'], {}, 0),
+             (['--simulate'], {'WAYLAND_DISPLAY': 'no-compositor-here'}, 69))
+    for arguments, extra, expected in cases:
+        done = subprocess.run([program, *arguments], env={**env, **extra}, capture_output=True,
+                              text=True)
         lines = done.stderr.strip().splitlines()
         good &= check(done.returncode == expected and (expected != 69 or len(lines) == 1),
-                      f'no display, {" ".join(arguments)}: exit {done.returncode} ({expected}) '
-                      f'{done.stderr.strip()}')
+                      f'no display {extra}, {" ".join(arguments)}: exit {done.returncode} '
+                      f'({expected}) {done.stderr.strip()}')
     return good
 
 

@@ -17,6 +17,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 #include <xcb/xcb.h>
 
 #ifndef VYR_VERSION
@@ -39,8 +42,31 @@ constexpr SProgram kProgram = {
 constexpr int kExitNoDisplay = 69;
 constexpr const char* kDesktopFile = "org.vyr.firmware-updater";
 
+// Whether a Wayland compositor listens where WAYLAND_DISPLAY says.
+bool waylandReachable() {
+    const char* name = std::getenv("WAYLAND_DISPLAY");
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (name == nullptr || *name == '\0' || (name[0] != '/' && runtime == nullptr)) {
+        return false;
+    }
+    const std::string path = name[0] == '/' ? name : std::string(runtime) + "/" + name;
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (path.size() >= sizeof address.sun_path) {
+        return false;
+    }
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const bool reached =
+        fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    if (fd >= 0) {
+        ::close(fd);
+    }
+    return reached;
+}
+
 // Qt aborts when it cannot reach the display it is told to use; say it in one line instead.
-// Only X needs the check here: other platforms (wayland, offscreen) are Qt's to judge.
+// X and Wayland are checked here; other platforms (offscreen, vnc) are Qt's to judge.
 std::string displayProblem(int argc, char** argv) {
     const char* platform = std::getenv("QT_QPA_PLATFORM");
     const char* display = std::getenv("DISPLAY");
@@ -51,10 +77,21 @@ std::string displayProblem(int argc, char** argv) {
             display = argv[i + 1];
         }
     }
-    const bool x = platform != nullptr ? std::strncmp(platform, "xcb", 3) == 0
-                                       : std::getenv("WAYLAND_DISPLAY") == nullptr;
-    if (!x) {
+    const bool wayland = platform != nullptr && std::strncmp(platform, "wayland", 7) == 0;
+    if (wayland || platform == nullptr) {
+        if (waylandReachable()) {
+            return {};
+        }
+        if (wayland) {
+            return _("cannot reach the Wayland display (WAYLAND_DISPLAY); run vyr-update in a "
+                     "terminal instead");
+        }
+    } else if (std::strncmp(platform, "xcb", 3) != 0) {
         return {};
+    }
+    if ((display == nullptr || *display == '\0') && std::getenv("WAYLAND_DISPLAY") != nullptr) {
+        return _("no display to show the window on (WAYLAND_DISPLAY reaches no compositor and "
+                 "DISPLAY is not set); run vyr-update in a terminal instead");
     }
     if (display == nullptr || *display == '\0') {
         return _("no display to show the window on (DISPLAY is not set); run vyr-update in a "
