@@ -214,7 +214,10 @@ ELaunchRefusal CLaunch::prepare(std::string& outMessage) {
     if (!startMIDI(outMessage)) {
         return ELaunchRefusal::kMIDIUnavailable;
     }
+    return takeLock(outMessage);
+}
 
+ELaunchRefusal CLaunch::takeLock(std::string& outMessage) {
     const std::string prefs = preferencePath();
     if (mOptions.prefsPath.empty()) {
         // The config folder as the XDG rules want it when it is missing, its parents too:

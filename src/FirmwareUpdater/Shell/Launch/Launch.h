@@ -104,6 +104,8 @@ class CLaunch {
     class CLaunchedUI;
 
     void tellMisbehavioursPastTheImage(CFrontEnd& ioFrontEnd) const;
+    /// The status file's lock (its folder made first where it is the default one).
+    ELaunchRefusal takeLock(std::string& outMessage);
 
     std::string mProgram;
     SLaunchOptions mOptions;

@@ -134,6 +134,44 @@ bool lostOutput() {
     return true;
 }
 
+// --list: the MIDI ports, as a table or as JSON.
+int listPorts(const SLaunchOptions& inOptions, bool inJson) {
+    CLaunch launch(kProgram.name, inOptions);
+    std::string problem;
+    if (!launch.startMIDI(problem)) {
+        std::fprintf(stderr, "vyr-update: %s\n", problem.c_str());
+        // A program that asked for the list still gets an object, one that says why not.
+        if (inJson) {
+            const SEnding& ending = endingRow(EEnding::kMIDIUnavailable);
+            std::fputs(launchResultJson(SLaunchResult::of(ending, problem)).c_str(), stdout);
+        }
+        return lostOutput() ? kExitUnexpected : kExitMIDIUnavailable;
+    }
+    std::fputs(inJson ? midiDevicesJson(listMIDIDevices()).c_str() : describeMIDIDevices().c_str(),
+               stdout);
+    return lostOutput() ? kExitUnexpected : kExitComplete;
+}
+
+// The usage error when nobody, or the wrong one, would answer the prompts; nothing when the
+// run may begin.
+std::optional<int> whoAnswersRefused(const SCommand& inCommand,
+                                     const STerminalOptions& inTerminal) {
+    if (inCommand.json && !inCommand.yes) {
+        return usageErrorJson(_("--json needs --yes: a program reads the output, nobody answers"));
+    }
+    if (inCommand.unattendedOptionGiven && !inCommand.yes) {
+        return usageError(kProgram, _("--wait and --tries go with --yes: a person at the prompts "
+                                      "waits and answers as long as they like"));
+    }
+    if (!inCommand.yes && isatty(inTerminal.inputFd) == 0) {
+        std::fprintf(stderr, "vyr-update: %s\n",
+                     _("standard input is not a terminal, so nobody can answer the prompts; run "
+                       "with --yes to answer them unattended"));
+        return kExitUsage;
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -158,34 +196,10 @@ int main(int argc, char** argv) {
         return *early == kExitUsage && jsonAsked ? usageErrorJson(usage) : *early;
     }
     if (command.list) {
-        CLaunch launch(kProgram.name, options);
-        std::string problem;
-        if (!launch.startMIDI(problem)) {
-            std::fprintf(stderr, "vyr-update: %s\n", problem.c_str());
-            // A program that asked for the list still gets an object, one that says why not.
-            if (command.json) {
-                const SEnding& ending = endingRow(EEnding::kMIDIUnavailable);
-                std::fputs(launchResultJson(SLaunchResult::of(ending, problem)).c_str(), stdout);
-            }
-            return lostOutput() ? kExitUnexpected : kExitMIDIUnavailable;
-        }
-        std::fputs(command.json ? midiDevicesJson(listMIDIDevices()).c_str()
-                                : describeMIDIDevices().c_str(),
-                   stdout);
-        return lostOutput() ? kExitUnexpected : kExitComplete;
+        return listPorts(options, command.json);
     }
-    if (command.json && !command.yes) {
-        return usageErrorJson(_("--json needs --yes: a program reads the output, nobody answers"));
-    }
-    if (command.unattendedOptionGiven && !command.yes) {
-        return usageError(kProgram, _("--wait and --tries go with --yes: a person at the prompts "
-                                      "waits and answers as long as they like"));
-    }
-    if (!command.yes && isatty(terminal.inputFd) == 0) {
-        std::fprintf(stderr, "vyr-update: %s\n",
-                     _("standard input is not a terminal, so nobody can answer the prompts; run "
-                       "with --yes to answer them unattended"));
-        return kExitUsage;
+    if (const std::optional<int> refused = whoAnswersRefused(command, terminal)) {
+        return *refused;
     }
     // With --json, stdout is the program's: the people's lines go to stderr.
     terminal.output = command.json ? stderr : stdout;
