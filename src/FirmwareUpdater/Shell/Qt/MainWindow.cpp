@@ -3,11 +3,11 @@
 #include "Shell/Localization.h"
 #include "Shell/ProgressViewController.h"
 #include "Shell/VYRAppDelegate.h"
-#include <QWindow>
 
 #include <QCloseEvent>
 #include <QFormLayout>
 #include <QHBoxLayout>
+#include <QScreen>
 #include <QStyle>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -279,6 +279,19 @@ void CMainWindow::closeEvent(QCloseEvent* inEvent) {
         return;
     }
     inEvent->accept();
+}
+
+// The room kept for the prompts is more than a small screen at a large scale (1.5 times on
+// 800 x 600) has: the window takes what the screen has, and its texts wrap.
+void CMainWindow::showEvent(QShowEvent* inEvent) {
+    constexpr int kFrame = 32; // a window manager's frame, about
+    if (!mFitted && screen() != nullptr) {
+        mFitted = true;
+        const QSize room = screen()->availableGeometry().size() - QSize(kFrame, kFrame);
+        setMinimumSize(minimumSize().boundedTo(room));
+        resize(size().boundedTo(room));
+    }
+    QWidget::showEvent(inEvent);
 }
 
 void CMainWindow::runWhenPlaced(std::function<void()> inStart) {

@@ -66,6 +66,7 @@ class CMainWindow final : public QWidget, public CProgressDisplay {
 
   protected:
     void closeEvent(QCloseEvent* inEvent) override;
+    void showEvent(QShowEvent* inEvent) override;
 
   private:
     struct alignas(8) SProgress { // aligned: lock-free as one word
@@ -99,6 +100,7 @@ class CMainWindow final : public QWidget, public CProgressDisplay {
     CMainThreadCall mShowProgress{[this] { showLatestProgress(); }};
     double mImageSeconds = 0;
     int mStep = -1;
+    bool mFitted = false; // to the screen, when first shown
     std::function<bool()> mOnClose;
     std::function<void(int)> mOnStep;
     QTimer mStart; // polls for the window's placing, for runWhenPlaced
