@@ -56,6 +56,19 @@ QLabel* wrapping(QWidget* inParent) {
     return label;
 }
 
+// A screen reader reads the children in the order they were made; raising each widget in the
+// order the layout shows them makes that order the visual one.
+void inReadingOrder(QLayout& inLayout) {
+    for (int i = 0; i < inLayout.count(); ++i) {
+        QLayoutItem* item = inLayout.itemAt(i);
+        if (item->widget() != nullptr) {
+            item->widget()->raise();
+        } else if (item->layout() != nullptr) {
+            inReadingOrder(*item->layout());
+        }
+    }
+}
+
 } // namespace
 
 CMainWindow::CMainWindow()
@@ -78,7 +91,6 @@ CMainWindow::CMainWindow()
         mSteps[i] = plain(this);
         steps->addWidget(mSteps[i]);
     }
-    // Made after what stands above them, so that a screen reader reaches them in that order.
     mTryAgain = new QPushButton(QString::fromUtf8(_("Try again")), this);
     mClose = new QPushButton(QString::fromUtf8(_("Close")), this);
     mBar->setAccessibleName(QString::fromUtf8(_("Transfer progress")));
@@ -108,6 +120,7 @@ CMainWindow::CMainWindow()
     mBar->setValue(0);
     mBar->setTextVisible(false);
     QObject::connect(mClose, &QPushButton::clicked, this, &QWidget::close);
+    inReadingOrder(*layout);
     markStep(0);
     mReached.fill(false); // the first step is done once its prompt came
     // Room below the steps for the prompts, which open there.
