@@ -337,10 +337,12 @@ TEST_F(Launch, ALockThatCannotBeTakenRefusesTheRun) {
         {"a FIFO", [&] { ::mkfifo(lock.c_str(), 0600); }, "no regular file"},
         {"a dangling link", [&] { std::filesystem::create_symlink(target, lock); },
          "symbolic link"},
-        {"a link to a file", [&] {
+        {"a link to a file",
+         [&] {
              mDirectory.write("elsewhere", Bytes{});
              std::filesystem::create_symlink(target, lock);
-         }, "symbolic link"},
+         },
+         "symbolic link"},
     };
     for (const auto& c : cases) {
         std::filesystem::remove_all(lock);

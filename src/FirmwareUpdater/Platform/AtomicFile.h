@@ -13,5 +13,5 @@
 /// not, also to a file not made yet); the path itself when it is no link.
 std::string FollowLinks(std::string inPath);
 
-[[nodiscard]] bool WriteFileAtomically(const std::string& inPath, const void* inData, std::size_t inSize,
-                         std::string* outError = nullptr);
+[[nodiscard]] bool WriteFileAtomically(const std::string& inPath, const void* inData,
+                                       std::size_t inSize, std::string* outError = nullptr);

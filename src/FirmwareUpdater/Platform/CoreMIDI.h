@@ -76,8 +76,8 @@ MIDIPacket* MIDIPacketListAdd(MIDIPacketList* ioList, ByteCount inListSize, MIDI
                               MIDITimeStamp inTime, ByteCount inDataSize,
                               const std::uint8_t* inData);
 
-[[nodiscard]] OSStatus MIDIClientCreate(CFStringRef inName, MIDINotifyProc inNotifyProc, void* inNotifyRefCon,
-                          MIDIClientRef* outClient);
+[[nodiscard]] OSStatus MIDIClientCreate(CFStringRef inName, MIDINotifyProc inNotifyProc,
+                                        void* inNotifyRefCon, MIDIClientRef* outClient);
 /// Disposes of the client and its ports. No notification of the client runs after it returns.
 [[nodiscard]] OSStatus MIDIClientDispose(MIDIClientRef inClient);
 
@@ -89,19 +89,23 @@ MIDIEndpointRef MIDIGetDestination(ItemCount inIndex);
 
 /// On success stores a new string that the caller releases.
 [[nodiscard]] OSStatus MIDIObjectGetStringProperty(MIDIObjectRef inObject, CFStringRef inPropertyID,
-                                     CFStringRef* outString);
+                                                   CFStringRef* outString);
 
 [[nodiscard]] OSStatus MIDIInputPortCreate(MIDIClientRef inClient, CFStringRef inPortName,
-                             MIDIReadProc inReadProc, void* inRefCon, MIDIPortRef* outPort);
-[[nodiscard]] OSStatus MIDIOutputPortCreate(MIDIClientRef inClient, CFStringRef inPortName, MIDIPortRef* outPort);
+                                           MIDIReadProc inReadProc, void* inRefCon,
+                                           MIDIPortRef* outPort);
+[[nodiscard]] OSStatus MIDIOutputPortCreate(MIDIClientRef inClient, CFStringRef inPortName,
+                                            MIDIPortRef* outPort);
 /// Disposes of a port. No read procedure of the port runs after it returns, unless it is
 /// called from that read procedure itself.
 [[nodiscard]] OSStatus MIDIPortDispose(MIDIPortRef inPort);
-[[nodiscard]] OSStatus MIDIPortConnectSource(MIDIPortRef inPort, MIDIEndpointRef inSource, void* inConnRefCon);
+[[nodiscard]] OSStatus MIDIPortConnectSource(MIDIPortRef inPort, MIDIEndpointRef inSource,
+                                             void* inConnRefCon);
 [[nodiscard]] OSStatus MIDIPortDisconnectSource(MIDIPortRef inPort, MIDIEndpointRef inSource);
 
 /// Sends every packet of the list, in order, to the destination.
-[[nodiscard]] OSStatus MIDISend(MIDIPortRef inPort, MIDIEndpointRef inDestination, const MIDIPacketList* inList);
+[[nodiscard]] OSStatus MIDISend(MIDIPortRef inPort, MIDIEndpointRef inDestination,
+                                const MIDIPacketList* inList);
 /// Drops output still pending for the destination.
 [[nodiscard]] OSStatus MIDIFlushOutput(MIDIEndpointRef inDestination);
 

@@ -34,8 +34,9 @@ EventLoopRef GetMainEventLoop();
 /// Installs a timer that first fires inFireDelay seconds from now and then every inInterval
 /// seconds (0: once). Any thread may install or remove timers.
 [[nodiscard]] OSStatus InstallEventLoopTimer(EventLoopRef inLoop, EventTimerInterval inFireDelay,
-                               EventTimerInterval inInterval, EventLoopTimerUPP inProc,
-                               void* inUserData, EventLoopTimerRef* outTimer);
+                                             EventTimerInterval inInterval,
+                                             EventLoopTimerUPP inProc, void* inUserData,
+                                             EventLoopTimerRef* outTimer);
 /// Removes a timer; a timer procedure may remove its own timer. Returns paramErr for an
 /// unknown timer.
 [[nodiscard]] OSStatus RemoveEventLoopTimer(EventLoopTimerRef inTimer);

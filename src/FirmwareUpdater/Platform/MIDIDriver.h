@@ -50,17 +50,19 @@ class CMIDIDriver {
     virtual std::vector<MIDIDriverEndpoint> endpoints(bool inSources) = 0;
     /// kMIDIObjectNotFound for an endpoint that is gone, kMIDIUnknownProperty when unreadable.
     [[nodiscard]] virtual OSStatus property(MIDIDriverEndpoint inEndpoint, EProperty inProperty,
-                              std::string& outValue) = 0;
+                                            std::string& outValue) = 0;
 
-    [[nodiscard]] virtual OSStatus openClient(MIDIClientRef inClient, const std::string& inName) = 0;
+    [[nodiscard]] virtual OSStatus openClient(MIDIClientRef inClient,
+                                              const std::string& inName) = 0;
     virtual void closeClient(MIDIClientRef inClient) = 0;
-    [[nodiscard]] virtual OSStatus openPort(MIDIClientRef inClient, MIDIPortRef inPort, bool inInput) = 0;
+    [[nodiscard]] virtual OSStatus openPort(MIDIClientRef inClient, MIDIPortRef inPort,
+                                            bool inInput) = 0;
     [[nodiscard]] virtual OSStatus closePort(MIDIPortRef inPort) = 0;
     [[nodiscard]] virtual OSStatus connect(MIDIPortRef inPort, MIDIDriverEndpoint inSource) = 0;
     [[nodiscard]] virtual OSStatus disconnect(MIDIPortRef inPort, MIDIDriverEndpoint inSource) = 0;
     /// Sends every packet in order; noErr only when every byte was taken.
     [[nodiscard]] virtual OSStatus send(MIDIPortRef inPort, MIDIDriverEndpoint inDestination,
-                          const MIDIPacketList& inList) = 0;
+                                        const MIDIPacketList& inList) = 0;
     [[nodiscard]] virtual OSStatus flush(MIDIDriverEndpoint inDestination) = 0;
 
     /// What made the last call fail, in the user's words, once; "" when there is nothing

@@ -14,8 +14,8 @@
 /// Returns kMIDIServerStartErr, changing nothing, while a client of the installed service
 /// exists or when the driver cannot start; then outProblem (if given) says why.
 [[nodiscard]] OSStatus MIDIServiceInstallDriver(std::shared_ptr<CMIDIDriver> inDriver,
-                                  const std::string& inEndpointFilter = {},
-                                  std::string* outProblem = nullptr);
+                                                const std::string& inEndpointFilter = {},
+                                                std::string* outProblem = nullptr);
 
 /// What made the service's last failed call fail, in the user's words, once; "" when the
 /// status says it all.

@@ -37,19 +37,21 @@ class CMIDIServiceCore final : private CMIDIDriverHost {
     bool hasClients() const;
     std::string takeProblem() { return mDriver->takeProblem(); }
 
-    [[nodiscard]] OSStatus clientCreate(CFStringRef inName, MIDINotifyProc inNotifyProc, void* inRefCon,
-                          MIDIClientRef* outClient);
+    [[nodiscard]] OSStatus clientCreate(CFStringRef inName, MIDINotifyProc inNotifyProc,
+                                        void* inRefCon, MIDIClientRef* outClient);
     [[nodiscard]] OSStatus clientDispose(MIDIClientRef inClient);
     ItemCount numberOfEndpoints(bool inSources);
     MIDIEndpointRef endpoint(bool inSources, ItemCount inIndex);
     [[nodiscard]] OSStatus objectGetStringProperty(MIDIObjectRef inObject, CFStringRef inPropertyID,
-                                     CFStringRef* outString);
-    [[nodiscard]] OSStatus portCreate(MIDIClientRef inClient, MIDIReadProc inReadProc, void* inRefCon,
-                        bool inInput, MIDIPortRef* outPort);
+                                                   CFStringRef* outString);
+    [[nodiscard]] OSStatus portCreate(MIDIClientRef inClient, MIDIReadProc inReadProc,
+                                      void* inRefCon, bool inInput, MIDIPortRef* outPort);
     [[nodiscard]] OSStatus portDispose(MIDIPortRef inPort);
-    [[nodiscard]] OSStatus portConnectSource(MIDIPortRef inPort, MIDIEndpointRef inSource, void* inConnRefCon);
+    [[nodiscard]] OSStatus portConnectSource(MIDIPortRef inPort, MIDIEndpointRef inSource,
+                                             void* inConnRefCon);
     [[nodiscard]] OSStatus portDisconnectSource(MIDIPortRef inPort, MIDIEndpointRef inSource);
-    [[nodiscard]] OSStatus send(MIDIPortRef inPort, MIDIEndpointRef inDestination, const MIDIPacketList* inList);
+    [[nodiscard]] OSStatus send(MIDIPortRef inPort, MIDIEndpointRef inDestination,
+                                const MIDIPacketList* inList);
     [[nodiscard]] OSStatus flushOutput(MIDIEndpointRef inDestination);
 
   private:
@@ -81,7 +83,8 @@ class CMIDIServiceCore final : private CMIDIDriverHost {
     /// The reference of a driver's endpoint, made on first sight. With the lock held.
     MIDIEndpointRef refOf(MIDIDriverEndpoint inIdentity, bool inIsSource);
     /// The endpoint behind inRef if it is of the wanted kind. With the lock held.
-    [[nodiscard]] bool lookUp(MIDIEndpointRef inRef, bool inIsSource, MIDIDriverEndpoint& outIdentity) const;
+    [[nodiscard]] bool lookUp(MIDIEndpointRef inRef, bool inIsSource,
+                              MIDIDriverEndpoint& outIdentity) const;
     /// Tells every client inMessage on the delivery thread. With the lock held.
     void notifyClients(MIDINotificationMessageID inMessage);
     /// Runs inCall for inObject if inStillWanted, checked under the lock, says so; disposals

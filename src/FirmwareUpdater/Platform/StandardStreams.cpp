@@ -28,6 +28,7 @@ bool FinishStandardOutput(std::string& outWhy) {
     if (flushed && error == 0 && !failedBefore) {
         return true;
     }
-    outWhy = error == EBADF || error == 0 ? "it is closed or refused a write" : std::strerror(error);
+    outWhy =
+        error == EBADF || error == 0 ? "it is closed or refused a write" : std::strerror(error);
     return false;
 }

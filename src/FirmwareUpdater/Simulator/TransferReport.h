@@ -26,8 +26,8 @@ enum class ELatenessAnchor {
 struct STransferReport {
     std::size_t expected = 0;
     std::size_t received = 0;
-    bool identical = false;      // same count, and every message's bytes in the same order
-    std::string firstDifference; // empty when identical; in English, for scripts
+    bool identical = false;          // same count, and every message's bytes in the same order
+    std::string firstDifference;     // empty when identical; in English, for scripts
     std::string firstDifferenceTold; // the same in the user's language
     // Lateness in ms of every received message that has an expected counterpart, against
     // its schedule, from the anchor's arrival.

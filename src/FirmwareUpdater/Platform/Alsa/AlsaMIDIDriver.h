@@ -33,15 +33,16 @@ class CAlsaMIDIDriver final : public CMIDIDriver {
     void detach() override;
     std::vector<MIDIDriverEndpoint> endpoints(bool inSources) override;
     [[nodiscard]] OSStatus property(MIDIDriverEndpoint inEndpoint, EProperty inProperty,
-                      std::string& outValue) override;
+                                    std::string& outValue) override;
     [[nodiscard]] OSStatus openClient(MIDIClientRef inClient, const std::string& inName) override;
     void closeClient(MIDIClientRef inClient) override;
-    [[nodiscard]] OSStatus openPort(MIDIClientRef inClient, MIDIPortRef inPort, bool inInput) override;
+    [[nodiscard]] OSStatus openPort(MIDIClientRef inClient, MIDIPortRef inPort,
+                                    bool inInput) override;
     [[nodiscard]] OSStatus closePort(MIDIPortRef inPort) override;
     [[nodiscard]] OSStatus connect(MIDIPortRef inPort, MIDIDriverEndpoint inSource) override;
     [[nodiscard]] OSStatus disconnect(MIDIPortRef inPort, MIDIDriverEndpoint inSource) override;
     [[nodiscard]] OSStatus send(MIDIPortRef inPort, MIDIDriverEndpoint inDestination,
-                  const MIDIPacketList& inList) override;
+                                const MIDIPacketList& inList) override;
     [[nodiscard]] OSStatus flush(MIDIDriverEndpoint inDestination) override;
     std::string takeProblem() override;
 
@@ -57,8 +58,8 @@ class CAlsaMIDIDriver final : public CMIDIDriver {
 
     /// The output of ioPort to inDestination at inAddress, made on first use (a card's port
     /// opened, with who keeps it busy told). With the lock held.
-    [[nodiscard]] OSStatus outputTo(SPort& ioPort, MIDIDriverEndpoint inDestination, Address inAddress,
-                      std::shared_ptr<CAlsaOutput>& outOutput);
+    [[nodiscard]] OSStatus outputTo(SPort& ioPort, MIDIDriverEndpoint inDestination,
+                                    Address inAddress, std::shared_ptr<CAlsaOutput>& outOutput);
 
     /// The identity of the port at inAddress, made on first sight. With the lock held.
     MIDIDriverEndpoint identityOf(Address inAddress);

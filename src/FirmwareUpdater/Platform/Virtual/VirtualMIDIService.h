@@ -85,15 +85,16 @@ class CVirtualMIDIService final : public CMIDIDriver {
     void detach() override;
     std::vector<MIDIDriverEndpoint> endpoints(bool inSources) override;
     [[nodiscard]] OSStatus property(MIDIDriverEndpoint inEndpoint, EProperty inProperty,
-                      std::string& outValue) override;
+                                    std::string& outValue) override;
     [[nodiscard]] OSStatus openClient(MIDIClientRef inClient, const std::string& inName) override;
     void closeClient(MIDIClientRef inClient) override;
-    [[nodiscard]] OSStatus openPort(MIDIClientRef inClient, MIDIPortRef inPort, bool inInput) override;
+    [[nodiscard]] OSStatus openPort(MIDIClientRef inClient, MIDIPortRef inPort,
+                                    bool inInput) override;
     [[nodiscard]] OSStatus closePort(MIDIPortRef inPort) override;
     [[nodiscard]] OSStatus connect(MIDIPortRef inPort, MIDIDriverEndpoint inSource) override;
     [[nodiscard]] OSStatus disconnect(MIDIPortRef inPort, MIDIDriverEndpoint inSource) override;
     [[nodiscard]] OSStatus send(MIDIPortRef inPort, MIDIDriverEndpoint inDestination,
-                  const MIDIPacketList& inList) override;
+                                const MIDIPacketList& inList) override;
     [[nodiscard]] OSStatus flush(MIDIDriverEndpoint inDestination) override;
 
   private:

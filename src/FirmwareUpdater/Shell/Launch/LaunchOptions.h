@@ -32,6 +32,8 @@ struct SLaunchOptions {
 /// when the program should go on; otherwise the exit status to end with, having printed the
 /// help or the version to stdout (0) or the error to stderr (kExitUsage). With outError, an
 /// error is put there instead of printed (a window shows it).
-[[nodiscard]] std::optional<int> parseLaunchOptions(int argc, char** argv, const SProgram& inProgram,
-                                      std::vector<SOption> inOwnOptions, SLaunchOptions& outOptions,
-                                      std::string* outError = nullptr);
+[[nodiscard]] std::optional<int> parseLaunchOptions(int argc, char** argv,
+                                                    const SProgram& inProgram,
+                                                    std::vector<SOption> inOwnOptions,
+                                                    SLaunchOptions& outOptions,
+                                                    std::string* outError = nullptr);

@@ -15,5 +15,4 @@ inline constexpr std::size_t kMaxPlistObjects = 100'000;
 
 /// True when inBytes, XML or binary, stays within those bounds; else false with why not, for
 /// people, in outWhy. A binary list whose references run out of the file is refused too.
-[[nodiscard]] bool plistWithinBounds(const std::vector<std::uint8_t>& inBytes,
-                                     std::string& outWhy);
+[[nodiscard]] bool plistWithinBounds(const std::vector<std::uint8_t>& inBytes, std::string& outWhy);
