@@ -23,6 +23,7 @@ namespace {
 // Wide enough that a window manager shows the whole title.
 constexpr int kBoxMinimumWidth = 380;
 constexpr int kBoxMargin = 12;
+constexpr int kBoxIconRoom = 80; // the icon and the margins beside the message
 
 // "OK" and "Cancel" are Qt's standard buttons, so Qt's own translation names them.
 QPushButton* addButton(QMessageBox& ioBox, const std::string& inTitle, bool inBacksOut) {
@@ -83,11 +84,11 @@ void finishLongStepAtExit() {
 
 } // namespace
 
+// Through the message's own label: the box sizes itself from its labels when it shows, and
+// a width it did not count (a spacer) left a wrapped detail's last line out at large scales.
 void widen(QMessageBox& ioBox) {
-    if (auto* grid = qobject_cast<QGridLayout*>(ioBox.layout())) {
-        grid->addItem(
-            new QSpacerItem(kBoxMinimumWidth, 0, QSizePolicy::Minimum, QSizePolicy::Expanding),
-            grid->rowCount(), 0, 1, grid->columnCount());
+    if (auto* label = ioBox.findChild<QLabel*>("qt_msgbox_label")) {
+        label->setMinimumWidth(kBoxMinimumWidth - kBoxIconRoom);
     }
 }
 
