@@ -1,7 +1,5 @@
 #include "RawMidiLine.h"
 
-#include "Platform/Alsa/AlsaProblems.h"
-
 #include <fstream>
 #include <thread>
 
@@ -15,8 +13,7 @@ constexpr auto kReappearTimeout = std::chrono::seconds(10);
 
 CRawMidiLine::CRawMidiLine(std::string inDevice, std::string inUdcFile)
     : mDevice(std::move(inDevice)), mUdcFile(std::move(inUdcFile)) {
-    InstallAlsaErrorHandler(); // alsa-lib's own lines say less, and in its words
-    (void)open(mProblem);      // problem() tells
+    (void)open(mProblem); // problem() tells
 }
 
 CRawMidiLine::~CRawMidiLine() {

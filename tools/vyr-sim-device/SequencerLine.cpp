@@ -1,12 +1,9 @@
 #include "SequencerLine.h"
 
-#include "Platform/Alsa/AlsaProblems.h"
-
 #include <thread>
 
 CSequencerLine::CSequencerLine(std::string inModel) : mModel(std::move(inModel)) {
-    InstallAlsaErrorHandler(); // alsa-lib's own lines say less, and in its words
-    (void)open(mProblem);      // problem() tells
+    (void)open(mProblem); // problem() tells
 }
 
 CSequencerLine::~CSequencerLine() {

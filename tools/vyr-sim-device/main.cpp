@@ -3,6 +3,7 @@
 // sequencer client named as the model. SIGUSR1 switches it to update mode; SIGTERM or
 // SIGINT ends it, printing what it received compared with the firmware image.
 #include "Common/CommandLine.h"
+#include "Platform/Alsa/AlsaProblems.h"
 #include "Platform/Clock.h"
 #include "Platform/FileRead.h"
 #include "Platform/StandardStreams.h"
@@ -101,6 +102,7 @@ std::optional<int> parse(int argc, char** argv, SOptions& outOptions) {
 }
 
 std::unique_ptr<CDeviceLine> openLine(const SOptions& inOptions, std::string& outProblem) {
+    InstallAlsaErrorHandler(); // alsa-lib's own lines say less, and in its words
     if (!inOptions.rawmidi.empty()) {
         auto line = std::make_unique<CRawMidiLine>(inOptions.rawmidi, inOptions.udc);
         outProblem = line->problem();

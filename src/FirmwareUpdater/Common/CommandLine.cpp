@@ -168,10 +168,8 @@ std::string parseNumber(const char* inOption, const char* inValue, unsigned long
     const unsigned long value = std::strtoul(inValue, &end, 10);
     if (inValue[0] < '0' || inValue[0] > '9' || *end != '\0' || errno != 0 || value < inMin ||
         value > inMax) {
-        char text[256];
-        std::snprintf(text, sizeof text, _("%s needs a whole number from %lu to %lu, not \"%s\""),
-                      inOption, inMin, inMax, inValue);
-        return text;
+        return formatted(_("%s needs a whole number from %lu to %lu, not \"%s\""), inOption, inMin,
+                         inMax, inValue);
     }
     outValue = value;
     return {};

@@ -44,9 +44,16 @@ class CMessageFraming {
     bool mOpen = false;
 };
 
-std::string describeMessage(std::size_t inIndex, std::size_t inTrack, std::uint32_t inTick) {
-    return formatted(_("SysEx message %zu (track %zu, tick %u)"), inIndex, inTrack, inTick);
-}
+// Where a SysEx event stands, put in words only when the image is refused.
+struct SPlace {
+    std::size_t index = 0; // among the image's SysEx events
+    std::size_t track = 0;
+    std::uint32_t tick = 0;
+
+    std::string describe() const {
+        return formatted(_("SysEx message %zu (track %zu, tick %u)"), index, track, tick);
+    }
+};
 
 } // namespace
 
@@ -84,7 +91,7 @@ bool CFirmwareSchedule::build(const CSMF& inSmf) {
 // next or breaks: the device would write what the image never meant.
 bool CFirmwareSchedule::checkMessageFraming(const CSMF& inSmf) {
     CMessageFraming framing;
-    std::string unclosed; // the message that began the open one
+    SPlace unclosed; // the message that began the open one
     std::size_t index = 0;
     for (std::size_t t = 0; t < inSmf.mTracks.size(); ++t) {
         const CMidiTrack& track = *inSmf.mTracks[t];
@@ -94,23 +101,24 @@ bool CFirmwareSchedule::checkMessageFraming(const CSMF& inSmf) {
             if (sysEx == nullptr) {
                 continue;
             }
-            const std::string where = describeMessage(index++, t, event->mTick);
+            const SPlace place{index++, t, event->mTick};
             if (sysEx->getDataSize() == 0) {
-                return refuse(where + ": " + _("an empty SysEx event"));
+                return refuse(place.describe() + ": " + _("an empty SysEx event"));
             }
             const bool wasOpen = framing.open();
             std::uint32_t at = 0;
             if (const char* problem = framing.follow(sysEx->getParam(), sysEx->getDataSize(), at)) {
-                return refuse(formatted(_("%s, its byte %u (0x%02X): %s"), where.c_str(), at,
-                                        static_cast<unsigned>(sysEx->getParam()[at]), problem));
+                return refuse(formatted(_("%s, its byte %u (0x%02X): %s"), place.describe().c_str(),
+                                        at, static_cast<unsigned>(sysEx->getParam()[at]), problem));
             }
             if (!wasOpen && framing.open()) {
-                unclosed = where;
+                unclosed = place;
             }
         }
     }
     if (framing.open()) {
-        return refuse(unclosed + ": " + _("the message it begins is never closed with F7"));
+        return refuse(unclosed.describe() + ": " +
+                      _("the message it begins is never closed with F7"));
     }
     return true;
 }

@@ -4,17 +4,11 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 
 std::string timeLeftText(double inSeconds) {
     const int seconds = static_cast<int>(std::ceil(std::max(0.0, inSeconds)));
-    char text[128];
-    if (seconds < 120) {
-        std::snprintf(text, sizeof text, _("about %d s left"), seconds);
-    } else {
-        std::snprintf(text, sizeof text, _("about %d min left"), (seconds + 59) / 60);
-    }
-    return text;
+    return seconds < 120 ? formatted(_("about %d s left"), seconds)
+                         : formatted(_("about %d min left"), (seconds + 59) / 60);
 }
 
 ProgressViewController::ProgressViewController(CUserInterface& inUI, CProgressDisplay& inDisplay)

@@ -27,6 +27,15 @@ struct SAlert {
     bool onlyAPersonAnswers = false;  // unattended, the run gives up here, the message saying why
 };
 
+/// The result of a modal alert's button inIndex (0: the first).
+inline int resultOfButton(std::size_t inIndex) {
+    return kAlertFirstButtonReturn + static_cast<int>(inIndex);
+}
+/// The result of an alert's last button, the one that backs out.
+inline int resultOfLastButton(const SAlert& inAlert) {
+    return resultOfButton(inAlert.buttons.size() - 1);
+}
+
 /// The workflow's steps that take long without a prompt open.
 enum class ELongStep {
     kSilenceCheck, // the device must fall silent for a second: nothing sent yet

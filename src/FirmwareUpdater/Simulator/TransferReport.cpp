@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 
 namespace {
 
@@ -68,28 +67,20 @@ STransferReport compareTransfer(const std::vector<SExpectedMessage>& inExpected,
 }
 
 std::string describeTransfer(const STransferReport& inReport) {
-    char line[256];
-    std::string text;
-    std::snprintf(line, sizeof line, _("messages received: %zu of %zu\n"), inReport.received,
-                  inReport.expected);
-    text += line;
+    std::string text =
+        formatted(_("messages received: %zu of %zu\n"), inReport.received, inReport.expected);
     text += inReport.identical ? std::string(_("identical to the image: yes\n"))
                                : std::string(_("identical to the image: no")) + " (" +
                                      inReport.firstDifferenceTold + ")\n";
-    if (inReport.received > 0 && inReport.expected > 0 && inReport.earlyMeasured) {
-        std::snprintf(
-            line, sizeof line,
-            _("lateness (ms): min %.3f, median %.3f, p99 %.3f, max %.3f; more than 1 ms early: "
-              "%zu\n"),
-            inReport.lateMinMs, inReport.lateMedianMs, inReport.lateP99Ms, inReport.lateMaxMs,
-            inReport.earlyCount);
-        text += line;
-    } else if (inReport.received > 0 && inReport.expected > 0) {
-        std::snprintf(line, sizeof line,
-                      _("lateness (ms) against the best-kept message: median %.3f, p99 %.3f, "
-                        "max %.3f\n"),
-                      inReport.lateMedianMs, inReport.lateP99Ms, inReport.lateMaxMs);
-        text += line;
+    if (inReport.received == 0 || inReport.expected == 0) {
+        return text;
     }
-    return text;
+    return text + (inReport.earlyMeasured
+                       ? formatted(_("lateness (ms): min %.3f, median %.3f, p99 %.3f, max %.3f; "
+                                     "more than 1 ms early: %zu\n"),
+                                   inReport.lateMinMs, inReport.lateMedianMs, inReport.lateP99Ms,
+                                   inReport.lateMaxMs, inReport.earlyCount)
+                       : formatted(_("lateness (ms) against the best-kept message: median "
+                                     "%.3f, p99 %.3f, max %.3f\n"),
+                                   inReport.lateMedianMs, inReport.lateP99Ms, inReport.lateMaxMs));
 }

@@ -4,7 +4,6 @@
 
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <memory>
@@ -143,9 +142,7 @@ std::string lowBatteryWarning(const SPowerSupply& inSupply) {
     if (!inSupply.onBattery || !inSupply.percentage || *inSupply.percentage >= kLowBatteryPercent) {
         return {};
     }
-    char text[256];
     // Whole percent, never rounded up to the threshold it is below.
-    std::snprintf(text, sizeof text, _("The computer runs on battery, at %.0f %%."),
-                  std::floor(*inSupply.percentage));
-    return text;
+    return formatted(_("The computer runs on battery, at %.0f %%."),
+                     std::floor(*inSupply.percentage));
 }

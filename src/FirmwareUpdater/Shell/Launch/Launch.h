@@ -96,9 +96,6 @@ class CLaunch {
     std::string report() const;
     /// What the run did; after run().
     SLaunchFacts facts() const;
-    /// Lets go of the status file's lock and removes it, for a process that ends without
-    /// unwinding (the window's "Stop" mid-transfer). The destructor does it otherwise.
-    void releaseLock() { mLock.release(); }
 
   private:
     class CLaunchedUI;

@@ -3,16 +3,13 @@
 #include "Shell/Localization.h"
 
 #include <cctype>
-#include <cstdio>
 #include <cstring>
 #include <string_view>
 
 namespace {
 
 std::string tooDeep() {
-    char text[128];
-    std::snprintf(text, sizeof text, _("nests deeper than %u levels"), kMaxPlistDepth);
-    return text;
+    return formatted(_("nests deeper than %u levels"), kMaxPlistDepth);
 }
 
 // Skips what holds no element, so that the tags it may contain count for nothing:
@@ -133,9 +130,7 @@ std::string binaryBoundsProblem(const std::vector<std::uint8_t>& inBytes) {
             return malformed;
         }
         if (objects + references > kMaxPlistObjects) {
-            char text[128];
-            std::snprintf(text, sizeof text, _("holds more than %zu objects"), kMaxPlistObjects);
-            return text;
+            return formatted(_("holds more than %zu objects"), kMaxPlistObjects);
         }
         objects += references;
         for (std::uint64_t i = 0; i < references; ++i) {

@@ -29,12 +29,9 @@ void say(const SLine& inLine) {
     (void)ignored;
 }
 
-[[noreturn]] void endNow() {
+[[noreturn]] void stopNow() {
     say(sStopped);
-    if (CStatusLock* lock = sLock.load()) {
-        lock->release();
-    }
-    _exit(kExitInterrupted);
+    CStopRule::endNow(kExitInterrupted);
 }
 
 // Only async-signal-safe calls.
@@ -45,12 +42,12 @@ void onSignal(int inSignal) {
             say(sWarning);
         } else if (inSignal != SIGHUP) {
             if (sWarned.exchange(true)) {
-                endNow();
+                stopNow();
             }
             say(sWarning);
         }
     } else if (sRequested.exchange(true)) {
-        endNow();
+        stopNow();
     }
     const char wake = 1;
     const ssize_t ignored = write(sWake[1], &wake, 1);
@@ -110,6 +107,13 @@ void CStopRule::presentOnStandardError(const char* inWarning, const char* inStop
 
 void CStopRule::holdLock(CStatusLock* inLock) {
     sLock = inLock;
+}
+
+void CStopRule::endNow(int inExitStatus) {
+    if (CStatusLock* lock = sLock.load()) {
+        lock->release();
+    }
+    _exit(inExitStatus);
 }
 
 void CStopRule::forget() {

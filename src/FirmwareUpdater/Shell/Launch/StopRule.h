@@ -30,6 +30,10 @@ class CStopRule {
     static void presentOnStandardError(const char* inWarning, const char* inStopped);
     /// The lock to let go when the program ends at once (null: none).
     static void holdLock(CStatusLock* inLock);
+    /// Ends the program at once with inExitStatus, the held lock let go, without unwinding:
+    /// a front-end's own way to stop mid-transfer ends as the rule's second stop does.
+    /// Async-signal-safe.
+    [[noreturn]] static void endNow(int inExitStatus);
     /// Forgets the requests so far: a new run in the same process (tests).
     static void forget();
 

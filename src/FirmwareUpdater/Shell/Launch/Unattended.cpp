@@ -14,10 +14,6 @@ namespace {
 constexpr double kDevicePollSeconds = 0.5;
 constexpr double kHeartbeatCheckSeconds = 1.5;
 
-int resultOfButton(std::size_t inIndex) {
-    return kAlertFirstButtonReturn + static_cast<int>(inIndex);
-}
-
 std::string oneLine(std::string inText) {
     std::replace(inText.begin(), inText.end(), '\n', ' ');
     return inText;
@@ -44,7 +40,7 @@ int CUnattended::runModal(const SAlert& inAlert) {
     if (inAlert.buttons.size() > 1) {
         if (std::exchange(mDeviceMissing, false)) {
             if (!waitForADeviceThatWentAway(inAlert)) {
-                return resultOfButton(inAlert.buttons.size() - 1);
+                return resultOfLastButton(inAlert);
             }
             mErrorSincePrompt = false;
         }
@@ -121,5 +117,5 @@ bool CUnattended::waitForADeviceThatWentAway(const SAlert& inAlert) {
 
 int CUnattended::backOut(const SAlert& inAlert, const std::string& inWhy) {
     mDisplay.showAnswer("-> " + buttonTitle(inAlert.buttons.back()) + " " + inWhy);
-    return resultOfButton(inAlert.buttons.size() - 1);
+    return resultOfLastButton(inAlert);
 }

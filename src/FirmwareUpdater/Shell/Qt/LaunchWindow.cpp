@@ -16,7 +16,7 @@ void describeLaunch(CMainWindow& ioWindow, const CLaunch& inLaunch) {
                  locale.toString(static_cast<qulonglong>(image.messages)))
             .arg(static_cast<int>(seconds + 0.999)),
         seconds);
-    ioWindow.onStep([&ioWindow](int) {
+    ioWindow.onStep([&ioWindow] {
         const std::optional<SEndpointText> device = CLaunch::foundDevice();
         if (!device) {
             ioWindow.showDevice(QString::fromUtf8(_("not found yet")));

@@ -13,9 +13,6 @@
 #include <QVBoxLayout>
 #include <QWindow>
 
-#include <cmath>
-#include <cstring>
-
 namespace {
 
 constexpr int kTransferStep = 3;
@@ -122,7 +119,6 @@ CMainWindow::CMainWindow()
     QObject::connect(mClose, &QPushButton::clicked, this, &QWidget::close);
     inReadingOrder(*layout);
     markStep(0);
-    mReached.fill(false); // the first step is done once its prompt came
     // Room below the steps for the prompts, which open there.
     setMinimumSize(540, 360);
 }
@@ -130,6 +126,7 @@ CMainWindow::CMainWindow()
 void CMainWindow::showStep(const std::string& inPromptKey) {
     for (std::size_t i = 0; i < std::size(kSteps); ++i) {
         if (kSteps[i].promptKey != nullptr && inPromptKey == kSteps[i].promptKey) {
+            mReached[i] = true;
             markStep(static_cast<int>(i));
         }
     }
@@ -137,7 +134,6 @@ void CMainWindow::showStep(const std::string& inPromptKey) {
 
 void CMainWindow::markStep(int inStep) {
     mStep = inStep;
-    mReached[static_cast<std::size_t>(inStep)] = true;
     for (int i = 0; i < static_cast<int>(mSteps.size()); ++i) {
         // A resumed run goes straight to the update mode: what it passed over was not done.
         const bool done = mReached[static_cast<std::size_t>(i)];
@@ -149,7 +145,7 @@ void CMainWindow::markStep(int inStep) {
     mGuidance->setText(QString::fromUtf8(_(kSteps[inStep].guidance)));
     mGuidance->show();
     if (mOnStep) {
-        mOnStep(inStep);
+        mOnStep();
     }
 }
 
@@ -184,6 +180,7 @@ void CMainWindow::showImage(const QString& inText, double inSeconds) {
 }
 
 void CMainWindow::showProgressView() {
+    mReached[kTransferStep] = true;
     markStep(kTransferStep);
     mTransferClock.start();
     mMessage->show();
@@ -208,8 +205,9 @@ void CMainWindow::showWarning(const QString& inText) {
 
 void CMainWindow::showResult(const QString& inText, bool inCompleted,
                              std::function<void()> inTryAgain) {
-    hideWindow();
     if (inCompleted) {
+        hideWindow();
+        mGuidance->hide();
         for (int i = 0; i < static_cast<int>(mSteps.size()); ++i) {
             showStepState(i, mReached[static_cast<std::size_t>(i)] || i == kCompleteStep
                                  ? EStepState::kDone
@@ -219,7 +217,6 @@ void CMainWindow::showResult(const QString& inText, bool inCompleted,
         showFailure();
     }
     // The notices were for the run; the result says what is next.
-    mGuidance->hide();
     mNotice->hide();
     mResult->setText(inText);
     mResult->show();

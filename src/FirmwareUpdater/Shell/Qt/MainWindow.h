@@ -26,8 +26,8 @@ class CMainWindow final : public QWidget, public CProgressDisplay {
     void onClose(std::function<bool()> inHandler) { mOnClose = std::move(inHandler); }
     /// Marks the step that the prompt with this key (its English message) belongs to, if any.
     void showStep(const std::string& inPromptKey);
-    /// Called with the step's number (0 to 4) whenever a step is marked.
-    void onStep(std::function<void(int)> inHandler) { mOnStep = std::move(inHandler); }
+    /// Called whenever a step is marked (step() and reached() tell which).
+    void onStep(std::function<void()> inHandler) { mOnStep = std::move(inHandler); }
     void showDevice(const QString& inText);
     /// The firmware image; inSeconds is how long its transfer takes.
     void showImage(const QString& inText, double inSeconds);
@@ -81,7 +81,7 @@ class CMainWindow final : public QWidget, public CProgressDisplay {
     void showLatestProgress();
 
     std::array<QLabel*, 5> mSteps{};
-    std::array<bool, 5> mReached{}; // steps the run went through, not over
+    std::array<bool, 5> mReached{}; // steps whose prompt came (a resumed run passes over some)
     QLabel* mDevice;
     QLabel* mImage;
     QLabel* mGuidance;
@@ -102,6 +102,6 @@ class CMainWindow final : public QWidget, public CProgressDisplay {
     int mStep = -1;
     bool mFitted = false; // to the screen, when first shown
     std::function<bool()> mOnClose;
-    std::function<void(int)> mOnStep;
+    std::function<void()> mOnStep;
     QTimer mStart; // polls for the window's placing, for runWhenPlaced
 };

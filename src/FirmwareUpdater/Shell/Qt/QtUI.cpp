@@ -105,7 +105,7 @@ void setPlainTexts(QMessageBox& ioBox, const QString& inText, const QString& inD
 CQtUI::CQtUI(CMainWindow& inWindow)
     : mWindow(inWindow),
       mStops((CStopRule::install(), CStopRule::wakeDescriptor()), QSocketNotifier::Read),
-      mEndNow([](int inExitStatus) { std::_Exit(inExitStatus); }) {
+      mEndNow(CStopRule::endNow) {
     attend();
     QObject::connect(&mStops, &QSocketNotifier::activated, [this] { stopAsked(); });
 }
@@ -122,7 +122,7 @@ int CQtUI::runModal(const SAlert& inAlert) {
 }
 
 int CQtUI::ask(const SAlert& inAlert, QMessageBox::Icon inIcon, const QString& inDetail) {
-    const int lastButton = kAlertFirstButtonReturn + static_cast<int>(inAlert.buttons.size()) - 1;
+    const int lastButton = resultOfLastButton(inAlert);
     if (mClosed) {
         return lastButton;
     }
@@ -146,7 +146,7 @@ int CQtUI::ask(const SAlert& inAlert, QMessageBox::Icon inIcon, const QString& i
     mBox = nullptr;
     for (std::size_t i = 0; i < buttons.size(); ++i) {
         if (box.clickedButton() == buttons[i]) {
-            return kAlertFirstButtonReturn + static_cast<int>(i);
+            return resultOfButton(i);
         }
     }
     // No button: ended by abortModal, by its own close button or by a stop request.

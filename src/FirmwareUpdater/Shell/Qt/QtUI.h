@@ -46,7 +46,8 @@ class CQtUI final : public QObject, public CFrontEnd {
 
     /// Ends the process at once with an exit status, without returning: after a stop during
     /// the transfer (130), or when Qt ends the process because the display was lost during
-    /// it (how the transfer ended: it ends first). By default it only exits.
+    /// it (how the transfer ended: it ends first). By default as the stop rule ends a
+    /// program: the status lock let go.
     void onEndNow(std::function<void(int inExitStatus)> inEnd) { mEndNow = std::move(inEnd); }
 
     /// Watches the window's close button for a run: from the start, and again for a run

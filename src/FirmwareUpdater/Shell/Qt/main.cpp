@@ -89,13 +89,12 @@ std::string displayProblem(int argc, char** argv) {
     } else if (std::strncmp(platform, "xcb", 3) != 0) {
         return {};
     }
-    if ((display == nullptr || *display == '\0') && std::getenv("WAYLAND_DISPLAY") != nullptr) {
-        return _("no display to show the window on (WAYLAND_DISPLAY reaches no compositor and "
-                 "DISPLAY is not set); run vyr-update in a terminal instead");
-    }
     if (display == nullptr || *display == '\0') {
-        return _("no display to show the window on (DISPLAY is not set); run vyr-update in a "
-                 "terminal instead");
+        return std::getenv("WAYLAND_DISPLAY") != nullptr
+                   ? _("no display to show the window on (WAYLAND_DISPLAY reaches no compositor "
+                       "and DISPLAY is not set); run vyr-update in a terminal instead")
+                   : _("no display to show the window on (DISPLAY is not set); run vyr-update "
+                       "in a terminal instead");
     }
     xcb_connection_t* connection = xcb_connect(display, nullptr);
     const bool reached = xcb_connection_has_error(connection) == 0;
@@ -203,10 +202,6 @@ int main(int argc, char** argv) {
     describeLaunch(window, launch);
     window.show();
     CQtUI ui(window);
-    ui.onEndNow([&launch](int inExitStatus) {
-        launch.releaseLock();
-        std::_Exit(inExitStatus);
-    });
     int status = kExitUnexpected;
     // The workflow runs on the main thread inside Qt's loop, its prompts as nested loops.
     std::function<void()> run = [&] {

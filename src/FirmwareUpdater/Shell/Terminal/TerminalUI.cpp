@@ -37,10 +37,6 @@ std::string trim(const std::string& inText) {
     return inText.substr(first, inText.find_last_not_of(" \t\r\n") - first + 1);
 }
 
-int resultOfButton(std::size_t inIndex) {
-    return kAlertFirstButtonReturn + static_cast<int>(inIndex);
-}
-
 // "[Enter] OK   [2] Cancel": the keys that pick each button.
 std::string choiceLine(const SAlert& inAlert) {
     std::string line;
@@ -113,7 +109,7 @@ int CTerminalUI::ask(const SAlert& inAlert, std::FILE* inStream) {
         return stoppedBySignal(inAlert, inStream);
     }
     // The end of input backs out, whatever the prompt: nobody is there to answer.
-    return result != -1 ? result : resultOfButton(inAlert.buttons.size() - 1);
+    return result != -1 ? result : resultOfLastButton(inAlert);
 }
 
 int CTerminalUI::stoppedBySignal(const SAlert& inAlert, std::FILE* inStream) {
@@ -125,7 +121,7 @@ int CTerminalUI::stoppedBySignal(const SAlert& inAlert, std::FILE* inStream) {
                      buttonTitle(inAlert.buttons.back()).c_str());
     }
     std::fflush(inStream);
-    return resultOfButton(inAlert.buttons.size() - 1);
+    return resultOfLastButton(inAlert);
 }
 
 bool CTerminalUI::stopRequested() const {
@@ -303,12 +299,15 @@ void CTerminalUI::setProgress(int inCurrent, int inMaximum) {
         const int columns =
             ioctl(fileno(mOptions.output), TIOCGWINSZ, &size) == 0 && size.ws_col > 0 ? size.ws_col
                                                                                       : 80;
+        // Room for the bar beside the message, " [", "] 100%" and what follows them.
+        const auto room = [&] {
+            return columns - 1 - static_cast<int>(mProgressMessage.size() + left.size()) - 8;
+        };
         // The time left only where there is room for it beside a bar.
-        if (columns - 1 - static_cast<int>(mProgressMessage.size() + left.size()) - 8 < 5) {
+        if (room() < 5) {
             left.clear();
         }
-        const int room = columns - 1 - static_cast<int>(mProgressMessage.size() + left.size()) - 8;
-        const int width = std::min(kProgressBarWidth, room);
+        const int width = std::min(kProgressBarWidth, room());
         std::string line = "\r" + mProgressMessage;
         if (width >= 5) {
             const int filled = percent * width / 100;
