@@ -1,16 +1,20 @@
 #!/usr/bin/python3
 """vyr-updater --simulate as a desktop meets it: under Xvfb with a window manager (openbox),
 driven over X as a user and the window manager would (keys by XTest, the close button as
-WM_DELETE_WINDOW, "are you alive" as _NET_WM_PING).
+WM_DELETE_WINDOW, "are you alive" as _NET_WM_PING); or on a headless Wayland compositor
+(sway: keys by its virtual keyboard through wtype, the close button as its "kill").
 
-usage: bench/window-under-wm.py BUILD_DIR doors     the close button, SIGTERM and a lost
-                                                    display (a test)
+usage: bench/window-under-wm.py BUILD_DIR doors     the close button, SIGTERM, a lost display
+                                                    and where the prompts are (a test)
+       bench/window-under-wm.py BUILD_DIR wayland-doors   the same on Wayland
        bench/window-under-wm.py BUILD_DIR measure   ping replies through the transfer, and the
                                                     firmware's lateness with a 0.5 s X stall
        bench/window-under-wm.py BUILD_DIR figures   first window, memory and CPU against a
                                                     minimal Qt program and the terminal
-Needs Xvfb, openbox and python3-xlib (Debian's /usr/bin/python3).
+Needs Xvfb, openbox and python3-xlib (Debian's /usr/bin/python3); on Wayland sway and wtype.
 """
+import glob
+import json
 import os
 import signal
 import subprocess
@@ -26,6 +30,8 @@ TITLE = 'VYR Firmware Updater'
 
 class Desktop:
     """An X server of its own with openbox on it."""
+
+    kind = 'X'
 
     def __init__(self):
         number = next(n for n in range(140, 300) if not os.path.exists(f'/tmp/.X11-unix/X{n}')
@@ -76,6 +82,25 @@ class Desktop:
     def boxes(self):
         return {w.id: w for w in self.windows(True)}
 
+    def rect(self, window):
+        """Where a window is on the screen: x, y, width, height."""
+        place = window.translate_coords(self.root, 0, 0)
+        size = window.get_geometry()
+        return -place.x, -place.y, size.width, size.height
+
+    def application(self, window, entry):
+        """Whether the window names itself as its desktop entry says, with the icon: docks
+        show both."""
+        wm_class = window.get_wm_class()
+        icon = window.get_full_property(self.atom('_NET_WM_ICON'), X.AnyPropertyType)
+        return f'StartupWMClass={wm_class[1]}\n' in open(entry).read() and icon is not None, wm_class
+
+    def close_window(self, window):
+        self.send_protocol(window, 'WM_DELETE_WINDOW')
+
+    def lose(self):
+        self.server.kill()
+
     def press_return(self, window):
         window.set_input_focus(X.RevertToParent, X.CurrentTime)
         code = self.x.keysym_to_keycode(XK.string_to_keysym('Return'))
@@ -106,6 +131,100 @@ class Desktop:
         return None
 
 
+class WaylandDesktop:
+    """A headless Wayland compositor of its own: sway, which takes keys from a virtual
+    keyboard (wtype), closes a window as its close button does ("kill") and says where every
+    window is. sway refuses to run as root, so root runs it as nobody."""
+
+    kind = 'Wayland'
+
+    def __init__(self):
+        self.runtime = tempfile.mkdtemp()
+        config = os.path.join(self.runtime, 'config')
+        with open(config, 'w') as f:
+            f.write('output HEADLESS-1 resolution 800x600\n')
+        as_user = []
+        if os.getuid() == 0:
+            os.chown(self.runtime, 65534, 65534)
+            as_user = ['setpriv', '--reuid=65534', '--regid=65534', '--clear-groups']
+        server_env = dict(os.environ, XDG_RUNTIME_DIR=self.runtime, HOME=self.runtime,
+                          WLR_BACKENDS='headless', WLR_LIBINPUT_NO_DEVICES='1',
+                          WLR_RENDERER='pixman')
+        server_env.pop('DISPLAY', None)
+        server_env.pop('WAYLAND_DISPLAY', None)
+        self.server = subprocess.Popen([*as_user, 'sway', '-c', config], env=server_env,
+                                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        for _ in range(200):
+            sockets = [p for p in glob.glob(os.path.join(self.runtime, 'wayland-*'))
+                       if not p.endswith('.lock')]
+            control = glob.glob(os.path.join(self.runtime, 'sway-ipc.*.sock'))
+            if sockets and control:
+                break
+            time.sleep(0.05)
+        else:
+            raise SystemExit('sway did not start')
+        # The updater's own runtime folder: Qt wants it to be the user's.
+        self.env = dict(os.environ, WAYLAND_DISPLAY=sockets[0], XDG_SESSION_TYPE='wayland',
+                        XDG_RUNTIME_DIR=tempfile.mkdtemp(), LANGUAGE='en', LC_ALL='C.UTF-8')
+        for name in ('DISPLAY', 'QT_QPA_PLATFORM'):
+            self.env.pop(name, None)
+        self.control = dict(self.env, SWAYSOCK=control[0])
+
+    def close(self):
+        self.server.terminate()
+        self.server.wait()
+
+    def command(self, *words):
+        return subprocess.run(['swaymsg', *words], env=self.control, capture_output=True,
+                              text=True).stdout
+
+    def windows(self):
+        """The updater's windows open now, each with whether it floats (a dialog does)."""
+        found = []
+
+        def walk(node, floating):
+            if node.get('name') == TITLE and node.get('pid'):
+                found.append((node, floating))
+            for child in node.get('nodes', []):
+                walk(child, floating)
+            for child in node.get('floating_nodes', []):
+                walk(child, True)
+        try:
+            walk(json.loads(self.command('-t', 'get_tree')), False)
+        except json.JSONDecodeError:
+            pass  # sway is gone
+        return found
+
+    def main_window(self):
+        return next((node for node, floating in self.windows() if not floating), None)
+
+    def boxes(self):
+        return {node['id']: node for node, floating in self.windows() if floating}
+
+    def rect(self, window):
+        now = next((n for n, _ in self.windows() if n['id'] == window['id']), window)
+        r = now['rect']
+        return r['x'], r['y'], r['width'], r['height']
+
+    def application(self, window, entry):
+        """Whether the window's app_id names its desktop entry: a Wayland dock finds the
+        name and the icon there."""
+        app_id = window.get('app_id')
+        return os.path.basename(entry) == f'{app_id}.desktop', app_id
+
+    def close_window(self, window):
+        self.command(f'[con_id={window["id"]}]', 'kill')
+
+    def lose(self):
+        self.server.kill()
+
+    def press_return(self, window):
+        self.command(f'[con_id={window["id"]}]', 'focus')
+        # The virtual keyboard is new to the client each time: give it time to arrive.
+        subprocess.run(['wtype', '-s', '200', '-k', 'Return', '-s', '200'], env=self.env,
+                       check=True)
+
+
 class Updater:
     """One vyr-updater --simulate (or inCommand) on the desktop, with a status file of its
     own; how long its first window took to appear, and its resource use once it ended."""
@@ -121,6 +240,7 @@ class Updater:
                         os.path.join(self.folder, 'status.plist')],
             env=desktop.env, stdout=self.output, stderr=self.errors, text=True)
         self.answered = set()
+        self.misplaced = []
         self.usage = None
         self.window = self.until(lambda: desktop.main_window() or
                                  next(iter(desktop.boxes().values()), None), 'a window')
@@ -140,17 +260,28 @@ class Updater:
     def next_box(self):
         """The next message box not seen before."""
         def fresh():
-            new = [w for i, w in self.desktop.boxes().items() if i not in self.answered]
-            return new[0] if new else None
-        box = self.until(fresh, 'prompt')
-        self.answered.add(box.id)
+            return next(((i, w) for i, w in self.desktop.boxes().items()
+                         if i not in self.answered), None)
+        key, box = self.until(fresh, 'prompt')
+        self.answered.add(key)
         return box
 
     def answer(self, count):
         for _ in range(count):
             box = self.next_box()
             time.sleep(0.3)
+            self.check_placed(box)
             self.desktop.press_return(box)
+
+    def check_placed(self, box):
+        """A prompt shows over the main window, where the user looks."""
+        main = self.desktop.main_window()
+        if main is None:
+            return
+        x, y, w, h = self.desktop.rect(main)
+        bx, by, bw, bh = self.desktop.rect(box)
+        if not (x <= bx and y <= by and bx + bw <= x + w and by + bh <= y + h):
+            self.misplaced.append((bx, by, bw, bh))
 
     def wait_waiting(self):
         self.next_box()  # "Waiting...": the device answers within a second or two
@@ -197,44 +328,48 @@ def without_display(build):
     return good
 
 
-def doors(build):
-    good = without_display(build)
-    desktop = Desktop()
+def doors(build, desktop_kind=Desktop):
+    good = without_display(build) if desktop_kind is Desktop else True
+    desktop = desktop_kind()
+    where = desktop.kind
     try:
-        # The window names itself as its desktop entry says, with the icon: docks show both.
         updater = Updater(build, desktop)
-        entry = open(os.path.join(os.path.dirname(os.path.abspath(__file__)),
-                                  '../data/org.vyr.firmware-updater.desktop')).read()
-        wm_class = updater.window.get_wm_class()
-        icon = updater.window.get_full_property(desktop.atom('_NET_WM_ICON'), X.AnyPropertyType)
-        good &= check(f'StartupWMClass={wm_class[1]}\n' in entry and icon is not None,
-                      f'window class {wm_class} as the desktop entry says, icon set')
+        named, name = desktop.application(
+            updater.window, os.path.join(os.path.dirname(os.path.abspath(__file__)),
+                                         '../data/org.vyr.firmware-updater.desktop'))
+        good &= check(named, f'{where}: the window names its desktop entry ({name})')
 
         # The close button while a prompt is open backs out, and the lock goes.
         updater.wait_waiting()
         time.sleep(0.3)
-        desktop.send_protocol(updater.window, 'WM_DELETE_WINDOW')
+        desktop.close_window(updater.window)
         status, _, err, left = updater.end()
-        good &= check(status == 2, f'close button at a prompt: exit {status} (2) {err.strip()}')
-        good &= check('status.plist.lock' not in left, f'no lock file left: {left}')
+        good &= check(status == 2, f'{where}: close button at a prompt: exit {status} (2) '
+                      f'{err.strip()}')
+        good &= check('status.plist.lock' not in left, f'{where}: no lock file left: {left}')
 
         # During the transfer the close button asks and SIGTERM warns; the transfer goes on.
+        # Every prompt shows over the window, which stays where it was to the end.
         updater = Updater(build, desktop)
         updater.wait_waiting()
+        at_start = desktop.rect(desktop.main_window())
         updater.answer(2)  # "Ready", the update-mode prompt
         time.sleep(3)
-        desktop.send_protocol(updater.window, 'WM_DELETE_WINDOW')
-        question = updater.next_box()
-        time.sleep(0.3)
-        desktop.press_return(question)  # "Go on" is the default
+        desktop.close_window(updater.window)
+        updater.answer(1)  # the close question: "Go on" is the default
         updater.process.send_signal(signal.SIGTERM)
         updater.answer(1)  # "Complete"
         time.sleep(0.5)
-        desktop.send_protocol(updater.window, 'WM_DELETE_WINDOW')
+        at_end = desktop.rect(updater.window)
+        desktop.close_window(updater.window)
         status, out, err, left = updater.end()
         good &= check(status == 0 and 'identical to the image: yes' in out,
-                      f'close asked, SIGTERM warned, transfer complete: exit {status} (0)\n'
-                      f'{out}{err}')
+                      f'{where}: close asked, SIGTERM warned, transfer complete: exit {status} '
+                      f'(0)\n{out}{err}')
+        good &= check(not updater.misplaced and len(updater.answered) > 2,
+                      f'{where}: {len(updater.answered)} prompts over the window '
+                      f'{at_start}: {updater.misplaced or "all"}')
+        good &= check(at_start == at_end, f'{where}: the window stays put: {at_start} {at_end}')
 
         # The display lost mid-transfer: Qt ends the process, but only after the transfer,
         # and a completed transfer is no failure. Last: it ends this desktop.
@@ -242,12 +377,12 @@ def doors(build):
         updater.wait_waiting()
         updater.answer(2)
         time.sleep(3)
-        desktop.server.kill()
+        desktop.lose()
         status, _, err, left = updater.end()
         saved = open(os.path.join(updater.folder, 'status.plist')).read()
         good &= check(status == 0 and '<integer>2</integer>' in saved and left == ['status.plist'],
-                      f'display lost mid-transfer: exit {status} (0), status 2, no lock: '
-                      f'{left} {err.strip()}')
+                      f'{where}: display lost mid-transfer: exit {status} (0), status 2, no '
+                      f'lock: {left} {err.strip()}')
     finally:
         desktop.close()
     return good
@@ -383,7 +518,8 @@ def figures(build):
 
 
 if __name__ == '__main__':
-    modes = {'doors': doors, 'measure': measure, 'figures': figures}
+    modes = {'doors': doors, 'wayland-doors': lambda build: doors(build, WaylandDesktop),
+             'measure': measure, 'figures': figures}
     if len(sys.argv) != 3 or sys.argv[2] not in modes:
         sys.exit(__doc__)
     sys.exit(0 if modes[sys.argv[2]](sys.argv[1]) is not False else 1)

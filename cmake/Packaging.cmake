@@ -45,7 +45,8 @@ set(CPACK_DEBIAN_CLI_DESCRIPTION
 set(CPACK_DEBIAN_GUI_PACKAGE_NAME vyr-updater)
 # libqt6svg6: Qt's plugins that draw the window's icon, which no library links.
 set(CPACK_DEBIAN_GUI_PACKAGE_DEPENDS "vyr-update (= ${PROJECT_VERSION}), libqt6svg6")
-set(CPACK_DEBIAN_GUI_PACKAGE_RECOMMENDS "qt6-translations-l10n")
+# qt6-wayland: a window of its own on a Wayland desktop rather than one through XWayland.
+set(CPACK_DEBIAN_GUI_PACKAGE_RECOMMENDS "qt6-translations-l10n, qt6-wayland")
 set(CPACK_DEBIAN_GUI_DESCRIPTION
     "firmware updater for VYR MIDI devices (window)
  The windowed form of vyr-update: the same workflow with message boxes and a

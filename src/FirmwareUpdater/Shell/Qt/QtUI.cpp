@@ -9,6 +9,7 @@
 #include <QGridLayout>
 #include <QPushButton>
 #include <QSpacerItem>
+#include <QtGlobal>
 
 #include <algorithm>
 #include <atomic>
@@ -46,9 +47,12 @@ int runBox(QMessageBox& ioBox) {
     QObject::connect(&ioBox, &QDialog::finished, &loop, &QEventLoop::quit);
     if (const QWidget* window = ioBox.parentWidget(); window != nullptr && window->isVisible()) {
         ioBox.adjustSize();
+        // move() places the frame: the box gets a frame like the window's, so the box itself
+        // lands inside the window. (A Wayland compositor places it as it sees fit.)
         const QRect area = window->geometry();
-        ioBox.move(area.center().x() - ioBox.width() / 2,
-                   std::max(area.top(), area.bottom() - ioBox.height() - kBoxMargin));
+        const QPoint frame = area.topLeft() - window->frameGeometry().topLeft();
+        ioBox.move(area.center().x() - ioBox.width() / 2 - frame.x(),
+                   std::max(area.top(), area.bottom() - ioBox.height() - kBoxMargin) - frame.y());
     }
     ioBox.show();
     ioBox.raise();
@@ -68,9 +72,16 @@ struct SLongStepUnderWay {
     const std::function<void(int)>* endNow;
 };
 std::atomic<SLongStepUnderWay*> sUnderWay{nullptr};
+// Taken by the first thread that ends the process: Qt may find the display gone on two at once.
+SLongStepUnderWay sEnding{};
 
 void finishLongStepAtExit() {
-    SLongStepUnderWay* underWay = sUnderWay.exchange(nullptr);
+    SLongStepUnderWay* underWay = sUnderWay.exchange(&sEnding);
+    if (underWay == &sEnding) {
+        for (;;) {
+            pause();
+        }
+    }
     if (underWay == nullptr) {
         return;
     }
@@ -79,6 +90,18 @@ void finishLongStepAtExit() {
         std::fprintf(stderr, "vyr-updater: %s\n",
                      _("the display was lost; the transfer went on to its end"));
         (*underWay->endNow)(*underWay->completed ? kExitComplete : kExitTransferFailed);
+    }
+}
+
+// Qt leaves with _exit once it has said that the Wayland compositor is gone (with X it calls
+// exit(), which runs finishLongStepAtExit): the words are the only sign, so they are watched.
+QtMessageHandler sQtMessages = nullptr;
+
+void finishLongStepWhenWaylandGoes(QtMsgType inType, const QMessageLogContext& inContext,
+                                   const QString& inMessage) {
+    sQtMessages(inType, inContext, inMessage);
+    if (inType == QtWarningMsg && inMessage.startsWith("The Wayland connection")) {
+        finishLongStepAtExit();
     }
 }
 
@@ -205,15 +228,20 @@ bool CQtUI::runLongStep(ELongStep inStep, const std::function<bool()>& inRun) {
         done = true;
         stepEnded.post();
     });
-    static const bool sFinishedAtExit = std::atexit(finishLongStepAtExit) == 0;
+    static const bool sFinishedAtExit = [] {
+        sQtMessages = qInstallMessageHandler(finishLongStepWhenWaylandGoes);
+        return std::atexit(finishLongStepAtExit) == 0;
+    }();
     SLongStepUnderWay underWay{&transfer, inStep, &completed, &mEndNow};
+    SLongStepUnderWay* none = nullptr;
     if (sFinishedAtExit) {
-        sUnderWay = &underWay;
+        sUnderWay.compare_exchange_strong(none, &underWay);
     }
     while (!done) {
         loop.exec();
     }
-    if (sFinishedAtExit && sUnderWay.exchange(nullptr) != &underWay) {
+    SLongStepUnderWay* ours = &underWay;
+    if (sFinishedAtExit && !sUnderWay.compare_exchange_strong(ours, nullptr)) {
         // The process is ending (on another thread), and that ends the step first.
         for (;;) {
             pause();
