@@ -308,6 +308,8 @@ TEST_F(Update, RefusalsListingsAndLinesForProgramsAndPeople) {
     EXPECT_EQ(result["outcome"], "midi unavailable");
     EXPECT_NE(unlisted.errors().find("cannot reach MIDI devices"), std::string::npos)
         << unlisted.errors();
+    EXPECT_NE(unlisted.errors().find("vyr-update --simulate"), std::string::npos)
+        << unlisted.errors();
 }
 
 } // namespace

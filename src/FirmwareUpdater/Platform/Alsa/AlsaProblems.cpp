@@ -40,8 +40,7 @@ std::string LastAlsaLine() {
 
 std::string DescribeSequencerOpenFailure(int inError) {
     if (::access("/dev/snd", F_OK) != 0) {
-        return _("this machine has no sound devices (/dev/snd is missing): plug the device in, "
-                 "or use --simulate to try the updater without one");
+        return _("this machine has no sound devices (/dev/snd is missing): plug the device in");
     }
     if (::access("/dev/snd/seq", F_OK) != 0) {
         return _("the ALSA sequencer is not loaded (/dev/snd/seq is missing): load it with "

@@ -80,6 +80,15 @@ std::vector<SOption> terminalOptions(SCommand& outCommand) {
     };
 }
 
+// Why the run cannot begin; when MIDI is out of reach, also how to try the updater anyway.
+void tellWhyNot(const std::string& inWhy, bool inMIDIUnavailable) {
+    std::fprintf(stderr, "vyr-update: %s\n", inWhy.c_str());
+    if (inMIDIUnavailable) {
+        std::fprintf(stderr, "vyr-update: %s\n",
+                     _("to try the updater without a device: vyr-update --simulate"));
+    }
+}
+
 // The whole update; human lines go to inTerminal.output, the result comes back.
 SLaunchResult update(const SLaunchOptions& inOptions, const STerminalOptions& inTerminal,
                      const SCommand& inCommand) {
@@ -87,7 +96,7 @@ SLaunchResult update(const SLaunchOptions& inOptions, const STerminalOptions& in
         CLaunch launch(kProgram.name, inOptions);
         std::string why;
         if (const ELaunchRefusal refused = launch.prepare(why); refused != ELaunchRefusal::kNone) {
-            std::fprintf(stderr, "vyr-update: %s\n", why.c_str());
+            tellWhyNot(why, refused == ELaunchRefusal::kMIDIUnavailable);
             return SLaunchResult::of(endingRow(endingOf(refused)), why);
         }
         STerminalOptions terminal = inTerminal;
@@ -139,7 +148,7 @@ int listPorts(const SLaunchOptions& inOptions, bool inJson) {
     CLaunch launch(kProgram.name, inOptions);
     std::string problem;
     if (!launch.startMIDI(problem)) {
-        std::fprintf(stderr, "vyr-update: %s\n", problem.c_str());
+        tellWhyNot(problem, true);
         // A program that asked for the list still gets an object, one that says why not.
         if (inJson) {
             const SEnding& ending = endingRow(EEnding::kMIDIUnavailable);
