@@ -179,13 +179,15 @@ TEST_F(QtUI, EveryTextIsShownAsItIs) {
 }
 
 // The end stays in the window: where the run stopped (in words a screen reader says too),
-// what to do next and a way to try again; a resumed run shows the steps it passed over as
-// skipped, not done.
+// what to do next and a way to try again; the run tried again, resumed, shows the steps it
+// passed over as skipped, not done.
 TEST_F(QtUI, TheEndShowsWhereItStoppedAndWhatIsNext) {
     mWindow.show();
-    mWindow.showStep(kUpdateModePrompt); // resumed: straight to the update mode
+    for (const char* prompt : {"Waiting...", "Ready", kUpdateModePrompt}) {
+        mWindow.showStep(prompt);
+    }
     mWindow.showProgressView();
-    EXPECT_EQ(mWindow.stepState(0).toStdString(), "Connect: skipped");
+    EXPECT_EQ(mWindow.stepState(0).toStdString(), "Connect: done");
     EXPECT_EQ(mWindow.stepState(3).toStdString(), "Transfer: current");
     // The error's box already stands over a failed step, the progress view gone.
     std::string stateAtTheError;
@@ -215,6 +217,8 @@ TEST_F(QtUI, TheEndShowsWhereItStoppedAndWhatIsNext) {
     button("Try again")->click();
     EXPECT_EQ(tries, 1);
     EXPECT_EQ(button("Close"), nullptr) << "the run goes on";
+    mWindow.showStep(kUpdateModePrompt);
+    EXPECT_EQ(mWindow.stepState(1).toStdString(), "Ready: skipped");
     mWindow.showResult("complete", true);
     EXPECT_EQ(mWindow.stepState(4).toStdString(), "Complete: done");
     EXPECT_EQ(button("Try again"), nullptr);

@@ -1,9 +1,10 @@
 // vyr-screenshots OUTDIR NAME-PREFIX [failing]: runs the windowed update against the
 // simulated device on the X display it is given (Xvfb in scripts/screenshots) and takes a
-// picture of the whole screen with `import -window root` at each prompt, mid-transfer, at
-// "Complete" (with "failing": at the error of a device that refuses the 200th message) and of
-// the result, clicking the first button of each prompt as a user would. Pictures:
-// OUTDIR/PREFIX-<step>.png.
+// picture of the whole screen with `import -window root` at each prompt, at the close
+// question and mid-transfer, at "Complete" and of the result, answering each prompt as a user
+// would. With "failing" the device refuses the 200th message: the error, the result, then
+// Try again and the resumed run's update-mode prompt, which is cancelled.
+// Pictures: OUTDIR/PREFIX-<step>.png.
 #include "LaunchWindow.h"
 #include "MainWindow.h"
 #include "QtLanguage.h"
@@ -13,6 +14,9 @@
 #include "Shell/Localization.h"
 
 #include <QApplication>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 
@@ -22,8 +26,19 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <vector>
 
 namespace {
+
+// The message box on the screen: a prompt or the close question.
+QMessageBox* openBox() {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* box = qobject_cast<QMessageBox*>(widget); box != nullptr && box->isVisible()) {
+            return box;
+        }
+    }
+    return nullptr;
+}
 
 bool shoot(const std::string& inPath) {
     const std::string command = "import -window root '" + inPath + "'";
@@ -69,45 +84,82 @@ int main(int argc, char** argv) {
     CQtUI ui(window);
 
     // Each prompt, by its English key, gets one picture, then its first button.
-    const std::map<std::string, std::string> steps = {{_("Waiting..."), "1-waiting"},
-                                                      {_("Ready"), "2-ready"},
-                                                      {_(kUpdateModePrompt), "3-update-mode"},
-                                                      {_("Complete"), "5-complete"},
-                                                      {_("Communication error."), "5-error"}};
-    std::map<std::string, int> ticks; // the watcher's ticks each prompt has been open
+    const std::map<std::string, std::string> steps = {
+        {_("Waiting..."), "1-waiting"},          {_("Ready"), "2-ready"},
+        {_(kUpdateModePrompt), "3-update-mode"}, {_("Stop the update?"), "4-stop-question"},
+        {_("Complete"), "5-complete"},           {_("Communication error."), "5-error"}};
     int failures = 0;
+    const auto take = [&](const std::string& inStep) {
+        failures += shoot(prefix + inStep + ".png") ? 0 : 1;
+    };
+    bool resumed = false;
+    QPointer<QMessageBox> seen;
+    int ticks = 0; // the watcher's ticks the open prompt has been open
     QTimer watcher;
     QObject::connect(&watcher, &QTimer::timeout, [&] {
-        QMessageBox* box = ui.openBox();
-        if (box == nullptr) {
-            return;
+        QMessageBox* box = openBox();
+        if (box != seen) {
+            seen = box;
+            ticks = 0;
         }
-        const std::string text = box->text().section('\n', 0, 0).toStdString();
-        const auto step = steps.find(text);
         // One tick to appear and be painted, the picture on the next, and only one.
-        if (step == steps.end() || ++ticks[text] != 2) {
+        if (box == nullptr || ++ticks != 2) {
             return;
         }
-        failures += shoot(prefix + step->second + ".png") ? 0 : 1;
+        const auto step = steps.find(box->text().section('\n', 0, 0).toStdString());
+        if (step == steps.end()) {
+            return;
+        }
+        if (resumed) {
+            take("7-resumed");
+            QTest::keyClick(box, Qt::Key_Escape);
+            return;
+        }
+        // The failing run pictures only what differs: the error and what follows.
+        if (!failing || step->second == "5-error") {
+            take(step->second);
+        }
         if (step->second == "1-waiting") {
             return; // ends by itself when the device answers
         }
-        if (step->second == "3-update-mode") {
-            // The silence check takes a second, the sample image ten.
-            QTimer::singleShot(6000, [&] { failures += shoot(prefix + "4-progress.png") ? 0 : 1; });
+        if (step->second == "3-update-mode" && !failing) {
+            // The silence check takes a second, the sample image ten: the close button asks
+            // at three, the bar is pictured at six.
+            QTimer::singleShot(3000, &window, [&] { window.close(); });
+            QTimer::singleShot(6000, [&] { take("4-progress"); });
         }
         QTest::keyClick(box, Qt::Key_Return);
     });
     watcher.start(300);
 
-    const SEnding& ending = launch.ending(launch.run(ui), false);
-    showLaunchResult(window, ending, launch, failing ? [] {} : std::function<void()>());
-    QTimer::singleShot(500, [&] {
-        failures += shoot(prefix + "6-result.png") ? 0 : 1;
-        QApplication::quit();
-    });
+    std::vector<int> endings;
+    std::function<void()> run = [&] {
+        ui.attend();
+        const SEnding& ending = launch.ending(launch.run(ui), false);
+        endings.push_back(ending.exitStatus);
+        const bool again = failing && !resumed;
+        showLaunchResult(window, ending, launch, again ? run : std::function<void()>());
+        QTimer::singleShot(500, [&, again] {
+            if (!resumed) {
+                take("6-result");
+            }
+            if (!again) {
+                QApplication::quit();
+                return;
+            }
+            resumed = true;
+            for (QPushButton* button : window.findChildren<QPushButton*>()) {
+                if (button->text() == QString::fromUtf8(_("Try again"))) {
+                    button->click();
+                }
+            }
+        });
+    };
+    QTimer::singleShot(0, run);
     QApplication::exec();
     std::filesystem::remove_all(folder);
-    const int expected = failing ? kExitTransferFailed : kExitComplete;
-    return ending.exitStatus == expected && failures == 0 ? 0 : 1;
+    const std::vector<int> expected = failing
+                                          ? std::vector<int>{kExitTransferFailed, kExitCancelled}
+                                          : std::vector<int>{kExitComplete};
+    return endings == expected && failures == 0 ? 0 : 1;
 }

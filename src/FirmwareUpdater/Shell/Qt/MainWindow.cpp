@@ -227,6 +227,8 @@ void CMainWindow::showResult(const QString& inText, bool inCompleted,
             mTryAgain->hide();
             mClose->hide();
             mResult->hide();
+            // The steps the new run passes over were done by the last one, not by this.
+            mReached = {};
             mGuidance->show();
             inTryAgain();
         });
