@@ -83,7 +83,7 @@ int main(int argc, char** argv) {
     window.show();
     CQtUI ui(window);
 
-    // Each prompt, by its English key, gets one picture, then its first button.
+    // Each prompt, by its English key, gets one picture, then Return, as a user answers.
     const std::map<std::string, std::string> steps = {
         {_("Waiting..."), "1-waiting"},          {_("Ready"), "2-ready"},
         {_(kUpdateModePrompt), "3-update-mode"}, {_("Stop the update?"), "4-stop-question"},
