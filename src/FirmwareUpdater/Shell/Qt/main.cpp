@@ -105,13 +105,20 @@ std::string displayProblem(int argc, char** argv) {
 }
 
 // Why the update cannot begin, on stderr and, since nobody reads stderr of a program started
-// from a menu, in a box: a sentence first, then the line the terminal gets.
-void tellWhyNot(const CMainWindow& inWindow, const std::string& inProblem) {
+// from a menu, in a box: the ending's sentence first, then the line the terminal gets.
+void tellWhyNot(const CMainWindow& inWindow, const SEnding& inEnding,
+                const std::string& inProblem) {
     std::fprintf(stderr, "vyr-updater: %s\n", inProblem.c_str());
+    QString sentence = QString::fromUtf8(_(inEnding.sentence));
+    // The reason below may speak of the file's inside: say first what a user can do.
+    if (inEnding.ending == EEnding::kImageRefused) {
+        sentence += " " + QString::fromUtf8(_("Check that the file below is a firmware image for "
+                                              "VYR, whole and readable; if in doubt, download it "
+                                              "again."));
+    }
     // The line as it is: it may begin with a file's name, which no capital may change.
     QMessageBox box(QMessageBox::Critical, inWindow.windowTitle(), {}, QMessageBox::Ok);
-    setPlainTexts(box, QString::fromUtf8(_("The update cannot begin.")),
-                  QString::fromStdString(inProblem));
+    setPlainTexts(box, sentence, QString::fromStdString(inProblem));
     widen(box);
     // A stop request backs out of it, as of every question.
     QSocketNotifier stops(CStopRule::wakeDescriptor(), QSocketNotifier::Read);
@@ -190,14 +197,15 @@ int main(int argc, char** argv) {
     std::string usage;
     if (const std::optional<int> early =
             parseLaunchOptions(argc, argv, kProgram, {}, options, &usage)) {
-        tellWhyNot(window, usage);
+        tellWhyNot(window, endingRow(EEnding::kUsageError), usage);
         return *early;
     }
     CLaunch launch(kProgram.name, options);
     std::string refusal;
     if (const ELaunchRefusal refused = launch.prepare(refusal); refused != ELaunchRefusal::kNone) {
-        tellWhyNot(window, refusal);
-        return endingRow(endingOf(refused)).exitStatus;
+        const SEnding& ending = endingRow(endingOf(refused));
+        tellWhyNot(window, ending, refusal);
+        return ending.exitStatus;
     }
     describeLaunch(window, launch);
     window.show();
