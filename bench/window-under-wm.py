@@ -219,10 +219,17 @@ class WaylandDesktop:
         self.server.kill()
 
     def press_return(self, window):
-        self.command(f'[con_id={window["id"]}]', 'focus')
-        # The virtual keyboard is new to the client each time: give it time to arrive.
-        subprocess.run(['wtype', '-s', '200', '-k', 'Return', '-s', '200'], env=self.env,
-                       check=True)
+        """Return on a box, until it goes: the virtual keyboard is new to the client each
+        time, and a busy client may take the key before it has taken the keyboard."""
+        for _ in range(5):
+            self.command(f'[con_id={window["id"]}]', 'focus')
+            subprocess.run(['wtype', '-s', '200', '-k', 'Return', '-s', '200'], env=self.env,
+                           check=True)
+            deadline = time.monotonic() + 1.0
+            while time.monotonic() < deadline:
+                if window['id'] not in self.boxes():
+                    return
+                time.sleep(0.05)
 
 
 class Updater:

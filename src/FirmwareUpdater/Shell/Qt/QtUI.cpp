@@ -235,7 +235,8 @@ bool CQtUI::runLongStep(ELongStep inStep, const std::function<bool()>& inRun) {
     SLongStepUnderWay underWay{&transfer, inStep, &completed, &mEndNow};
     SLongStepUnderWay* none = nullptr;
     if (sFinishedAtExit) {
-        sUnderWay.compare_exchange_strong(none, &underWay);
+        // Unless the process is ending already: then the check below waits for its end.
+        (void)sUnderWay.compare_exchange_strong(none, &underWay);
     }
     while (!done) {
         loop.exec();
