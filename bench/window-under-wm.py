@@ -16,6 +16,7 @@ Needs Xvfb, openbox and python3-xlib (Debian's /usr/bin/python3); on Wayland swa
 import glob
 import json
 import os
+import shutil
 import signal
 import subprocess
 import sys
@@ -173,6 +174,8 @@ class WaylandDesktop:
     def close(self):
         self.server.terminate()
         self.server.wait()
+        shutil.rmtree(self.runtime, ignore_errors=True)
+        shutil.rmtree(self.env['XDG_RUNTIME_DIR'], ignore_errors=True)
 
     def command(self, *words):
         return subprocess.run(['swaymsg', *words], env=self.control, capture_output=True,
@@ -219,17 +222,21 @@ class WaylandDesktop:
         self.server.kill()
 
     def press_return(self, window):
-        """Return on a box, until it goes: the virtual keyboard is new to the client each
-        time, and a busy client may take the key before it has taken the keyboard."""
-        for _ in range(5):
+        """Return on a box, until it goes. Each wtype brings a new virtual keyboard, and a key
+        sent before the client has bound it is lost: a busy client gets longer each time, and
+        time to take a key that only came late before the next is sent."""
+        for delay in ('200', '500', '1000', '2000'):
+            if window['id'] not in self.boxes():
+                return
             self.command(f'[con_id={window["id"]}]', 'focus')
-            subprocess.run(['wtype', '-s', '200', '-k', 'Return', '-s', '200'], env=self.env,
+            subprocess.run(['wtype', '-s', delay, '-k', 'Return', '-s', '200'], env=self.env,
                            check=True)
-            deadline = time.monotonic() + 1.0
+            deadline = time.monotonic() + 3.0
             while time.monotonic() < deadline:
                 if window['id'] not in self.boxes():
                     return
                 time.sleep(0.05)
+        raise SystemExit(f'Return did not reach the box {window["id"]}')
 
 
 class Updater:
