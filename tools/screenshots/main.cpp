@@ -30,16 +30,6 @@
 
 namespace {
 
-// The message box on the screen: a prompt or the close question.
-QMessageBox* openBox() {
-    for (QWidget* widget : QApplication::topLevelWidgets()) {
-        if (auto* box = qobject_cast<QMessageBox*>(widget); box != nullptr && box->isVisible()) {
-            return box;
-        }
-    }
-    return nullptr;
-}
-
 bool shoot(const std::string& inPath) {
     const std::string command = "import -window root '" + inPath + "'";
     return std::system(command.c_str()) == 0;
@@ -97,7 +87,7 @@ int main(int argc, char** argv) {
     int ticks = 0; // the watcher's ticks the open prompt has been open
     QTimer watcher;
     QObject::connect(&watcher, &QTimer::timeout, [&] {
-        QMessageBox* box = openBox();
+        QMessageBox* box = ui.openBox();
         if (box != seen) {
             seen = box;
             ticks = 0;

@@ -75,12 +75,17 @@ std::atomic<SLongStepUnderWay*> sUnderWay{nullptr};
 // Taken by the first thread that ends the process: Qt may find the display gone on two at once.
 SLongStepUnderWay sEnding{};
 
+// For a thread that finds another one ending the process.
+[[noreturn]] void awaitTheEnd() {
+    for (;;) {
+        pause();
+    }
+}
+
 void finishLongStepAtExit() {
     SLongStepUnderWay* underWay = sUnderWay.exchange(&sEnding);
     if (underWay == &sEnding) {
-        for (;;) {
-            pause();
-        }
+        awaitTheEnd();
     }
     if (underWay == nullptr) {
         return;
@@ -244,9 +249,7 @@ bool CQtUI::runLongStep(ELongStep inStep, const std::function<bool()>& inRun) {
     SLongStepUnderWay* ours = &underWay;
     if (sFinishedAtExit && !sUnderWay.compare_exchange_strong(ours, nullptr)) {
         // The process is ending (on another thread), and that ends the step first.
-        for (;;) {
-            pause();
-        }
+        awaitTheEnd();
     }
     transfer.join();
     mTimers.resume();

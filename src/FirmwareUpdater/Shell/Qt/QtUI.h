@@ -54,8 +54,9 @@ class CQtUI final : public QObject, public CFrontEnd {
     /// tried again after the last one ended.
     void attend();
 
-    /// The message box open now, if any (for tests and the screenshot script).
-    QMessageBox* openBox() const { return mBox; }
+    /// The message box open now, a prompt or the close question, if any (for tests and the
+    /// screenshot driver).
+    QMessageBox* openBox() const { return mBox != nullptr ? mBox : mStopQuestion; }
 
   private:
     int ask(const SAlert& inAlert, QMessageBox::Icon inIcon, const QString& inDetail);
